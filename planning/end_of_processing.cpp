@@ -1,0 +1,51 @@
+#include "planning/end_of_processing.h"
+
+#include "platform/device_context.h"
+#include "plugin/instance_data.h"
+#include "plugin/video_image.h"
+
+namespace {
+
+template <typename T>
+void deleteAndClear(T*& pointer) {
+  delete pointer;
+  pointer = nullptr;
+}
+
+void deleteFont(platform::CFont*& font) {
+  if (font == nullptr) return;
+  font->deleteObject();
+  deleteAndClear(font);
+}
+
+}  // namespace
+
+int endProc(FilterActivation* fa, const FilterFunctions*) {
+  InstanceData& data = *instanceOf(fa);
+
+  if (data.imagePyramids[0] != nullptr) {
+    deleteAndClear(data.imagePyramids[0]);
+    deleteAndClear(data.imagePyramids[1]);
+    deleteAndClear(data.blockOffsetVertical);
+    deleteAndClear(data.blockOffsetHorizontal);
+    deleteAndClear(data.blockUsable);
+    // Released whenever they exist, not only when videoOutput is still set:
+    // the setting may have changed since the start.
+    deleteAndClear(data.whitePen);
+    deleteAndClear(data.redPen);
+    deleteFont(data.textFont);
+    if (data.logFileHandle != platform::kInvalidFileHandle) {
+      platform::closeFile(data.logFileHandle);
+      data.logFileHandle = platform::kInvalidFileHandle;
+    }
+    // A line still held back was never written and is dropped.
+    deleteAndClear(data.pendingLogLine);
+  }
+
+  if (data.sourceImage != nullptr) {
+    deleteAndClear(data.sourceImage);
+    deleteAndClear(data.destImage);
+    deleteFont(data.textFont);
+  }
+  return 0;
+}

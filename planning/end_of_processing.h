@@ -1,0 +1,7 @@
+// The host's end callback: releases what the start callback created for the
+// run and closes the log file. The pass-2 plan stays for the next start.
+#pragma once
+
+#include "plugin/filter_interface.h"
+
+int endProc(FilterActivation* fa, const FilterFunctions* ff);

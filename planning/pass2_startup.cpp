@@ -1,0 +1,43 @@
+#include "planning/pass2_startup.h"
+
+#include "platform/device_context.h"
+#include "plugin/instance_data.h"
+#include "plugin/video_image.h"
+
+double computeFitScale(int sourceWidth, int sourceHeight, int destWidth, int destHeight,
+                       double sourceAspect, double destAspect) {
+  const double rh = static_cast<double>(destWidth) / sourceWidth;
+  const double rv = (destHeight / destAspect) / (sourceHeight / sourceAspect);
+  return rh < rv ? rh : rv;
+}
+
+double destinationAspect(const InstanceData& data) {
+  return data.sameDestAsSource ? data.sourcePixelAspect : data.destPixelAspect;
+}
+
+void startPass2(FilterActivation* fa) {
+  InstanceData& data = *instanceOf(fa);
+  const int sourceWidth = static_cast<int>(fa->src.w);
+  const int sourceHeight = static_cast<int>(fa->src.h);
+  const int destWidth = static_cast<int>(fa->dst.w);
+  const int destHeight = static_cast<int>(fa->dst.h);
+
+  delete data.sourceImage;
+  data.sourceImage = new CVideoImage;
+  data.sourceImage->create(sourceWidth, sourceHeight, 1);
+  delete data.destImage;
+  data.destImage = new CVideoImage;
+  data.destImage->create(destWidth, destHeight, 1);
+
+  data.fitScale = computeFitScale(sourceWidth, sourceHeight, destWidth, destHeight,
+                                  data.sourcePixelAspect, destinationAspect(data));
+
+  // The log read and the plan come in here.
+
+  if (data.textFont != nullptr) {
+    data.textFont->deleteObject();
+    delete data.textFont;
+  }
+  data.textFont = new platform::CFont;
+  data.textFont->createPointFont(90, "Verdana");
+}

@@ -1,0 +1,34 @@
+// The few facts the filter learns from its surroundings: environment
+// variables, the user's local application-data folder and the width of the
+// desktop. Process-wide; not meant to be changed while worker threads run.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// Null when the variable is not set.
+std::optional<std::string> getEnvironmentVariable(const char* name);
+void setEnvironmentVariable(const char* name, const char* value);
+void unsetEnvironmentVariable(const char* name);
+
+// The per-user, non-roaming data folder: $XDG_DATA_HOME if set and not
+// empty, else $HOME/.local/share. Null when neither can be determined.
+// No trailing separator.
+std::optional<std::string> localAppDataFolder();
+
+// Where files go when no user folder exists: the system's temporary folder
+// ($TMPDIR if set and not empty, else /tmp), with a trailing '/'.
+std::string fallbackDataFolder();
+
+// Path separator of this platform, used where file paths are assembled.
+inline constexpr char kPathSeparator = '/';
+
+// Horizontal resolution of the desktop in pixels. Without a display there is
+// no small screen to fit, so the value is large (1920) unless set. Values
+// below 1 are ignored. Safe to read from any thread.
+int desktopHorizontalResolution();
+void setDesktopHorizontalResolution(int pixels);
+
+}  // namespace platform

@@ -1,0 +1,56 @@
+#include "plugin/filter_definition.h"
+
+#include "planning/end_of_processing.h"
+#include "plugin/config_string.h"
+#include "plugin/filter_callbacks.h"
+#include "plugin/instance_data.h"
+#include "plugin/module_state.h"
+#include "plugin/start_callback.h"
+
+namespace {
+
+ScriptFunctionDef scriptFunctions[] = {
+    {configScriptFunction, "Config", "0s"},
+    {nullptr, nullptr, nullptr},
+};
+
+CScriptObject scriptObject = {nullptr, scriptFunctions, nullptr};
+
+FilterDefinition definition = {
+    nullptr,  // next
+    nullptr,  // prev
+    nullptr,  // module
+    kFilterName,
+    kFilterDescription,
+    kFilterMaker,
+    nullptr,  // private data
+    sizeof(InstanceData),
+    initProc,
+    deinitProc,
+    runProc,
+    paramProc,
+    configProc,
+    stringProc,
+    startProc,
+    endProc,
+    &scriptObject,
+    fssProc,
+};
+
+}  // namespace
+
+FilterDefinition& quiventaFilterDefinition() { return definition; }
+
+int registerFilter(FilterModule* module, const FilterFunctions* functions,
+                   int& interfaceVersion, int& compatibleVersion) {
+  module_state::registeredDefinition =
+      functions->addFilter(module, &definition, static_cast<int>(sizeof(FilterDefinition)));
+  if (module_state::registeredDefinition == nullptr) return 1;
+  interfaceVersion = kFilterInterfaceVersion;
+  compatibleVersion = kFilterCompatibleVersion;
+  return 0;
+}
+
+void unregisterFilter(FilterModule*, const FilterFunctions* functions) {
+  functions->removeFilter(module_state::registeredDefinition);
+}

@@ -1,0 +1,72 @@
+// The one geometric model both passes share: a similarity transform
+// (rotation, zoom, pan) about the frame centres in square-pixel units, with
+// pixel-aspect conversion on both sides and interlaced fields mapped into
+// frame lines.
+//
+// Units: x in pixels from the left edge; rotation in degrees; pan x in source
+// pixels, pan y in source pixel widths. For mapDestToSource and
+// mapSourceToDest y counts stored rows from the BOTTOM line upwards; for
+// mapDestToSourceTopDown and findCornerZoom y counts from the top. A pixel's
+// own position is its integer index (callers add 0.5 for centres). A field
+// row y of an interlaced frame is frame row 2y + field.
+//
+// All arithmetic is double precision in the order written in the .cpp: the
+// digits of the results feed the fixed-point maps of pass 2.
+#pragma once
+
+struct RPoint {
+  double x = 0.0, y = 0.0;
+};
+
+struct RGeometry {
+  int sourceWidth = 0, sourceHeight = 0;
+  int destWidth = 0, destHeight = 0;
+  double rotation = 0.0;  // degrees
+  double zoom = 1.0;
+  double panX = 0.0, panY = 0.0;
+  double scale = 1.0;
+  double sourceAspect = 1.0, destAspect = 1.0;
+  int sourceInterlaced = 0, destInterlaced = 0;
+  int field = 0;
+};
+
+inline constexpr double kDegreesToRadians = 0.017453292519943295;
+
+RPoint mapDestToSource(int sourceWidth, int sourceHeight, int destWidth, int destHeight,
+                       double rotation, double zoom, double panX, double panY, double scale,
+                       double sourceAspect, double destAspect, int sourceInterlaced,
+                       int destInterlaced, int field, double x, double y);
+
+// The exact inverse of mapDestToSource for equal arguments.
+RPoint mapSourceToDest(int sourceWidth, int sourceHeight, int destWidth, int destHeight,
+                       double rotation, double zoom, double panX, double panY, double scale,
+                       double sourceAspect, double destAspect, int sourceInterlaced,
+                       int destInterlaced, int field, double x, double y);
+
+inline RPoint mapDestToSource(const RGeometry& g, double x, double y) {
+  return mapDestToSource(g.sourceWidth, g.sourceHeight, g.destWidth, g.destHeight, g.rotation,
+                         g.zoom, g.panX, g.panY, g.scale, g.sourceAspect, g.destAspect,
+                         g.sourceInterlaced, g.destInterlaced, g.field, x, y);
+}
+inline RPoint mapSourceToDest(const RGeometry& g, double x, double y) {
+  return mapSourceToDest(g.sourceWidth, g.sourceHeight, g.destWidth, g.destHeight, g.rotation,
+                         g.zoom, g.panX, g.panY, g.scale, g.sourceAspect, g.destAspect,
+                         g.sourceInterlaced, g.destInterlaced, g.field, x, y);
+}
+
+// Sizes of the two images the top-down variant works between.
+struct RImageSize {
+  int width = 0, height = 0;
+};
+
+// Rows counted from the top, one interlace flag for both frames, field 0.
+RPoint mapDestToSourceTopDown(RImageSize source, RImageSize dest, double rotation, double zoom,
+                              double panX, double panY, double scale, double sourceAspect,
+                              double destAspect, int interlaced, double x, double y);
+
+// Bisection for the largest zoom (searched between 0.1 and 10, to 0.001) at
+// which the top-down destination point (x, y) still maps inside the source.
+// A result of 1.0 or more only says that the point is covered unzoomed.
+double findCornerZoom(RImageSize source, RImageSize dest, double rotation, double panX,
+                      double panY, double scale, double sourceAspect, double destAspect,
+                      int interlaced, int x, int y);

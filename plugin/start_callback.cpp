@@ -1,0 +1,122 @@
+#include "plugin/start_callback.h"
+
+#include <cmath>
+#include <memory>
+
+#include "planning/pass2_startup.h"
+#include "platform/device_context.h"
+#include "plugin/field_split.h"
+#include "plugin/instance_data.h"
+#include "plugin/video_image.h"
+
+namespace {
+
+// Pyramid levels are made while either side is at least this long.
+constexpr int kMinimumLevelSide = 40;
+
+void createPyramids(InstanceData& data, int width, int height) {
+  for (CImagePyramid*& pyramid : data.imagePyramids) {
+    delete pyramid;
+    pyramid = new CImagePyramid;
+  }
+  for (int w = width, h = height; w >= kMinimumLevelSide || h >= kMinimumLevelSide;
+       w /= 2, h /= 2) {
+    for (CImagePyramid* pyramid : data.imagePyramids) {
+      auto level = std::make_unique<CVideoImage>();
+      level->create(w, h, data.colorModeRgb);
+      pyramid->push_back(std::move(level));
+    }
+  }
+}
+
+void createBlockTables(InstanceData& data, int width, int height) {
+  const int blockSize = data.blockSize;
+  // A block size below 1 (possible from a hand-written settings string)
+  // leaves the grid empty instead of dividing by zero.
+  const int columns = blockSize > 0 ? width / blockSize : 0;
+  int rows = blockSize > 0 ? height / blockSize : 0;
+  if (data.interlaced) rows *= 2;  // upper field's block rows, then the lower field's
+  const std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+
+  delete data.blockOffsetVertical;
+  delete data.blockOffsetHorizontal;
+  delete data.blockUsable;
+  data.blockOffsetVertical = new std::vector<double>(count);
+  data.blockOffsetHorizontal = new std::vector<double>(count);
+  data.blockUsable = new std::vector<int>(count, 1);
+
+  const double cx = width * 0.5;
+  // For fields the centre is the middle of the whole frame in frame lines.
+  const double cy = data.interlaced ? static_cast<double>(height) : height * 0.5;
+  const int fieldRows = rows / 2;
+  for (int r = 0; r < rows; ++r) {
+    double y;
+    if (!data.interlaced) {
+      y = blockSize * r + blockSize * 0.5;
+    } else if (r < fieldRows) {
+      y = (blockSize * r + blockSize * 0.5) * 2 - 0.5;
+    } else {
+      y = (blockSize * (r - fieldRows) + blockSize * 0.5) * 2 + 0.5;
+    }
+    for (int k = 0; k < columns; ++k) {
+      const double x = blockSize * k + blockSize * 0.5;
+      const double v = (cy - y) / data.sourcePixelAspect;
+      const double h = x - cx;
+      const double radius = std::sqrt(h * h + v * v);
+      const double angle = std::atan2(h, v);
+      const std::size_t index = static_cast<std::size_t>(r) * columns + k;
+      (*data.blockOffsetVertical)[index] = radius * std::cos(angle);
+      (*data.blockOffsetHorizontal)[index] = radius * std::sin(angle);
+    }
+  }
+}
+
+void createDrawingObjects(InstanceData& data) {
+  delete data.whitePen;
+  delete data.redPen;
+  data.whitePen = new platform::CPen(platform::CPen::PS_SOLID, 0, 0xFFFFFF);
+  data.redPen = new platform::CPen(platform::CPen::PS_SOLID, 0, 0x0000FF);
+  if (data.textFont != nullptr) {
+    data.textFont->deleteObject();
+    delete data.textFont;
+  }
+  data.textFont = new platform::CFont;
+  data.textFont->createPointFont(80, "Lucida Console");
+}
+
+}  // namespace
+
+void startPass1(InstanceData& data, int sourceWidth, int sourceHeight) {
+  createPyramids(data, sourceWidth, sourceHeight);
+  createBlockTables(data, sourceWidth, sourceHeight);
+  if (data.videoOutput) createDrawingObjects(data);
+
+  if (data.logFileHandle != platform::kInvalidFileHandle) {
+    platform::closeFile(data.logFileHandle);
+    data.logFileHandle = platform::kInvalidFileHandle;
+  }
+  delete data.pendingLogLine;
+  data.pendingLogLine = nullptr;
+  data.logWarningShown = 0;
+}
+
+int startProc(FilterActivation* fa, const FilterFunctions*) {
+  InstanceData& data = *instanceOf(fa);
+  if (data.idle == 0) return 0;
+  data.idle = 0;
+
+  const bool interlaced = data.interlaced != 0;
+  if (interlaced) splitField(fa, 1, 1, 1, data.pass, data.interlacedProgressive);
+
+  data.framesProcessed = 0;
+  data.lastSourceFrame = -999;
+  if (data.pass == 1) {
+    startPass1(data, static_cast<int>(fa->src.w), static_cast<int>(fa->src.h));
+  } else {
+    startPass2(fa);
+  }
+
+  if (interlaced) splitField(fa, 0, 0, 0, 0, 0);
+  data.idle = 1;
+  return 0;
+}

@@ -1,0 +1,164 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace platform {
+namespace {
+
+class FileIoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "qv-fileio-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  std::string path(const char* name) const { return dir_ + "/" + name; }
+
+  // Writes `content` through the interface under test.
+  void writeNew(const std::string& file, const std::string& content) {
+    FileHandle fd = createFileTruncate(file.c_str());
+    ASSERT_NE(fd, kInvalidFileHandle);
+    EXPECT_TRUE(writeFile(fd, content.data(), content.size()));
+    closeFile(fd);
+  }
+
+  std::string content(const std::string& file) {
+    std::string result;
+    EXPECT_TRUE(readWholeFile(file, &result));
+    return result;
+  }
+
+  std::string dir_;
+};
+
+TEST_F(FileIoTest, CreateTruncateReplacesExistingContent) {
+  const std::string file = path("log");
+  writeNew(file, "a long first pass log");
+  writeNew(file, "short");
+  EXPECT_EQ(content(file), "short");
+  // Others may read the log: 0644 before the umask.
+  const mode_t umask = ::umask(0);
+  ::umask(umask);
+  struct stat info;
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644 & ~umask);
+}
+
+TEST_F(FileIoTest, OpenOrCreateKeepsContentWritesAtStartAndAppendsAfterSeek) {
+  const std::string file = path("log");
+  FileHandle fd = openOrCreateFile(file.c_str());
+  ASSERT_NE(fd, kInvalidFileHandle);
+  EXPECT_TRUE(writeFile(fd, "abc", 3));
+  closeFile(fd);
+
+  fd = openOrCreateFile(file.c_str());
+  ASSERT_NE(fd, kInvalidFileHandle);
+  std::uint64_t size = 0;
+  EXPECT_TRUE(getFileSize(fd, &size));
+  EXPECT_EQ(size, 3u);
+  EXPECT_TRUE(seekToEnd(fd));
+  EXPECT_TRUE(writeFile(fd, "def", 3));
+  closeFile(fd);
+  EXPECT_EQ(content(file), "abcdef");
+
+  // Without the seek the position is 0: not opened in append mode.
+  fd = openOrCreateFile(file.c_str());
+  EXPECT_TRUE(writeFile(fd, "X", 1));
+  closeFile(fd);
+  EXPECT_EQ(content(file), "Xbcdef");
+}
+
+TEST_F(FileIoTest, ReadFileReportsShortCountOnlyAtEnd) {
+  const std::string file = path("data");
+  std::string big(200'000, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  writeNew(file, big);
+
+  FileHandle fd = openFileForRead(file.c_str());
+  ASSERT_NE(fd, kInvalidFileHandle);
+  std::string buffer(big.size() + 10, '\0');
+  std::size_t got = 0;
+  EXPECT_TRUE(readFile(fd, buffer.data(), 100, &got));
+  EXPECT_EQ(got, 100u);
+  EXPECT_TRUE(readFile(fd, buffer.data() + 100, buffer.size() - 100, &got));
+  EXPECT_EQ(got, big.size() - 100);
+  EXPECT_TRUE(readFile(fd, buffer.data(), 10, &got));
+  EXPECT_EQ(got, 0u);
+  closeFile(fd);
+  buffer.resize(big.size());
+  EXPECT_EQ(buffer, big);
+  EXPECT_EQ(content(file), big);
+}
+
+TEST_F(FileIoTest, LastWriteTimeHasFullNanosecondResolution) {
+  const std::string file = path("stamped");
+  writeNew(file, "x");
+  FileHandle fd = openFileForRead(file.c_str());
+  ASSERT_NE(fd, kInvalidFileHandle);
+
+  auto stampAndRead = [&](time_t seconds, long nanoseconds) {
+    const struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    EXPECT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    std::uint64_t stamp = 0;
+    EXPECT_TRUE(getLastWriteTime(fd, &stamp));
+    return stamp;
+  };
+  EXPECT_EQ(stampAndRead(1'600'000'000, 123'456'789), 1'600'000'000'123'456'789u);
+  EXPECT_EQ(stampAndRead(1'600'000'000, 123'456'790), 1'600'000'000'123'456'790u);
+  // The epoch itself must not look like "no time cached".
+  EXPECT_NE(stampAndRead(0, 0), 0u);
+  closeFile(fd);
+}
+
+TEST_F(FileIoTest, UnusablePathsAndHandlesFailCleanly) {
+  const std::string missingDir = path("no/such/file");
+  EXPECT_EQ(createFileTruncate(missingDir.c_str()), kInvalidFileHandle);
+  EXPECT_EQ(openOrCreateFile(missingDir.c_str()), kInvalidFileHandle);
+  EXPECT_EQ(openFileForRead(missingDir.c_str()), kInvalidFileHandle);
+  EXPECT_EQ(openFileForRead(path("missing").c_str()), kInvalidFileHandle);
+  EXPECT_EQ(createFileTruncate(dir_.c_str()), kInvalidFileHandle);
+  EXPECT_EQ(openOrCreateFile(dir_.c_str()), kInvalidFileHandle);
+  EXPECT_EQ(openFileForRead(dir_.c_str()), kInvalidFileHandle);
+  EXPECT_EQ(createFileTruncate(nullptr), kInvalidFileHandle);
+
+  std::string ignored = "kept";
+  EXPECT_FALSE(readWholeFile(path("missing"), &ignored));
+  EXPECT_EQ(ignored, "kept");
+
+  char byte = 0;
+  std::size_t got = 99;
+  std::uint64_t value = 0;
+  EXPECT_FALSE(seekToEnd(kInvalidFileHandle));
+  EXPECT_FALSE(writeFile(kInvalidFileHandle, &byte, 1));
+  EXPECT_FALSE(readFile(kInvalidFileHandle, &byte, 1, &got));
+  EXPECT_EQ(got, 0u);
+  EXPECT_FALSE(getLastWriteTime(kInvalidFileHandle, &value));
+  EXPECT_FALSE(getFileSize(kInvalidFileHandle, &value));
+  closeFile(kInvalidFileHandle);
+}
+
+TEST_F(FileIoTest, CreateDirectoryAcceptsOnlyDirectories) {
+  const std::string sub = path("sub");
+  EXPECT_TRUE(createDirectory(sub.c_str()));
+  EXPECT_TRUE(createDirectory(sub.c_str()));
+  EXPECT_TRUE(std::filesystem::is_directory(sub));
+  writeNew(path("plain"), "x");
+  EXPECT_FALSE(createDirectory(path("plain").c_str()));
+  EXPECT_FALSE(createDirectory(path("a/b").c_str()));
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,222 @@
+#include "plugin/config_string.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "tests/support/filter_instance.h"
+
+namespace {
+
+using testing_support::CFilterInstance;
+
+// What the host's script interpreter hands the Config function: the text
+// between the quotes with backslash escapes undone.
+std::string scriptArgument(const std::string& statement) {
+  const std::string open = "Config(\"";
+  std::string inner = statement.substr(open.size(), statement.size() - open.size() - 2);
+  std::string out;
+  for (std::size_t i = 0; i < inner.size(); ++i) {
+    if (inner[i] == '\\' && i + 1 < inner.size()) ++i;
+    out += inner[i];
+  }
+  return out;
+}
+
+void parse(InstanceData& data, std::string text) {
+  std::vector<char> buffer(text.begin(), text.end());
+  buffer.push_back('\0');
+  parseConfigString(data, buffer.data());
+}
+
+struct CRecordedBoxes {
+  CRecordedBoxes() {
+    previous = platform::setMessageBoxHandler(
+        [this](const std::string& text, const std::string&, platform::MessageBoxButtons buttons) {
+          texts.push_back(text);
+          this->buttons.push_back(buttons);
+          return platform::MessageBoxAnswer::kOk;
+        });
+  }
+  ~CRecordedBoxes() { platform::setMessageBoxHandler(previous); }
+  std::vector<std::string> texts;
+  std::vector<platform::MessageBoxButtons> buttons;
+  platform::MessageBoxHandler previous;
+};
+
+TEST(ConfigStringTest, DefaultsAreWrittenExactly) {
+  CFilterInstance instance;
+  const std::string path = *instance.data().logFilePath;
+  const std::string expected =
+      "Config(\"12|1|30|4|1|0|1|0|640|480|1|2|1|400|400|400|1500|4|1|1|2|5|40|300|4|" + path +
+      "|0|0|0|0|0|0|0|0|0|0|0|0|0|1|15|15|5|15|0|0|30|30|0|0|0|0|1|0|0|10|1|15|1000|1|88\")";
+  EXPECT_EQ(formatConfigStatement(instance.data()), expected);
+
+  char buffer[1024];
+  EXPECT_TRUE(fssProc(&instance.fa(), nullptr, buffer, sizeof buffer));
+  EXPECT_EQ(std::string(buffer), expected);
+  EXPECT_NE(path.find("/Quiventa/Quiventa.log"), std::string::npos);
+}
+
+TEST(ConfigStringTest, ReadingTheWrittenTextRestoresEverySetting) {
+  CFilterInstance written;
+  InstanceData& a = written.data();
+  // A value different from the default in every field, backslashes in the path.
+  a.pass = 2, a.blockSize = 21, a.differentialSearchRange = 7, a.sourcePixelAspect = 0.5;
+  a.sourcePixelAspectPreset = -1, a.destPixelAspect = 2.25, a.destPixelAspectPreset = 3;
+  a.destWidth = 720, a.destHeight = 576, a.scale = 2, a.usePixels = 3, a.colorModeRgb = 0;
+  a.smoothHorizontalPanning = -1, a.smoothVerticalPanning = 0, a.smoothRotation = 99;
+  a.smoothZoom = 100000, a.discardWrongDirection = 0.25, a.videoOutput = 0;
+  a.edgeCompensation = 5, a.resampling = 0, a.skipFramePercent = 17;
+  a.initialSearchRange = 99, a.discardMatchValue = -1000, a.discardSecondBest = 1000;
+  *a.logFilePath = "C:\\video\\shaky.log";
+  a.appendToLogFile = 1, a.ignoreOutside = 1, a.ignoreOutsideLeft = 1;
+  a.ignoreOutsideRight = 2, a.ignoreOutsideTop = 3, a.ignoreOutsideBottom = 4;
+  a.ignoreInside = 1, a.ignoreInsideLeft = 5, a.ignoreInsideRight = 6;
+  a.ignoreInsideTop = 7, a.ignoreInsideBottom = 8, a.interlaced = 1, a.upperFieldFirst = 1;
+  a.extraZoom = 1.5, a.maxCorrectionHorizontalPanning = 20, a.maxCorrectionVerticalPanning = 21;
+  a.maxCorrectionRotation = 2.5, a.maxCorrectionZoom = 30, a.usePreviousFrames = 1;
+  a.useFutureFrames = 1, a.previousFrames = 12, a.futureFrames = 13;
+  a.ignoreAreaFollowsMotion = 1, a.deepAnalysisPercent = 40, a.rollingShutter = 1;
+  a.interlacedProgressive = 1, a.sameDestAsSource = 0, a.softBorders = 1;
+  a.extrapolateColors = 1, a.edgeTransitionWidth = 33, a.ignoreDarker = 0;
+  a.darkerThanPercent = 7.5, a.discardAbsoluteMotion = 12.5, a.rememberDiscardedAreas = 0;
+  a.rollingShutterAmount = 50;
+
+  const std::string statement = formatConfigStatement(a);
+  EXPECT_NE(statement.find("C:\\\\video\\\\shaky.log"), std::string::npos);
+
+  CFilterInstance read;
+  parse(read.data(), scriptArgument(statement));
+  EXPECT_EQ(formatConfigStatement(read.data()), statement);
+  EXPECT_EQ(*read.data().logFilePath, "C:\\video\\shaky.log");
+  EXPECT_EQ(read.data().ignoreOutsideTop, 3);
+  EXPECT_EQ(read.data().ignoreInsideRight, 6);
+  EXPECT_EQ(read.data().deepAnalysisPercent, 40);
+}
+
+TEST(ConfigStringTest, DoublesUseSixSignificantDigits) {
+  CFilterInstance instance;
+  instance.data().sourcePixelAspect = 1.094017094017094;
+  instance.data().sourcePixelAspectPreset = 1;
+  const std::string statement = formatConfigStatement(instance.data());
+  EXPECT_EQ(statement.rfind("Config(\"12|1|30|4|1.09402|1|", 0), 0u) << statement;
+
+  CFilterInstance read;
+  parse(read.data(), scriptArgument(statement));
+  EXPECT_EQ(read.data().sourcePixelAspect, 1.09402);
+  EXPECT_EQ(read.data().sourcePixelAspectPreset, 1);
+}
+
+TEST(ConfigStringTest, VersionOneStringFillsTheMissingGroups) {
+  CFilterInstance instance;
+  InstanceData& data = instance.data();
+  parse(data,
+        "1|2|20|5|1|0|1|0|320|240|0|1|1|100|200|300|400|3|1|3|1|10|30|200|5|/tmp/old.log|1|1|"
+        "4|5|6|7|1|8|9|10|11");
+  EXPECT_EQ(data.pass, 2);
+  EXPECT_EQ(data.smoothZoom, 400);
+  EXPECT_EQ(*data.logFilePath, "/tmp/old.log");
+  EXPECT_EQ(data.ignoreInsideBottom, 11);
+  EXPECT_EQ(data.interlaced, 0);
+  EXPECT_EQ(data.maxCorrectionHorizontalPanning, 100.0);
+  EXPECT_EQ(data.maxCorrectionVerticalPanning, 100.0);
+  EXPECT_EQ(data.maxCorrectionRotation, 100.0);
+  EXPECT_EQ(data.maxCorrectionZoom, 100.0);
+  EXPECT_EQ(data.extraZoom, 1.0);
+  EXPECT_EQ(data.previousFrames, 0);
+  EXPECT_EQ(data.futureFrames, 0);
+  EXPECT_EQ(data.deepAnalysisPercent, 0);
+  EXPECT_EQ(data.sameDestAsSource, 0);
+  EXPECT_EQ(data.edgeTransitionWidth, 0);
+  EXPECT_EQ(data.ignoreDarker, 0);
+  EXPECT_EQ(data.rememberDiscardedAreas, 0);
+  EXPECT_EQ(data.rollingShutterAmount, 88.0);
+}
+
+// Versions 6 to 8 stored the complement of the deep-analysis percentage.
+TEST(ConfigStringTest, DeepAnalysisPercentIsInvertedBeforeVersionNine) {
+  const std::string head = "|1|30|4|1|0|1|0|640|480|1|2|1|400|400|400|1500|4|1|1|2|5|40|300|4|x|"
+                           "0|0|0|0|0|0|0|0|0|0|0|0|0|1|15|15|5|15|0|0|30|30|0|30";
+  CFilterInstance eight;
+  parse(eight.data(), "8" + head + "|0|0|1|0|0");
+  EXPECT_EQ(eight.data().deepAnalysisPercent, 70);
+  EXPECT_EQ(eight.data().edgeTransitionWidth, 0);  // group of version 9 absent
+
+  CFilterInstance nine;
+  parse(nine.data(), "9" + head + "|0|0|1|0|0|10|1|15");
+  EXPECT_EQ(nine.data().deepAnalysisPercent, 30);
+  EXPECT_EQ(nine.data().edgeTransitionWidth, 10);
+  EXPECT_EQ(nine.data().discardAbsoluteMotion, 1000.0);
+}
+
+TEST(ConfigStringTest, NewerVersionShowsTheMessageAndChangesNothing) {
+  CRecordedBoxes boxes;
+  CFilterInstance instance;
+  const std::string before = formatConfigStatement(instance.data());
+  parse(instance.data(), "13|2|99|9|2|1|2|1|1|1|1|1|0|1|1|1|1|1|0|0|0|0|0|0|0|/x|1");
+  EXPECT_EQ(formatConfigStatement(instance.data()), before);
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0],
+            "Quiventa: The config file is created with a newer version of Quiventa than you have.");
+  EXPECT_EQ(boxes.buttons[0], platform::MessageBoxButtons::kOk);
+}
+
+TEST(ConfigStringTest, BoolsAreOneOnlyForOneAndNumbersReadLikeAtoi) {
+  CFilterInstance instance;
+  InstanceData& data = instance.data();
+  parse(data, "12|  3 |-7x|4|2.5e0abc|0|1|0|640|480|1|2|2|400|400|400|1500|4|-1|1|2|5|40|300|4|p");
+  EXPECT_EQ(data.pass, 3);  // blanks after "|" skipped, trailing blanks harmless
+  EXPECT_EQ(data.blockSize, -7);
+  EXPECT_EQ(data.sourcePixelAspect, 2.5);
+  EXPECT_EQ(data.colorModeRgb, 0);  // written as 2
+  EXPECT_EQ(data.videoOutput, 0);   // written as -1
+  // Fields missing from a version-12 string read as empty tokens.
+  EXPECT_EQ(data.rollingShutterAmount, 0.0);
+  EXPECT_EQ(data.appendToLogFile, 0);
+}
+
+TEST(ConfigStringTest, EmptyLogPathSurvivesARoundTrip) {
+  CFilterInstance instance;
+  instance.data().logFilePath->clear();
+  instance.data().appendToLogFile = 1;
+  const std::string statement = formatConfigStatement(instance.data());
+  EXPECT_NE(statement.find("|4||1|"), std::string::npos);
+
+  CFilterInstance read;
+  parse(read.data(), scriptArgument(statement));
+  EXPECT_EQ(*read.data().logFilePath, "");
+  EXPECT_EQ(formatConfigStatement(read.data()), statement);
+}
+
+TEST(ConfigStringTest, ShortBufferGetsNoBrokenStatement) {
+  CFilterInstance instance;
+  std::vector<char> buffer(40, 'x');
+  buffer.push_back('#');  // guard byte beyond the length handed over
+  writeConfigStatement(instance.data(), buffer.data(), 40);
+  EXPECT_EQ(buffer[0], '\0');
+  EXPECT_EQ(buffer[40], '#');
+
+  const std::string statement = formatConfigStatement(instance.data());
+  std::vector<char> exact(statement.size() + 1, 'x');
+  writeConfigStatement(instance.data(), exact.data(), static_cast<int>(exact.size()));
+  EXPECT_EQ(std::string(exact.data()), statement);
+}
+
+TEST(ConfigStringTest, ScriptFunctionLeavesTheInterpretersStringIntact) {
+  CFilterInstance instance;
+  std::string argument = scriptArgument(formatConfigStatement(instance.data()));
+  argument[3] = '2';  // pass 2
+  std::vector<char> text(argument.begin(), argument.end());
+  text.push_back('\0');
+  char* pointer = text.data();
+  CScriptValue value(&pointer);
+  configScriptFunction(nullptr, &instance.fa(), &value, 1);
+  EXPECT_EQ(instance.data().pass, 2);
+  EXPECT_EQ(std::string(text.data()), argument);
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+#include "plugin/field_split.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/support/filter_instance.h"
+
+namespace {
+
+using testing_support::CFilterInstance;
+
+std::ptrdiff_t bytesBetween(const void* from, const void* to) {
+  return static_cast<const char*>(to) - static_cast<const char*>(from);
+}
+
+class FieldSplitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    instance.setSourceSize(720, 576);
+    instance.state().lCurrentSourceFrame = 10;
+    InstanceData& data = instance.data();
+    data.ignoreOutsideTop = 5;
+    data.ignoreOutsideBottom = 7;
+    data.ignoreInsideTop = 9;
+    data.ignoreInsideBottom = 3;
+    data.previousFrames = 30;
+    data.futureFrames = 25;
+  }
+  CFilterInstance instance;
+};
+
+TEST_F(FieldSplitTest, SourceBecomesEveryOtherStoredRow) {
+  VFBitmap& src = instance.src();
+  Pixel32* frameData = src.data;
+  const std::ptrdiff_t modulo = src.modulo;
+
+  splitField(&instance.fa(), 1, 1, 1, 1, 0);
+  EXPECT_EQ(src.h, 288);
+  EXPECT_EQ(src.pitch, 5760);
+  EXPECT_EQ(src.modulo, modulo + 2880);
+  EXPECT_EQ(bytesBetween(frameData, src.data), 2880);
+  EXPECT_EQ(instance.state().lCurrentSourceFrame, 20);
+  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+
+  splitField(&instance.fa(), 1, 0, 0, 1, 0);
+  EXPECT_EQ(src.data, frameData);
+  EXPECT_EQ(instance.state().lCurrentSourceFrame, 21);
+  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+}
+
+TEST_F(FieldSplitTest, SettingsAreHalvedAndDoubledForTheField) {
+  InstanceData& data = instance.data();
+  splitField(&instance.fa(), 1, 0, 1, 2, 0);
+  EXPECT_EQ(data.ignoreOutsideTop, 2);
+  EXPECT_EQ(data.ignoreOutsideBottom, 3);
+  EXPECT_EQ(data.ignoreInsideTop, 4);
+  EXPECT_EQ(data.ignoreInsideBottom, 1);
+  EXPECT_EQ(data.previousFrames, 60);
+  EXPECT_EQ(data.futureFrames, 50);
+  splitField(&instance.fa(), 0, 1, 1, 1, 1);  // the end ignores its other arguments
+  EXPECT_EQ(data.ignoreOutsideTop, 5);
+  EXPECT_EQ(data.previousFrames, 30);
+}
+
+TEST_F(FieldSplitTest, OddHeightLeavesTheLastRowToNeitherField) {
+  instance.setSourceSize(720, 575);
+  splitField(&instance.fa(), 1, 1, 1, 1, 0);
+  EXPECT_EQ(instance.src().h, 287);
+  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+}
+
+TEST_F(FieldSplitTest, PassOneDestinationIsACompactHalf) {
+  testing_support::COwnedBitmap output;
+  output.allocate(720, 500);
+  instance.dst() = output.bitmap;
+  const Pixel32* frameData = instance.dst().data;
+
+  splitField(&instance.fa(), 1, 1, 1, 1, 0);
+  EXPECT_EQ(instance.dst().h, 250);
+  EXPECT_EQ(instance.dst().pitch, 2880);
+  EXPECT_EQ(bytesBetween(frameData, instance.dst().data), 250 * 2880);  // upper stored half
+  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+
+  splitField(&instance.fa(), 1, 0, 0, 1, 0);
+  EXPECT_EQ(instance.dst().data, frameData);
+  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+}
+
+TEST_F(FieldSplitTest, PassTwoDestinationIsInterleavedLikeTheSource) {
+  const Pixel32* frameData = instance.dst().data;
+  splitField(&instance.fa(), 1, 1, 0, 2, 1);
+  EXPECT_EQ(instance.dst().h, 288);
+  EXPECT_EQ(instance.dst().pitch, 5760);
+  EXPECT_EQ(bytesBetween(frameData, instance.dst().data), 2880);
+  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+}
+
+TEST_F(FieldSplitTest, RestoreIsBitIdentical) {
+  // Byte snapshots, padding included: every value must come back bit for bit.
+  unsigned char src[sizeof(VFBitmap)], dst[sizeof(VFBitmap)], before[sizeof(InstanceData)];
+  std::memcpy(src, &instance.src(), sizeof src);
+  std::memcpy(dst, &instance.dst(), sizeof dst);
+  std::memcpy(before, &instance.data(), sizeof before);
+  for (int secondRow = 0; secondRow <= 1; ++secondRow) {
+    for (int first = 0; first <= 1; ++first) {
+      for (int pass : {1, 2}) {
+        splitField(&instance.fa(), 1, secondRow, first, pass, 0);
+        splitField(&instance.fa(), 0, 0, 0, 0, 0);
+        EXPECT_EQ(std::memcmp(&instance.src(), src, sizeof src), 0);
+        EXPECT_EQ(std::memcmp(&instance.dst(), dst, sizeof dst), 0);
+        EXPECT_EQ(std::memcmp(&instance.data(), before, sizeof before), 0);
+        EXPECT_EQ(instance.state().lCurrentSourceFrame, 10);
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+#include "plugin/frame_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+TEST(FrameGeometryTest, NeutralArgumentsKeepThePoint) {
+  using Map = RPoint (*)(int, int, int, int, double, double, double, double, double, double,
+                         double, int, int, int, double, double);
+  for (Map map : {static_cast<Map>(mapDestToSource), static_cast<Map>(mapSourceToDest)}) {
+    const RPoint p = map(640, 480, 640, 480, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0, 123.5, 77.25);
+    EXPECT_EQ(p.x, 123.5);
+    EXPECT_EQ(p.y, 77.25);
+  }
+}
+
+TEST(FrameGeometryTest, QuarterTurnMapsAndReturns) {
+  const RPoint p = mapDestToSource(640, 480, 640, 480, 90.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0,
+                                   420.0, 240.0);
+  EXPECT_NEAR(p.x, 320.0, 1e-12);
+  EXPECT_NEAR(p.y, 140.0, 1e-12);
+  const RPoint back = mapSourceToDest(640, 480, 640, 480, 90.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0,
+                                      0, 0, p.x, p.y);
+  EXPECT_NEAR(back.x, 420.0, 1e-9);
+  EXPECT_NEAR(back.y, 240.0, 1e-9);
+}
+
+TEST(FrameGeometryTest, SourceAspectStretchesRows) {
+  const RPoint p = mapDestToSource(640, 480, 640, 480, 0.0, 1.0, 0.0, 0.0, 1.0, 1.094017094017094,
+                                   1.0, 0, 0, 0, 320.0, 250.0);
+  EXPECT_EQ(p.x, 320.0);
+  EXPECT_EQ(p.y, 250.94017094017093);
+}
+
+TEST(FrameGeometryTest, InterlacedFieldRowsRoundTripThroughFrameLines) {
+  for (int field = 0; field <= 1; ++field) {
+    const RPoint p = mapDestToSource(720, 288, 720, 288, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 1, 1,
+                                     field, 10.0, 100.0);
+    EXPECT_EQ(p.y, 100.0) << "field " << field;
+  }
+  // Progressive destination, interlaced source: frame row 201 of a 576-line
+  // frame is field-1 row 100.
+  const RPoint p = mapDestToSource(720, 288, 720, 576, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 1, 0, 1,
+                                   10.0, 201.0);
+  EXPECT_EQ(p.y, 100.0);
+}
+
+TEST(FrameGeometryTest, InverseUndoesForwardForRandomArguments) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int trial = 0; trial < 2000; ++trial) {
+    const int sw = 100 + trial % 700, sh = 80 + trial % 500;
+    const int dw = 120 + trial % 600, dh = 90 + trial % 400;
+    const double rotation = unit(random) * 720 - 360, zoom = 0.2 + unit(random) * 4;
+    const double panX = unit(random) * 200 - 100, panY = unit(random) * 200 - 100;
+    const double scale = 0.3 + unit(random) * 3;
+    const double sa = 0.5 + unit(random) * 1.5, da = 0.5 + unit(random) * 1.5;
+    const int si = trial & 1, di = (trial >> 1) & 1, field = (trial >> 2) & 1;
+    const double x = unit(random) * dw, y = unit(random) * dh;
+    const RPoint s = mapDestToSource(sw, sh, dw, dh, rotation, zoom, panX, panY, scale, sa, da, si,
+                                     di, field, x, y);
+    const RPoint d = mapSourceToDest(sw, sh, dw, dh, rotation, zoom, panX, panY, scale, sa, da, si,
+                                     di, field, s.x, s.y);
+    ASSERT_NEAR(d.x, x, 1e-8) << trial;
+    ASSERT_NEAR(d.y, y, 1e-8) << trial;
+  }
+}
+
+// The top-down variant is the bottom-up mapping with both row axes flipped.
+TEST(FrameGeometryTest, TopDownEqualsFlippedBottomUp) {
+  const RImageSize source{700, 500}, dest{640, 480};
+  for (int interlaced = 0; interlaced <= 1; ++interlaced) {
+    const RPoint top = mapDestToSourceTopDown(source, dest, 3.5, 1.1, 4.0, -6.0, 0.9, 1.2, 0.8,
+                                              interlaced, 100.0, 60.0);
+    const RPoint bottom = mapDestToSource(source.width, source.height, dest.width, dest.height, 3.5,
+                                          1.1, 4.0, -6.0, 0.9, 1.2, 0.8, interlaced, interlaced, 0,
+                                          100.0, dest.height - 60.0);
+    EXPECT_NEAR(top.x, bottom.x, 1e-9);
+    EXPECT_NEAR(top.y, source.height - bottom.y, 1e-9);
+  }
+}
+
+TEST(FrameGeometryTest, CornerZoomSearchResults) {
+  const RImageSize size{640, 480};
+  EXPECT_EQ(findCornerZoom(size, size, 0.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0), 0.9997253417968749);
+  EXPECT_EQ(findCornerZoom(size, size, 0.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 639, 479),
+            1.0015380859374998);
+  EXPECT_EQ(findCornerZoom(size, size, 0.0, 0.0, 0.0, 0.8, 1.0, 1.0, 0, 0, 0), 0.7997192382812501);
+  // A corner that even the smallest zoom cannot bring inside.
+  EXPECT_EQ(findCornerZoom(size, size, 0.0, 5000.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0), 0.1);
+}
+
+}  // namespace

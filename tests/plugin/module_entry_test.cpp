@@ -1,0 +1,145 @@
+// The built module, loaded as a host loads it: through dlopen and its two
+// exports only.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin/filter_interface.h"
+
+namespace {
+
+struct RRecording {
+  FilterModule* module = nullptr;
+  FilterDefinition copy{};
+  FilterDefinition* handedIn = nullptr;
+  int size = 0;
+  int addCalls = 0;
+  std::vector<FilterDefinition*> removed;
+  bool refuse = false;
+};
+
+RRecording recording;
+
+FilterDefinition* recordingAdd(FilterModule* module, FilterDefinition* definition, int size) {
+  ++recording.addCalls;
+  recording.module = module;
+  recording.handedIn = definition;
+  recording.copy = *definition;
+  recording.size = size;
+  return recording.refuse ? nullptr : &recording.copy;
+}
+
+void recordingRemove(FilterDefinition* definition) { recording.removed.push_back(definition); }
+
+class ModuleEntryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    recording = RRecording{};
+    handle = dlopen(QV_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    init = reinterpret_cast<VDXModuleInitProc>(dlsym(handle, kModuleInitExport));
+    deinit = reinterpret_cast<VDXModuleDeinitProc>(dlsym(handle, kModuleDeinitExport));
+    ASSERT_NE(init, nullptr);
+    ASSERT_NE(deinit, nullptr);
+    functions.addFilter = recordingAdd;
+    functions.removeFilter = recordingRemove;
+  }
+  void TearDown() override {
+    if (handle != nullptr) dlclose(handle);
+  }
+
+  void* handle = nullptr;
+  VDXModuleInitProc init = nullptr;
+  VDXModuleDeinitProc deinit = nullptr;
+  FilterFunctions functions;
+  FilterModule* const module = reinterpret_cast<FilterModule*>(0x1234);
+};
+
+TEST_F(ModuleEntryTest, RegistersTheOneFilter) {
+  int interfaceVersion = -1, compatibleVersion = -1;
+  EXPECT_EQ(init(module, &functions, interfaceVersion, compatibleVersion), 0);
+  EXPECT_EQ(interfaceVersion, 7);
+  EXPECT_EQ(compatibleVersion, 4);
+  ASSERT_EQ(recording.addCalls, 1);
+  EXPECT_EQ(recording.module, module);
+  EXPECT_EQ(recording.size, static_cast<int>(sizeof(FilterDefinition)));
+
+  const FilterDefinition& d = recording.copy;
+  EXPECT_EQ(d.next, nullptr);
+  EXPECT_EQ(d.prev, nullptr);
+  EXPECT_EQ(d.module, nullptr);
+  EXPECT_STREQ(d.name, "Quiventa v2.4");
+  EXPECT_STREQ(d.desc,
+               "Stabilizes video. Eliminates camera shakiness and makes panning, rotation and "
+               "zooming smoother.");
+  EXPECT_STREQ(d.maker, "Morvath");
+  EXPECT_EQ(d.private_data, nullptr);
+  EXPECT_GT(d.inst_data_size, 0);
+  EXPECT_NE(d.initProc, nullptr);
+  EXPECT_NE(d.deinitProc, nullptr);
+  EXPECT_NE(d.runProc, nullptr);
+  EXPECT_NE(d.paramProc, nullptr);
+  EXPECT_NE(d.configProc, nullptr);
+  EXPECT_NE(d.stringProc, nullptr);
+  EXPECT_NE(d.startProc, nullptr);
+  EXPECT_NE(d.endProc, nullptr);
+  EXPECT_NE(d.fssProc, nullptr);
+  ASSERT_NE(d.script_obj, nullptr);
+  EXPECT_EQ(d.script_obj->Lookup, nullptr);
+  EXPECT_EQ(d.script_obj->obj_list, nullptr);
+  const ScriptFunctionDef* f = d.script_obj->func_list;
+  ASSERT_NE(f, nullptr);
+  EXPECT_STREQ(f[0].name, "Config");
+  EXPECT_STREQ(f[0].arg_fmt, "0s");
+  EXPECT_NE(f[0].func_ptr, nullptr);
+  EXPECT_EQ(f[1].func_ptr, nullptr);
+  EXPECT_EQ(f[1].name, nullptr);
+
+  deinit(module, &functions);
+  ASSERT_EQ(recording.removed.size(), 1u);
+  EXPECT_EQ(recording.removed[0], &recording.copy);  // what add-filter returned
+}
+
+TEST_F(ModuleEntryTest, RefusedRegistrationWritesNothing) {
+  recording.refuse = true;
+  int interfaceVersion = -1, compatibleVersion = -1;
+  EXPECT_EQ(init(module, &functions, interfaceVersion, compatibleVersion), 1);
+  EXPECT_EQ(interfaceVersion, -1);
+  EXPECT_EQ(compatibleVersion, -1);
+}
+
+// An instance created through the registered callbacks writes the default
+// settings statement, and the script function reads it back.
+TEST_F(ModuleEntryTest, InstanceThroughTheRegisteredCallbacks) {
+  int interfaceVersion = 0, compatibleVersion = 0;
+  ASSERT_EQ(init(module, &functions, interfaceVersion, compatibleVersion), 0);
+  const FilterDefinition& d = recording.copy;
+  std::vector<unsigned char> memory(static_cast<std::size_t>(d.inst_data_size), 0);
+  VFBitmap src, dst;
+  FilterStateInfo state;
+  FilterActivation fa(dst, src);
+  fa.filter = &d;
+  fa.filter_data = memory.data();
+  fa.pfsi = &state;
+  EXPECT_EQ(d.initProc(&fa, &functions), 0);
+
+  char statement[2048];
+  ASSERT_TRUE(d.fssProc(&fa, &functions, statement, sizeof statement));
+  EXPECT_EQ(std::string(statement).rfind("Config(\"12|1|30|4|1|0|1|0|640|480|", 0), 0u);
+
+  std::string argument = "12|2|20";
+  char* text = argument.data();
+  CScriptValue value(&text);
+  d.script_obj->func_list[0].func_ptr(nullptr, &fa, &value, 1);
+  char description[kFilterStringBufferSize];
+  d.stringProc(&fa, &functions, description);
+  EXPECT_STREQ(description, " (Pass 2)");
+
+  d.deinitProc(&fa, &functions);
+  deinit(module, &functions);
+}
+
+}  // namespace

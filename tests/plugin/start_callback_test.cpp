@@ -1,0 +1,145 @@
+#include "plugin/start_callback.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "planning/end_of_processing.h"
+#include "platform/device_context.h"
+#include "plugin/video_image.h"
+#include "tests/support/filter_instance.h"
+
+namespace {
+
+using testing_support::CFilterInstance;
+
+std::vector<std::pair<int, int>> levelSizes(const CImagePyramid& pyramid) {
+  std::vector<std::pair<int, int>> sizes;
+  for (const auto& level : pyramid) sizes.emplace_back(level->width, level->height);
+  return sizes;
+}
+
+TEST(StartCallbackTest, PassOnePyramidsAndBlockGrid) {
+  CFilterInstance instance;
+  instance.setSourceSize(720, 576);
+  instance.data().framesProcessed = 12;
+  EXPECT_EQ(startProc(&instance.fa(), nullptr), 0);
+  InstanceData& data = instance.data();
+  EXPECT_EQ(data.framesProcessed, 0);
+  EXPECT_EQ(data.lastSourceFrame, -999);
+  EXPECT_EQ(data.idle, 1);
+
+  const std::vector<std::pair<int, int>> expected = {
+      {720, 576}, {360, 288}, {180, 144}, {90, 72}, {45, 36}};
+  for (int p = 0; p < 2; ++p) {
+    ASSERT_NE(data.imagePyramids[p], nullptr);
+    EXPECT_EQ(levelSizes(*data.imagePyramids[p]), expected);
+    EXPECT_EQ(data.imagePyramids[p]->front()->rgb, 1);
+  }
+
+  // 24 x 19 blocks of 30 pixels.
+  ASSERT_EQ(data.blockUsable->size(), 24u * 19u);
+  EXPECT_EQ(std::count(data.blockUsable->begin(), data.blockUsable->end(), 1), 24 * 19);
+  EXPECT_NEAR((*data.blockOffsetHorizontal)[0], -345.0, 1e-9);
+  EXPECT_NEAR((*data.blockOffsetVertical)[0], 273.0, 1e-9);
+  EXPECT_NEAR((*data.blockOffsetHorizontal)[24 * 19 - 1], 345.0, 1e-9);
+  EXPECT_NEAR((*data.blockOffsetVertical)[24 * 19 - 1], 288.0 - 555.0, 1e-9);
+
+  ASSERT_NE(data.whitePen, nullptr);
+  EXPECT_EQ(data.whitePen->color(), 0xFFFFFFu);
+  EXPECT_EQ(data.redPen->color(), 0x0000FFu);
+  ASSERT_NE(data.textFont, nullptr);
+
+  EXPECT_EQ(endProc(&instance.fa(), nullptr), 0);
+  EXPECT_EQ(data.imagePyramids[0], nullptr);
+  EXPECT_EQ(data.imagePyramids[1], nullptr);
+  EXPECT_EQ(data.blockUsable, nullptr);
+  EXPECT_EQ(data.whitePen, nullptr);
+  EXPECT_EQ(data.textFont, nullptr);
+}
+
+TEST(StartCallbackTest, AspectAndFieldsShapeTheBlockOffsets) {
+  CFilterInstance instance;
+  instance.setSourceSize(720, 576);
+  InstanceData& data = instance.data();
+  data.sourcePixelAspect = 1.5;
+  data.interlaced = 1;
+  data.videoOutput = 0;
+  startProc(&instance.fa(), nullptr);
+  // Fields of 288 lines: 9 block rows each, the upper field's first.
+  ASSERT_EQ(data.blockUsable->size(), 24u * 18u);
+  EXPECT_EQ(data.imagePyramids[0]->front()->height, 288);
+  // Upper field row 0: centre line (15 * 2 - 0.5) of 576 frame lines.
+  EXPECT_NEAR((*data.blockOffsetVertical)[0], (288.0 - 29.5) / 1.5, 1e-9);
+  // Lower field row 0 (grid row 9): (15 * 2 + 0.5).
+  EXPECT_NEAR((*data.blockOffsetVertical)[9 * 24], (288.0 - 30.5) / 1.5, 1e-9);
+  EXPECT_EQ(data.whitePen, nullptr);
+  EXPECT_EQ(data.textFont, nullptr);
+  // The frame description is back after the start.
+  EXPECT_EQ(instance.src().h, 576);
+  endProc(&instance.fa(), nullptr);
+}
+
+TEST(StartCallbackTest, ReentryAndEndWithoutStartChangeNothing) {
+  CFilterInstance instance;
+  instance.setSourceSize(320, 240);
+  instance.data().idle = 0;
+  instance.data().framesProcessed = 7;
+  EXPECT_EQ(startProc(&instance.fa(), nullptr), 0);
+  EXPECT_EQ(instance.data().framesProcessed, 7);
+  EXPECT_EQ(instance.data().imagePyramids[0], nullptr);
+  EXPECT_EQ(instance.data().idle, 0);
+
+  instance.data().idle = 1;
+  EXPECT_EQ(endProc(&instance.fa(), nullptr), 0);
+  EXPECT_EQ(instance.data().imagePyramids[0], nullptr);
+}
+
+TEST(StartCallbackTest, UnusableBlockSizeGivesAnEmptyGrid) {
+  CFilterInstance instance;
+  instance.setSourceSize(320, 240);
+  instance.data().blockSize = 0;
+  startProc(&instance.fa(), nullptr);
+  EXPECT_TRUE(instance.data().blockUsable->empty());
+  endProc(&instance.fa(), nullptr);
+}
+
+TEST(StartCallbackTest, PassOneStartClosesTheLogAndDropsTheHeldLine) {
+  CFilterInstance instance;
+  instance.setSourceSize(320, 240);
+  InstanceData& data = instance.data();
+  const std::string path = *data.logFilePath;
+  data.logFileHandle = platform::createFileTruncate(path.c_str());
+  ASSERT_NE(data.logFileHandle, platform::kInvalidFileHandle);
+  data.pendingLogLine = new std::string("held");
+  data.logWarningShown = 1;
+  startProc(&instance.fa(), nullptr);
+  EXPECT_EQ(data.logFileHandle, platform::kInvalidFileHandle);
+  EXPECT_EQ(data.pendingLogLine, nullptr);
+  EXPECT_EQ(data.logWarningShown, 0);
+  endProc(&instance.fa(), nullptr);
+}
+
+TEST(StartCallbackTest, PassTwoSizeCarriersAndFitScale) {
+  CFilterInstance instance;
+  instance.setSourceSize(720, 576);
+  InstanceData& data = instance.data();
+  data.pass = 2;
+  data.sameDestAsSource = 0;
+  data.destPixelAspect = 1.0;
+  data.sourcePixelAspect = 1.0;
+  instance.dst().w = 640;
+  instance.dst().h = 480;
+  startProc(&instance.fa(), nullptr);
+  ASSERT_NE(data.sourceImage, nullptr);
+  EXPECT_EQ(data.sourceImage->width, 720);
+  EXPECT_EQ(data.destImage->height, 480);
+  EXPECT_DOUBLE_EQ(data.fitScale, 480.0 / 576.0);  // height ratio is the smaller
+  EXPECT_NE(data.textFont, nullptr);
+  endProc(&instance.fa(), nullptr);
+  EXPECT_EQ(data.sourceImage, nullptr);
+  EXPECT_EQ(data.destImage, nullptr);
+  EXPECT_EQ(data.textFont, nullptr);
+}
+
+}  // namespace

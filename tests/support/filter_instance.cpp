@@ -1,0 +1,35 @@
+#include "tests/support/filter_instance.h"
+
+#include "plugin/filter_callbacks.h"
+
+namespace testing_support {
+
+void COwnedBitmap::allocate(long width, long height, std::ptrdiff_t pitchBytes) {
+  if (pitchBytes == 0) pitchBytes = width * 4;
+  pixels.assign(static_cast<std::size_t>(pitchBytes / 4 * height + 1), 0);
+  bitmap = VFBitmap{};
+  bitmap.data = pixels.data();
+  bitmap.w = width;
+  bitmap.h = height;
+  bitmap.pitch = pitchBytes;
+  bitmap.modulo = pitchBytes - width * 4;
+  bitmap.size = pitchBytes * height;
+}
+
+CFilterInstance::CFilterInstance()
+    : memory_((sizeof(InstanceData) + 7) / 8, 0),
+      fa_(destination_.bitmap, source_.bitmap, nullptr) {
+  fa_.filter = &quiventaFilterDefinition();
+  fa_.filter_data = memory_.data();
+  fa_.pfsi = &state_;
+  initProc(&fa_, nullptr);
+}
+
+CFilterInstance::~CFilterInstance() { deinitProc(&fa_, nullptr); }
+
+void CFilterInstance::setSourceSize(long width, long height) {
+  source_.allocate(width, height);
+  destination_.allocate(width, height);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,46 @@
+// A filter instance driven the way a host drives it: zeroed instance memory
+// of the size the definition states, source and destination bitmaps,
+// FilterStateInfo, initProc on construction and deinitProc on destruction.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "plugin/filter_definition.h"
+#include "plugin/filter_interface.h"
+#include "plugin/instance_data.h"
+
+namespace testing_support {
+
+// A 32-bit bottom-up bitmap with its own pixels.
+struct COwnedBitmap {
+  void allocate(long width, long height, std::ptrdiff_t pitchBytes = 0);
+  VFBitmap bitmap;
+  std::vector<Pixel32> pixels;
+};
+
+class CFilterInstance {
+ public:
+  CFilterInstance();
+  ~CFilterInstance();
+
+  InstanceData& data() { return *reinterpret_cast<InstanceData*>(memory_.data()); }
+  FilterActivation& fa() { return fa_; }
+  FilterStateInfo& state() { return state_; }
+  VFBitmap& src() { return source_.bitmap; }
+  VFBitmap& dst() { return destination_.bitmap; }
+
+  // Gives the source real pixels of this size (and the destination the same
+  // size, as a host does before paramProc).
+  void setSourceSize(long width, long height);
+
+ private:
+  std::vector<std::uint64_t> memory_;  // 8-byte aligned instance memory
+  COwnedBitmap source_;
+  COwnedBitmap destination_;
+  FilterStateInfo state_;
+  FilterActivation fa_;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,32 @@
+// Keeps the suites away from the user's real data folder: the default log
+// path of every instance the tests create lies in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+class CDataFolderEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "qv-data-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) {
+      folder_ = pattern;
+      setenv("XDG_DATA_HOME", folder_.c_str(), 1);
+    }
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+  }
+
+ private:
+  std::string folder_;
+};
+
+const auto* const registered =
+    ::testing::AddGlobalTestEnvironment(new CDataFolderEnvironment);
+
+}  // namespace
