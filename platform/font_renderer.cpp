@@ -123,7 +123,7 @@ std::unique_ptr<CFontFace> CFontFace::create(const std::string& faceName, int pi
   std::shared_ptr<RFontSystem> system = fontSystem();
   if (!system->library || !system->config) return nullptr;
 
-  std::unique_ptr<CFontFace> font(new CFontFace());
+  std::unique_ptr<CFontFace> font(new CFontFace());  // private constructor: no make_unique
   font->impl_ = std::make_unique<Impl>();
   {
     std::lock_guard lock(system->mutex);

@@ -1,0 +1,27 @@
+// Level 0 of the analysed pyramid from a host frame, the ignored areas, and
+// the reduction to the coarser levels.
+//
+// Analysed images are top-down (row 0 = top line of the picture); the host's
+// bitmap is bottom-up, so source row k (from the bottom) becomes image row
+// height - 1 - k. Ignored pixels carry kIgnoredPixel in g and never
+// contribute to a match.
+#pragma once
+
+#include "plugin/filter_interface.h"
+#include "plugin/instance_data.h"
+#include "plugin/video_image.h"
+
+struct InstanceData;
+
+// Fills `image` (already created with the source's size) from the bitmap:
+// RGB keeps the three channels and their squares; grey mode stores only
+// g = (150 G + 77 R + 29 B) >> 8 and its square.
+void loadAnalysedImage(CVideoImage& image, const VFBitmap& source);
+
+// Marks the outside margins and the inside rectangle of the settings as
+// ignored (only those switched on). Margins in pixels of this image.
+void markIgnoredAreas(CVideoImage& image, const InstanceData& settings);
+
+// Computes levels 1.. of `pyramid` from level 0: each pixel the average of
+// a 2 x 2 square (sum >> 2), ignored when any of the four is.
+void reducePyramid(CImagePyramid& pyramid);
