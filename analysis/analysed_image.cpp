@@ -26,6 +26,7 @@ void loadAnalysedImage(CVideoImage& image, const VFBitmap& source) {
 }
 
 void markIgnoredAreas(CVideoImage& image, const InstanceData& settings) {
+  if (!settings.ignoreOutside && !settings.ignoreInside) return;
   const int w = image.width;
   const int h = image.height;
   for (int y = 0; y < h; ++y) {
