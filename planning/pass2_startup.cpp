@@ -1,5 +1,8 @@
 #include "planning/pass2_startup.h"
 
+#include "planning/correction_planner.h"
+#include "planning/frame_plan.h"
+#include "planning/log_reader.h"
 #include "platform/device_context.h"
 #include "plugin/instance_data.h"
 #include "plugin/video_image.h"
@@ -32,7 +35,19 @@ void startPass2(FilterActivation* fa) {
   data.fitScale = computeFitScale(sourceWidth, sourceHeight, destWidth, destHeight,
                                   data.sourcePixelAspect, destinationAspect(data));
 
-  // The log read and the plan come in here.
+  // The log, unless it is unchanged since the plan was made.
+  RMotionSeries series;
+  bool planningFailed = false;
+  const LogReadResult result = readLog(data, series);
+  if (result != LogReadResult::kUnchanged) {
+    // No plan survives a read that changed or lost the log: entries of a
+    // log that is gone are not shown as processed.
+    releaseFramePlans(data);
+    if (series.size() > 2) {
+      const RPlanSizes sizes{sourceWidth, sourceHeight, destWidth, destHeight};
+      planningFailed = !planCorrections(data, sizes, series);
+    }
+  }
 
   if (data.textFont != nullptr) {
     data.textFont->deleteObject();
@@ -40,4 +55,10 @@ void startPass2(FilterActivation* fa) {
   }
   data.textFont = new platform::CFont;
   data.textFont->createPointFont(90, "Verdana");
+
+  if (planningFailed) {
+    // The next start reads and plans again, even with an unchanged log.
+    data.plannedFrameCount = -1;
+    data.logFileTime = 0;
+  }
 }

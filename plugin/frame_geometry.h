@@ -43,6 +43,10 @@ RPoint mapSourceToDest(int sourceWidth, int sourceHeight, int destWidth, int des
                        double sourceAspect, double destAspect, int sourceInterlaced,
                        int destInterlaced, int field, double x, double y);
 
+// Either mapping, for callers that choose the direction at run time.
+using PointMapping = RPoint (*)(int, int, int, int, double, double, double, double, double, double,
+                                double, int, int, int, double, double);
+
 inline RPoint mapDestToSource(const RGeometry& g, double x, double y) {
   return mapDestToSource(g.sourceWidth, g.sourceHeight, g.destWidth, g.destHeight, g.rotation,
                          g.zoom, g.panX, g.panY, g.scale, g.sourceAspect, g.destAspect,

@@ -7,9 +7,8 @@
 namespace {
 
 TEST(FrameGeometryTest, NeutralArgumentsKeepThePoint) {
-  using Map = RPoint (*)(int, int, int, int, double, double, double, double, double, double,
-                         double, int, int, int, double, double);
-  for (Map map : {static_cast<Map>(mapDestToSource), static_cast<Map>(mapSourceToDest)}) {
+  for (PointMapping map : {static_cast<PointMapping>(mapDestToSource),
+                           static_cast<PointMapping>(mapSourceToDest)}) {
     const RPoint p = map(640, 480, 640, 480, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0, 123.5, 77.25);
     EXPECT_EQ(p.x, 123.5);
     EXPECT_EQ(p.y, 77.25);

@@ -1,0 +1,52 @@
+// From the logged motion to one RFramePlan per entry: the camera path is
+// accumulated and smoothed per channel within the correction limits, the
+// zoom is planned for the chosen edge compensation, and every entry gets
+// its fixed-point destination-to-source transform, the maps to its
+// neighbours and its rolling-shutter edge sets.
+#pragma once
+
+#include <cstdint>
+
+#include "planning/frame_plan.h"
+#include "plugin/frame_geometry.h"
+
+struct InstanceData;
+struct RMotionSeries;
+
+enum class MappingDirection { kForward, kInverse };
+
+// Frame sizes of the run as the host describes them (fields for interlaced).
+struct RPlanSizes {
+  int sourceWidth = 0, sourceHeight = 0;
+  int destWidth = 0, destHeight = 0;
+};
+
+// Builds framePlans (plannedFrameCount entries, > 2) from the series, which
+// are made cumulative in place. Shows the progress dialog meanwhile. Returns
+// false when smoothing was aborted or hit its cap; framePlans is then
+// released.
+bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries& series);
+
+// The affine map of a frame from three mapped points, in 26-bit fixed
+// point. `integerCentre` maps pixel indices instead of pixel centres; for
+// interpolating resampling the origin is shifted by half a pixel so that
+// integer coordinates are pixel centres.
+void buildFrameMapping(MappingDirection direction, int sourceWidth, int sourceHeight,
+                       int destWidth, int destHeight, double rotation, double zoom, double panX,
+                       double panY, double scale, double sourceAspect, double destAspect,
+                       int interlaced, int outputInterlaced, int field, int integerCentre,
+                       int resampling, RAffineMap out);
+
+// v * 2^26 rounded half up, saturated to the 64-bit range (NaN gives 0), so
+// absurd settings never reach undefined conversions.
+std::int64_t toFixedPoint(double v);
+
+// The largest zoom at which the destination still lies inside the source,
+// for the sizes of sourceImage and destImage: the smallest corner zoom
+// (at most 10) times (m - 1) / m, m the destination's shorter side.
+double coverageZoom(const InstanceData& data, double rotation, double panX, double panY,
+                    double scale, double sourceAspect, double destAspect, int interlaced);
+
+// The field an entry belongs to: upperFieldFirst for even entries, its
+// negation for odd ones.
+int entryFieldFlag(const InstanceData& data, int entry);

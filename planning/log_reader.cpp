@@ -1,0 +1,189 @@
+#include "planning/log_reader.h"
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "analysis/block_matching.h"
+#include "planning/frame_plan.h"
+#include "platform/file_io.h"
+#include "plugin/instance_data.h"
+#include "plugin/token_reader.h"
+
+namespace {
+
+constexpr const char* kSeparators = " \t\r\n";
+constexpr int kFarthestEntry = 1000000;
+
+void closeLog(InstanceData& data) {
+  platform::closeFile(data.logFileHandle);
+  data.logFileHandle = platform::kInvalidFileHandle;
+}
+
+// Removes every "new_scene" from the text; true if there was one.
+bool removeNewScene(std::string& text) {
+  static const std::string kMark = "new_scene";
+  bool found = false;
+  for (std::size_t at = text.find(kMark); at != std::string::npos; at = text.find(kMark, at)) {
+    text.erase(at, kMark.size());
+    found = true;
+  }
+  return found;
+}
+
+void parseLine(InstanceData& data, std::string line, RMotionSeries& series) {
+  char* remaining = line.data();
+  const char* label = readToken(remaining, kSeparators);
+  if (*label < '0' || *label > '9') return;  // also the empty token
+
+  const std::size_t labelLength = std::strlen(label);
+  const char last = label[labelLength - 1];
+  long long n;
+  if (last == 'A' || last == 'B') {
+    n = 2LL * parseDecimalInt(label) + (last == 'A' ? 0 : 1);
+  } else {
+    n = parseDecimalInt(label);
+  }
+  // Labels beyond the frame-number range are not lines pass 1 wrote.
+  if (n > INT_MAX || n <= INT_MIN + 1) return;
+
+  if (data.logBaseFrame == kLogBaseFrameUnset) data.logBaseFrame = static_cast<int>(n - 1);
+  const long long d = static_cast<long long>(n) - data.logBaseFrame;
+  std::size_t index;
+  if (d <= 0) {
+    // A label at or before entry 0 (an appended run that started earlier):
+    // everything moves up and this line becomes entry 1.
+    series.prependEmpty(static_cast<std::size_t>(1 - d));
+    data.logBaseFrame = static_cast<int>(n - 1);
+    index = 1;
+  } else if (d >= kFarthestEntry) {
+    return;
+  } else {
+    index = static_cast<std::size_t>(d);
+  }
+
+  std::string rest = remaining;
+  const int sceneStart = removeNewScene(rest) ? 1 : 0;
+  char* numbers = rest.data();
+  const char* fields[4];
+  for (const char*& field : fields) {
+    field = readToken(numbers, kSeparators);
+    if (*field == '\0') return;
+  }
+
+  double motion[4];
+  for (int i = 0; i < 4; ++i) motion[i] = parseDecimalDouble(fields[i]);
+  // A zoom that is not a positive factor, or a value that is not finite,
+  // would poison the whole camera path: such a line counts as malformed.
+  for (double value : motion) {
+    if (!std::isfinite(value)) return;
+  }
+  if (!(motion[3] > 0.0)) return;
+
+  if (series.size() < index + 1) series.appendEmpty(index + 1 - series.size());
+  series.panX[index] = motion[0];
+  series.panY[index] = motion[1];
+  series.rotation[index] = motion[2];
+  series.logZoom[index] = std::log(motion[3]);
+  series.sceneStart[index] = sceneStart;
+
+  double top[4] = {MISSING_VALUE, MISSING_VALUE, MISSING_VALUE, MISSING_VALUE};
+  if (data.rollingShutter) {
+    for (double& value : top) {
+      const char* field = readToken(numbers, kSeparators);
+      if (*field == '\0') break;
+      value = parseDecimalDouble(field);
+    }
+    // Unusable top-edge values count as missing: the entry then falls back
+    // to the whole-frame motion.
+    for (double& value : top) {
+      if (!std::isfinite(value)) value = MISSING_VALUE;
+    }
+    if (top[3] != MISSING_VALUE && !(top[3] > 0.0)) top[3] = MISSING_VALUE;
+  }
+  series.topPanX[index] = top[0];
+  series.topPanY[index] = top[1];
+  series.topRotation[index] = top[2];
+  series.topZoom[index] = top[3];
+}
+
+}  // namespace
+
+void RMotionSeries::appendEmpty(std::size_t count) {
+  panX.insert(panX.end(), count, 0.0);
+  panY.insert(panY.end(), count, 0.0);
+  rotation.insert(rotation.end(), count, 0.0);
+  logZoom.insert(logZoom.end(), count, 0.0);
+  topPanX.insert(topPanX.end(), count, MISSING_VALUE);
+  topPanY.insert(topPanY.end(), count, MISSING_VALUE);
+  topRotation.insert(topRotation.end(), count, MISSING_VALUE);
+  topZoom.insert(topZoom.end(), count, MISSING_VALUE);
+  sceneStart.insert(sceneStart.end(), count, 0);
+}
+
+void RMotionSeries::prependEmpty(std::size_t count) {
+  panX.insert(panX.begin(), count, 0.0);
+  panY.insert(panY.begin(), count, 0.0);
+  rotation.insert(rotation.begin(), count, 0.0);
+  logZoom.insert(logZoom.begin(), count, 0.0);
+  topPanX.insert(topPanX.begin(), count, MISSING_VALUE);
+  topPanY.insert(topPanY.begin(), count, MISSING_VALUE);
+  topRotation.insert(topRotation.begin(), count, MISSING_VALUE);
+  topZoom.insert(topZoom.begin(), count, MISSING_VALUE);
+  sceneStart.insert(sceneStart.begin(), count, 0);
+}
+
+void parseLogText(InstanceData& data, const char* text, std::size_t size, RMotionSeries& series) {
+  data.logBaseFrame = kLogBaseFrameUnset;
+  std::size_t start = 0;
+  while (start < size) {
+    const void* found = std::memchr(text + start, '\n', size - start);
+    if (found == nullptr) break;  // a last line without LF is not parsed
+    const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(found) - text);
+    // Bytes after a zero inside a line are not text the writer produced.
+    parseLine(data, std::string(text + start, end - start).c_str(), series);
+    start = end + 1;
+  }
+}
+
+LogReadResult readLog(InstanceData& data, RMotionSeries& series) {
+  const char* path = data.logFilePath != nullptr ? data.logFilePath->c_str() : "";
+  data.logFileHandle = platform::openFileForRead(path);
+  if (data.logFileHandle == platform::kInvalidFileHandle) return LogReadResult::kNotRead;
+
+  std::uint64_t time = 0;
+  if (!platform::getLastWriteTime(data.logFileHandle, &time)) {
+    closeLog(data);
+    return LogReadResult::kNotRead;
+  }
+  if (time == data.logFileTime) {
+    closeLog(data);
+    return LogReadResult::kUnchanged;
+  }
+
+  releaseFramePlans(data);
+  data.logFileTime = time;
+
+  std::uint64_t size = 0;
+  if (!platform::getFileSize(data.logFileHandle, &size)) {
+    closeLog(data);
+    return LogReadResult::kNotRead;
+  }
+  std::string text;
+  std::size_t bytesRead = 0;
+  try {
+    text.resize(static_cast<std::size_t>(size));
+  } catch (const std::exception&) {
+    closeLog(data);
+    return LogReadResult::kNotRead;
+  }
+  if (!platform::readFile(data.logFileHandle, text.data(), text.size(), &bytesRead) ||
+      bytesRead != text.size()) {
+    closeLog(data);
+    return LogReadResult::kNotRead;
+  }
+  parseLogText(data, text.data(), text.size(), series);
+  closeLog(data);
+  return LogReadResult::kRead;
+}

@@ -1,0 +1,114 @@
+#include "tools/clipgen/camera_path.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "tools/clipgen/seeded_random.h"
+
+namespace {
+
+using qvclip::RMotion;
+using qvclip::RPose;
+
+constexpr double kDegree = std::numbers::pi / 180.0;
+
+// Where the content at pixel-edge position (x, y) of `current` lay in `previous`.
+void previousPosition(const RPose& previous, const RPose& current, int width, int height,
+                      double x, double y, double* px, double* py) {
+  double planeX, planeY;
+  qvclip::frameToPlane(current, width, height, x, y, &planeX, &planeY);
+  qvclip::planeToFrame(previous, width, height, planeX, planeY, px, py);
+}
+
+TEST(CameraPathTest, MotionBetweenPosesIsTheExactDisplacementOfEveryPoint) {
+  qvclip::CSeededRandom random(42);
+  const int width = 640, height = 480;
+  for (int trial = 0; trial < 200; ++trial) {
+    RPose previous{random.uniform(-1000, 1000), random.uniform(-1000, 1000),
+                   random.uniform(-3.0, 3.0), random.uniform(0.5, 2.0)};
+    RPose current{previous.centreX + random.uniform(-20, 20),
+                  previous.centreY + random.uniform(-20, 20),
+                  previous.angle + random.uniform(-0.2, 0.2),
+                  previous.scale * random.uniform(0.9, 1.1)};
+    const RMotion m = qvclip::motionBetween(previous, current);
+    EXPECT_NEAR(m.r, m.zoom * std::sin(m.rotation * kDegree), 1e-12);
+    EXPECT_NEAR(1.0 + m.z, m.zoom * std::cos(m.rotation * kDegree), 1e-12);
+    for (int point = 0; point < 10; ++point) {
+      const double x = random.uniform(-100, width + 100), y = random.uniform(-100, height + 100);
+      const double h = x - width / 2.0, v = height / 2.0 - y;
+      double px, py;
+      previousPosition(previous, current, width, height, x, y, &px, &py);
+      EXPECT_NEAR(px - x, m.panX + m.r * v + m.z * h, 1e-8);
+      EXPECT_NEAR(py - y, m.panY + m.r * h - m.z * v, 1e-8);
+    }
+  }
+}
+
+TEST(CameraPathTest, SignsFollowTheAnalysisConvention) {
+  const RPose still;
+  // Camera moved right and down on the plane (Y is up): content moved left and up.
+  RMotion m = qvclip::motionBetween(still, RPose{2.0, -3.0, 0.0, 1.0});
+  EXPECT_NEAR(m.panX, 2.0, 1e-12);
+  EXPECT_NEAR(m.panY, 3.0, 1e-12);
+  // Previous position = current position turned clockwise by 1 degree (v up):
+  // the camera turned clockwise, the content counter-clockwise, rotation +1.
+  m = qvclip::motionBetween(still, RPose{0.0, 0.0, -1.0 * kDegree, 1.0});
+  EXPECT_NEAR(m.rotation, 1.0, 1e-12);
+  EXPECT_NEAR(m.r, std::sin(kDegree), 1e-12);
+  EXPECT_NEAR(m.z, std::cos(kDegree) - 1.0, 1e-12);
+  double px, py;
+  previousPosition(still, RPose{0.0, 0.0, -1.0 * kDegree, 1.0}, 640, 480, 420.0, 240.0, &px,
+                   &py);
+  EXPECT_NEAR(px, 420.0 - 100.0 * (1.0 - std::cos(kDegree)), 1e-9);
+  EXPECT_GT(py, 240.0);  // a point right of centre lay lower before: turned clockwise
+  // More plane per pixel: content shrank; it lay farther out before.
+  m = qvclip::motionBetween(still, RPose{0.0, 0.0, 0.0, 1.01});
+  EXPECT_NEAR(m.zoom, 1.01, 1e-12);
+  EXPECT_NEAR(m.z, 0.01, 1e-12);
+}
+
+TEST(CameraPathTest, IntendedPathReportsItsRates) {
+  qvclip::RCameraPathSettings settings;
+  settings.panX = 1.75;
+  settings.panY = -0.6;
+  settings.rotation = 0.2;
+  settings.zoom = 1.003;
+  const qvclip::CCameraPath path(settings, 7, 30);
+  const RMotion first = qvclip::motionBetween(path.poseAt(0.0), path.poseAt(1.0));
+  EXPECT_NEAR(first.panX, 1.75, 1e-12);
+  EXPECT_NEAR(first.panY, -0.6, 1e-12);
+  for (int n = 1; n < 30; ++n) {
+    const RMotion m = qvclip::motionBetween(path.poseAt(n - 1.0), path.poseAt(n));
+    EXPECT_NEAR(m.rotation, 0.2, 1e-9);
+    EXPECT_NEAR(m.zoom, 1.003, 1e-12);
+    // Half a frame later the camera has made half of each step.
+    const RMotion half = qvclip::motionBetween(path.poseAt(n - 1.0), path.poseAt(n - 0.5));
+    EXPECT_NEAR(half.rotation, 0.1, 1e-9);
+    EXPECT_NEAR(half.zoom, std::sqrt(1.003), 1e-12);
+  }
+}
+
+TEST(CameraPathTest, JitterHasTheGivenSpreadAndIsSeeded) {
+  qvclip::RCameraPathSettings settings;
+  settings.jitterPixels = 3.0;
+  settings.jitterDegrees = 0.2;
+  const int frames = 4000;
+  const qvclip::CCameraPath path(settings, 11, frames);
+  double sumX = 0.0, sumXX = 0.0, sumA = 0.0, sumAA = 0.0;
+  for (int n = 0; n < frames; ++n) {
+    const RPose pose = path.poseAt(n);
+    sumX += pose.centreX;
+    sumXX += pose.centreX * pose.centreX;
+    sumA += pose.angle / kDegree;
+    sumAA += (pose.angle / kDegree) * (pose.angle / kDegree);
+  }
+  EXPECT_NEAR(std::sqrt(sumXX / frames - (sumX / frames) * (sumX / frames)), 3.0, 0.3);
+  EXPECT_NEAR(std::sqrt(sumAA / frames - (sumA / frames) * (sumA / frames)), 0.2, 0.02);
+  const qvclip::CCameraPath same(settings, 11, frames), other(settings, 12, frames);
+  EXPECT_EQ(same.poseAt(17).centreX, path.poseAt(17).centreX);
+  EXPECT_NE(other.poseAt(17).centreX, path.poseAt(17).centreX);
+}
+
+}  // namespace
