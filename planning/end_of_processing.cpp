@@ -3,6 +3,8 @@
 #include "platform/device_context.h"
 #include "plugin/instance_data.h"
 #include "plugin/video_image.h"
+#include "render/border_extrapolation.h"
+#include "render/samplers.h"
 
 namespace {
 
@@ -43,6 +45,8 @@ int endProc(FilterActivation* fa, const FilterFunctions*) {
   }
 
   if (data.sourceImage != nullptr) {
+    releaseBicubicWeights();
+    releaseBorderPixelTable();
     deleteAndClear(data.sourceImage);
     deleteAndClear(data.destImage);
     deleteFont(data.textFont);

@@ -6,6 +6,8 @@
 #include "platform/device_context.h"
 #include "plugin/instance_data.h"
 #include "plugin/video_image.h"
+#include "render/border_extrapolation.h"
+#include "render/samplers.h"
 
 double computeFitScale(int sourceWidth, int sourceHeight, int destWidth, int destHeight,
                        double sourceAspect, double destAspect) {
@@ -24,6 +26,9 @@ void startPass2(FilterActivation* fa) {
   const int sourceHeight = static_cast<int>(fa->src.h);
   const int destWidth = static_cast<int>(fa->dst.w);
   const int destHeight = static_cast<int>(fa->dst.h);
+
+  buildBicubicWeights(-0.6);
+  if (data.extrapolateColors) createBorderPixelTable(destWidth, destHeight);
 
   delete data.sourceImage;
   data.sourceImage = new CVideoImage;

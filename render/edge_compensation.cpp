@@ -1,0 +1,137 @@
+#include "render/edge_compensation.h"
+
+#include "render/row_tables.h"
+
+namespace {
+
+constexpr int kInnerMargin = 2;
+constexpr double kMinimumRampWeight = 1e-5;
+constexpr double kFrameWeightDivisor = 1.3;
+constexpr double kStopRatio = 256.0;
+
+struct RFrameSize {
+  int w, h;
+};
+
+bool isUsable(RFrameSize f, std::int64_t X, std::int64_t Y) {
+  const std::int64_t sx = X >> kFixedShift, sy = Y >> kFixedShift;
+  return sx >= kInnerMargin && sx < f.w - kInnerMargin && sy >= kInnerMargin &&
+         sy < f.h - kInnerMargin;
+}
+
+bool isInsideSoft(RFrameSize f, int wX, int wY, std::int64_t X, std::int64_t Y) {
+  const std::int64_t sx = X >> kFixedShift, sy = Y >> kFixedShift;
+  return sx >= wX + kInnerMargin && sx < f.w - wX - kInnerMargin && sy >= wY + kInnerMargin &&
+         sy < f.h - wY - kInnerMargin;
+}
+
+double rampWeight(RFrameSize f, int wX, int wY, std::int64_t X, std::int64_t Y) {
+  if (wX <= 0) return 1.0;
+  const double fx = X * kFixedToPixel, fy = Y * kFixedToPixel;
+  // A vertical width of 0 makes the vertical factors infinite (or NaN at the
+  // very edge); neither is below 1, so they change nothing.
+  const double factors[4] = {(fx - kInnerMargin) / wX, ((f.w - kInnerMargin) - fx) / wX,
+                             (fy - kInnerMargin) / wY, ((f.h - kInnerMargin) - fy) / wY};
+  double weight = 1.0;
+  for (double factor : factors) {
+    if (factor < 1) weight *= factor;
+  }
+  return weight < kMinimumRampWeight ? kMinimumRampWeight : weight;
+}
+
+struct RBlend {
+  double red = 0, green = 0, blue = 0, weight = 0;
+  void add(Pixel32 colour, double w) {
+    red += ((colour >> 16) & 0xFF) * w;
+    green += ((colour >> 8) & 0xFF) * w;
+    blue += (colour & 0xFF) * w;
+    weight += w;
+  }
+  Pixel32 mean() const {
+    const auto channel = [&](double sum) { return static_cast<Pixel32>(sum / weight + 0.5); };
+    return channel(red) << 16 | channel(green) << 8 | channel(blue);
+  }
+};
+
+}  // namespace
+
+bool isFullyInside(const RenderJob& job, int frameWidth, int frameHeight, std::int64_t X,
+                   std::int64_t Y) {
+  const RFrameSize f{frameWidth, frameHeight};
+  return job.soft ? isInsideSoft(f, job.widthX, job.widthY, X, Y) : isUsable(f, X, Y);
+}
+
+bool compensateEdge(const RenderJob& job, int frameWidth, int frameHeight, std::int64_t X,
+                    std::int64_t Y, Pixel32* pixel) {
+  const RFrameSize f{frameWidth, frameHeight};
+  if (isFullyInside(job, frameWidth, frameHeight, X, Y)) return true;
+  if (job.noFrameSearch) return false;
+
+  const bool soft = job.soft != 0;
+  const int wX = job.widthX, wY = job.widthY;
+  const Pixel32 current = *pixel;
+  const double w0 =
+      soft && wX > 0 && isUsable(f, X, Y) ? rampWeight(f, wX, wY, X, Y) : 0.0;
+  double frameFactor = 1.0;
+  RBlend blend;
+
+  // A sample of entry `e` at (x, y); true when it ends the search (hard borders).
+  auto take = [&](int e, std::int64_t x, std::int64_t y) {
+    if (!isUsable(f, x, y)) return false;
+    const RFrameView frame = RFrameView::of(job.entries[e].frameBitmap->bitmap);
+    const Pixel32 sample = sampleFrame(frame, job.resampling, x, y);
+    if (!soft) {
+      *pixel = sample;
+      return true;
+    }
+    const double weight =
+        isInsideSoft(f, wX, wY, x, y) || wX <= 0 ? 1.0 : rampWeight(f, wX, wY, x, y);
+    blend.add(sample, weight * frameFactor);
+    return false;
+  };
+
+  int p = job.outputEntry, q = job.outputEntry;
+  std::int64_t backX = X, backY = Y, forwardX = X, forwardY = Y;
+  for (;;) {
+    bool stepped = false;
+    if (p > 0 && job.entries[p - 1].frameBitmap != nullptr && !job.entries[p].sceneStart) {
+      const RFramePlan& entry = job.entries[p];
+      if (entry.previousRowTable != nullptr) {
+        applyRowTable(entry.previousRowTable, frameHeight, backX, backY, &backX, &backY);
+      } else {
+        applyNeighbourMap(entry.toPrevious, backX, backY, &backX, &backY);
+      }
+      --p;
+      stepped = true;
+      if (take(p, backX, backY)) return true;
+    }
+    if (q < job.lastEntry && job.entries[q + 1].frameBitmap != nullptr &&
+        !job.entries[q + 1].sceneStart) {
+      const RFramePlan& entry = job.entries[q];
+      if (entry.nextRowTable != nullptr) {
+        applyRowTable(entry.nextRowTable, frameHeight, forwardX, forwardY, &forwardX, &forwardY);
+      } else {
+        applyNeighbourMap(entry.toNext, forwardX, forwardY, &forwardX, &forwardY);
+      }
+      ++q;
+      stepped = true;
+      if (take(q, forwardX, forwardY)) return true;
+    }
+    if (!stepped) break;
+    if (soft) {
+      frameFactor /= kFrameWeightDivisor;
+      if (blend.weight > kStopRatio * frameFactor) break;
+    }
+  }
+  if (!soft) return false;
+
+  // A current share of 1 (a position exactly on the inner edge of the ramp)
+  // leaves nothing to the other frames.
+  if (w0 >= 1) return true;
+  if (w0 > 0) blend.add(current, blend.weight / (1 / w0 - 1));
+  if (blend.weight > 0) {
+    *pixel = blend.mean();
+    return true;
+  }
+  return false;
+}

@@ -1,0 +1,28 @@
+// Filling the uncovered border of a corrected frame from the held previous
+// and future frames: the pixel's scene point is followed through the
+// neighbour maps, frame by frame (previous 1, future 1, previous 2, ...),
+// never across a scene start. Without soft borders the first frame that
+// covers the point wins; with soft borders frames are blended with weights
+// that fade towards each frame's edge.
+//
+// Runs inside the rendering threads; reads the entries only and writes only
+// its own destination pixel.
+#pragma once
+
+#include <cstdint>
+
+#include "render/render_job.h"
+#include "render/samplers.h"
+
+// Called after the current frame's sample has been written to `pixel`.
+// (X, Y) is the pixel's position in the current source frame (26-bit fixed
+// point, after the current row table); `frameWidth` x `frameHeight` is the
+// size of every held frame. Returns whether the pixel has its colour; false
+// means it keeps the current sample and may be extrapolated.
+bool compensateEdge(const RenderJob& job, int frameWidth, int frameHeight, std::int64_t X,
+                    std::int64_t Y, Pixel32* pixel);
+
+// The early test every pixel makes: the current position is far enough
+// inside that no other frame is needed.
+bool isFullyInside(const RenderJob& job, int frameWidth, int frameHeight, std::int64_t X,
+                   std::int64_t Y);

@@ -1,0 +1,104 @@
+#include "render/samplers.h"
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<RBicubicTable>& sharedTable() {
+  static std::unique_ptr<RBicubicTable> table;
+  return table;
+}
+
+std::int32_t weightOf(double k) { return static_cast<std::int32_t>(std::floor(16384 * k + 0.5)); }
+
+// A tap of the frame, black outside.
+std::uint32_t tap(const RFrameView& frame, std::int64_t x, std::int64_t y) {
+  if (x < 0 || y < 0 || x >= frame.width || y >= frame.height) return 0;
+  return frame.at(static_cast<int>(x), static_cast<int>(y));
+}
+
+}  // namespace
+
+RBicubicTable computeBicubicWeights(double a) {
+  RBicubicTable table(1024);
+  for (int i = 0; i < 1024; ++i) {
+    const double t = i * 0.0009765625;
+    table[static_cast<std::size_t>(i)] = {
+        weightOf(a * t * t - a * t * t * t),
+        weightOf((2 * a + 3) * t * t - (a + 2) * t * t * t - a * t),
+        weightOf((a + 2) * t * t * t - (a + 3) * t * t + 1),
+        weightOf(a * t * t * t - 2 * a * t * t + a * t),
+    };
+  }
+  return table;
+}
+
+void buildBicubicWeights(double a) {
+  sharedTable() = std::make_unique<RBicubicTable>(computeBicubicWeights(a));
+}
+
+void releaseBicubicWeights() { sharedTable().reset(); }
+
+const RBicubicTable* bicubicWeights() { return sharedTable().get(); }
+
+std::uint32_t sampleNearest(const RFrameView& frame, std::int64_t X, std::int64_t Y) {
+  return tap(frame, X >> kFixedShift, Y >> kFixedShift);
+}
+
+std::uint32_t sampleBilinear(const RFrameView& frame, std::int64_t x10, std::int64_t y10) {
+  const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
+  const std::uint32_t fx = static_cast<std::uint32_t>(x10 & 1023);
+  const std::uint32_t fy = static_cast<std::uint32_t>(y10 & 1023);
+  const std::uint32_t p00 = tap(frame, ix, iy), p10 = tap(frame, ix + 1, iy);
+  const std::uint32_t p01 = tap(frame, ix, iy + 1), p11 = tap(frame, ix + 1, iy + 1);
+  const std::uint32_t w00 = (1024 - fx) * (1024 - fy), w10 = fx * (1024 - fy);
+  const std::uint32_t w01 = (1024 - fx) * fy, w11 = fx * fy;
+  std::uint32_t result = 0;
+  for (int shift = 16; shift >= 0; shift -= 8) {
+    const std::uint32_t sum = w00 * ((p00 >> shift) & 0xFF) + w10 * ((p10 >> shift) & 0xFF) +
+                              w01 * ((p01 >> shift) & 0xFF) + w11 * ((p11 >> shift) & 0xFF);
+    result |= ((sum + 0x80000) >> 20) << shift;
+  }
+  return result;
+}
+
+std::uint32_t sampleBicubic(const RFrameView& frame, const RBicubicTable& weights,
+                            std::int64_t x10, std::int64_t y10) {
+  const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
+  if (ix < -2 || iy < -2 || ix > frame.width || iy > frame.height) return 0;
+  const RBicubicRow& wx = weights[static_cast<std::size_t>(x10 & 1023)];
+  const RBicubicRow& wy = weights[static_cast<std::size_t>(y10 & 1023)];
+
+  // Rows iy+2, iy+1, iy, iy-1 and columns ix+2 .. ix-1, in weight order.
+  std::uint32_t taps[4][4];
+  const bool inside = ix >= 1 && ix < frame.width - 2 && iy >= 1 && iy < frame.height - 2;
+  for (int r = 0; r < 4; ++r) {
+    const std::int64_t y = iy + 2 - r;
+    for (int c = 0; c < 4; ++c) {
+      const std::int64_t x = ix + 2 - c;
+      taps[r][c] = inside ? frame.at(static_cast<int>(x), static_cast<int>(y)) : tap(frame, x, y);
+    }
+  }
+  std::uint32_t result = 0;
+  for (int shift = 16; shift >= 0; shift -= 8) {
+    std::int32_t s[4];
+    for (int r = 0; r < 4; ++r) {
+      s[r] = (wx[0] * static_cast<std::int32_t>((taps[r][0] >> shift) & 0xFF) +
+              wx[1] * static_cast<std::int32_t>((taps[r][1] >> shift) & 0xFF) +
+              wx[2] * static_cast<std::int32_t>((taps[r][2] >> shift) & 0xFF) +
+              wx[3] * static_cast<std::int32_t>((taps[r][3] >> shift) & 0xFF) + 2048) >>
+             12;
+    }
+    std::int32_t v = (wy[0] * s[0] + wy[1] * s[1] + wy[2] * s[2] + wy[3] * s[3] + 32768) >> 16;
+    v = v < 0 ? 0 : (v > 255 ? 255 : v);
+    result |= static_cast<std::uint32_t>(v) << shift;
+  }
+  return result;
+}
+
+std::uint32_t sampleFrame(const RFrameView& frame, int resampling, std::int64_t X, std::int64_t Y) {
+  if (resampling == 0) return sampleNearest(frame, X, Y);
+  if (resampling == 1) return sampleBilinear(frame, X >> 16, Y >> 16);
+  return sampleBicubic(frame, *bicubicWeights(), X >> 16, Y >> 16);
+}
