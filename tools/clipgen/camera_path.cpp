@@ -37,8 +37,8 @@ RMotion motionBetween(const RPose& previous, const RPose& current) {
   return motion;
 }
 
-void planeToFrame(const RPose& pose, int width, int height, double planeX, double planeY,
-                  double* x, double* yTop) {
+void planeToFrame(const RPose& pose, int width, int height, double planeX, double planeY, double* x,
+                  double* yTop) {
   const double c = std::cos(pose.angle), s = std::sin(pose.angle);
   const double dX = planeX - pose.centreX, dY = planeY - pose.centreY;
   const double h = (c * dX + s * dY) / pose.scale;
@@ -47,8 +47,8 @@ void planeToFrame(const RPose& pose, int width, int height, double planeX, doubl
   *yTop = height * 0.5 - v;
 }
 
-void frameToPlane(const RPose& pose, int width, int height, double x, double yTop,
-                  double* planeX, double* planeY) {
+void frameToPlane(const RPose& pose, int width, int height, double x, double yTop, double* planeX,
+                  double* planeY) {
   const double c = std::cos(pose.angle), s = std::sin(pose.angle);
   const double h = x - width * 0.5;
   const double v = height * 0.5 - yTop;
@@ -56,8 +56,7 @@ void frameToPlane(const RPose& pose, int width, int height, double x, double yTo
   *planeY = pose.centreY + pose.scale * (s * h + c * v);
 }
 
-CCameraPath::CCameraPath(const RCameraPathSettings& settings, std::uint64_t seed,
-                         int frameCount) {
+CCameraPath::CCameraPath(const RCameraPathSettings& settings, std::uint64_t seed, int frameCount) {
   const int count = std::max(frameCount, 1) + 4;  // frames -2 .. frameCount + 1
   // White noise for frames -3 .. frameCount + 2, smoothed with (1, 2, 1)/sqrt(6)
   // so each offset keeps a standard deviation of 1.

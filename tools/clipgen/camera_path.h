@@ -47,11 +47,11 @@ RMotion motionBetween(const RPose& previous, const RPose& current);
 
 // Where a plane point appears in a frame of the given size taken with `pose`:
 // pixel-edge coordinates (x right, y_top down).
-void planeToFrame(const RPose& pose, int width, int height, double planeX, double planeY,
-                  double* x, double* yTop);
+void planeToFrame(const RPose& pose, int width, int height, double planeX, double planeY, double* x,
+                  double* yTop);
 // The plane point shown at frame position (x, y_top), pixel-edge coordinates.
-void frameToPlane(const RPose& pose, int width, int height, double x, double yTop,
-                  double* planeX, double* planeY);
+void frameToPlane(const RPose& pose, int width, int height, double x, double yTop, double* planeX,
+                  double* planeY);
 
 // The intended path is a smooth camera motion; jitter is added on top. Rates
 // are given so that a path without jitter reports exactly these values per

@@ -42,15 +42,14 @@ bool validateClipSettings(const RClipSettings& s, std::string* error) {
                            std::to_string(s.width) + "x" + std::to_string(s.height));
   }
   if (s.frameCount < 1 || s.frameCount > kMaxFrames) {
-    return fail(error, "frame count must be between 1 and 1000000, not " +
-                           std::to_string(s.frameCount));
+    return fail(error,
+                "frame count must be between 1 and 1000000, not " + std::to_string(s.frameCount));
   }
   if (s.fpsNumerator <= 0 || s.fpsDenominator <= 0) {
     return fail(error, "frame rate must be positive");
   }
   if (s.patchCount < 0 || s.patchCount > kMaxPatches) {
-    return fail(error, "patch count must be between 0 and 16, not " +
-                           std::to_string(s.patchCount));
+    return fail(error, "patch count must be between 0 and 16, not " + std::to_string(s.patchCount));
   }
   if (s.cutFrame != -1 && (s.cutFrame < 1 || s.cutFrame >= s.frameCount)) {
     return fail(error, "the scene cut must come at a frame from 1 to " +
@@ -64,8 +63,7 @@ bool validateClipSettings(const RClipSettings& s, std::string* error) {
     return fail(error, "a clip is either interlaced or has a rolling shutter, not both");
   }
   if (s.interlaced && s.height % 2 != 0) {
-    return fail(error, "an interlaced clip needs an even height, not " +
-                           std::to_string(s.height));
+    return fail(error, "an interlaced clip needs an even height, not " + std::to_string(s.height));
   }
   if (!(s.brightness > 0.0 && s.brightness <= 10.0)) {
     return fail(error, "brightness must be above 0 and at most 10");
@@ -166,8 +164,7 @@ void CClipGenerator::renderFrame(int frame, RFrame& out, int threads) const {
   std::vector<std::thread> workers;
   for (int i = 1; i < threads; ++i) {
     workers.emplace_back([this, frame, i, threads, &out] {
-      renderRows(frame, out.height * i / threads, out.height * (i + 1) / threads, false, 0.0,
-                 out);
+      renderRows(frame, out.height * i / threads, out.height * (i + 1) / threads, false, 0.0, out);
     });
   }
   renderRows(frame, 0, out.height / threads, false, 0.0, out);
@@ -179,6 +176,27 @@ void CClipGenerator::renderSnapshot(double time, RFrame& out) const {
   out.height = settings_.height;
   out.pixels.resize(static_cast<std::size_t>(out.width) * out.height);
   renderRows(static_cast<int>(std::floor(time)), 0, out.height, true, time, out);
+}
+
+void CClipGenerator::previousPosition(const RMotionRecord& record, double x, double yTop,
+                                      double* previousX, double* previousYTop) const {
+  const int width = settings_.width, height = settings_.height;
+  const double readout = settings_.interlaced ? 0.0 : settings_.rollingShutterReadout;
+  const double now = settings_.interlaced ? record.time : record.frame + readout * yTop / height;
+  const double before = settings_.interlaced ? record.time - 0.5 : record.frame - 1.0;
+  double planeX, planeY;
+  frameToPlane(path_.poseAt(now), width, height, x, yTop, &planeX, &planeY);
+  // The previous frame took line Y at before + readout * Y / H; the content
+  // lies at the line that was taken when the camera looked at it. A fixed
+  // point, found by iteration: each step shrinks the error by about
+  // readout * (vertical speed) / H.
+  *previousYTop = yTop;
+  for (int iteration = 0; iteration < 50; ++iteration) {
+    const double lastY = *previousYTop;
+    planeToFrame(path_.poseAt(before + readout * lastY / height), width, height, planeX, planeY,
+                 previousX, previousYTop);
+    if (readout == 0.0 || std::abs(*previousYTop - lastY) < 1e-10) break;
+  }
 }
 
 std::vector<RMotionRecord> CClipGenerator::motionRecords() const {

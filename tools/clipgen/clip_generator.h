@@ -38,8 +38,8 @@ struct RClipSettings {
   int fpsNumerator = 25, fpsDenominator = 1;  // only recorded in the clip
   std::uint64_t seed = 1;
   RCameraPathSettings path;
-  int patchCount = 0;  // moving foreground patches, 0 .. 16
-  int cutFrame = -1;   // first frame of a different scene; -1: no cut
+  int patchCount = 0;                  // moving foreground patches, 0 .. 16
+  int cutFrame = -1;                   // first frame of a different scene; -1: no cut
   double rollingShutterReadout = 0.0;  // 0 (global shutter) .. 1 frame period
   bool interlaced = false;
   bool upperFieldFirst = false;
@@ -81,10 +81,11 @@ struct RMotionRecord {
   // n) and of the bottom edge line (at n + readout), each against the same
   // line of the previous frame. The whole-frame motion is that of the centre
   // line (n + readout / 2). Each compares the two poses as if the whole frame
-  // had been taken at the line's time; a vertical motion of u pixels per frame
-  // also shifts the time at which the content was captured in the previous
-  // frame by about readout * u / H, which these values leave out (a relative
-  // error of about readout * u / H of the vertical motion).
+  // had been taken at the line's time. With a vertical motion of u pixels per
+  // frame the content sat on another row, taken at another time, in the
+  // previous frame; these values leave that out, so they are off by a
+  // fraction of about readout * u / H of the motion (0.04 px for u = 5 at
+  // H = 480). previousPosition() gives the exact point-wise truth.
   bool hasEdges = false;
   RMotion top, bottom;
 };
@@ -107,6 +108,15 @@ class CClipGenerator {
   // One record per frame, or per field in time order for interlaced clips.
   std::vector<RMotionRecord> motionRecords() const;
 
+  // Where the background content at pixel-edge position (x, yTop) of the
+  // record's frame (or field) lay in the previous frame (or field): the exact
+  // point-wise truth behind the record. It differs from the record's
+  // similarity only with a rolling shutter, where the previous frame's
+  // capture time depends on the row the content occupied there.
+  void previousPosition(const RMotionRecord& record, double x, double yTop, double* previousX,
+                        double* previousYTop) const;
+
+  // Capture time of row yTop of a frame (its pixel centres).
   double rowTime(int frame, int yTop) const;
   RPose poseAt(double time) const { return path_.poseAt(time); }
   const CForegroundPatches& patches() const { return patches_; }

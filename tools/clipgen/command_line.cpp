@@ -40,9 +40,9 @@ struct ROverrides {
 }  // namespace
 
 const std::vector<std::string>& variantNames() {
-  static const std::vector<std::string> names = {"static", "pan",        "shaky", "rotzoom",
-                                                 "patches", "cut",        "rolling",
-                                                 "interlaced", "dark", "noisy"};
+  static const std::vector<std::string> names = {"static",  "pan",  "shaky",   "rotzoom",
+                                                 "patches", "cut",  "rolling", "interlaced",
+                                                 "dark",    "noisy"};
   return names;
 }
 
@@ -107,7 +107,9 @@ std::string usageText() {
          "  --size WxH              picture size (default 640x480)\n"
          "  --frames N              number of frames (default 60)\n"
          "  --fps N or N/D          frame rate written into the clip (default 25)\n"
-         "  --variant NAME          " + names + " (default static)\n"
+         "  --variant NAME          " +
+         names +
+         " (default static)\n"
          "  --seed N                scene, path and noise seed (default 1)\n"
          "  --pan X,Y               intended pan, pixels per frame (camera right/down)\n"
          "  --pan-acceleration X,Y  change of the pan per frame\n"
@@ -177,8 +179,8 @@ bool parseCommandLine(const std::vector<std::string>& arguments, RCommandLine* r
     };
     auto optionalPair = [&](auto& first, auto& second) {
       double a = 0.0, b = 0.0;
-      if (!parsePair(value, ',', &a, &b)) return bad("bad value for " + argument + ": " + value +
-                                                     " (expected X,Y)");
+      if (!parsePair(value, ',', &a, &b))
+        return bad("bad value for " + argument + ": " + value + " (expected X,Y)");
       first = a;
       second = b;
       return true;

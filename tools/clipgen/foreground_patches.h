@@ -23,8 +23,8 @@ namespace qvclip {
 
 struct RPatchState {
   bool disc = false;
-  double centreX = 0.0, centreY = 0.0;  // pixels, x right, y_top down
-  double angle = 0.0;                   // radians, clockwise on screen (y down)
+  double centreX = 0.0, centreY = 0.0;       // pixels, x right, y_top down
+  double angle = 0.0;                        // radians, clockwise on screen (y down)
   double halfWidth = 0.0, halfHeight = 0.0;  // a disc's radius is halfWidth
   // Beyond this distance (pixels) from the centre the patch changes nothing.
   double extent = 0.0;
@@ -48,12 +48,12 @@ class CForegroundPatches {
   struct RPatch {
     bool disc;
     double halfWidth, halfHeight;
-    double centreX, centreY;        // orbit centre
-    double radiusX, radiusY;        // orbit radii
-    double rateX, rateY;            // radians per frame
+    double centreX, centreY;  // orbit centre
+    double radiusX, radiusY;  // orbit radii
+    double rateX, rateY;      // radians per frame
     double phaseX, phaseY;
-    double angle0, turnRate;        // radians, radians per frame
-    double textureX, textureY;      // where the patch's texture lies on its plane
+    double angle0, turnRate;    // radians, radians per frame
+    double textureX, textureY;  // where the patch's texture lies on its plane
   };
 
   std::vector<RPatch> patches_;

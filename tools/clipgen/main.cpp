@@ -26,7 +26,7 @@ int run(const qvclip::RCommandLine& line) {
   format.height = settings.height;
   format.fpsNumerator = settings.fpsNumerator;
   format.fpsDenominator = settings.fpsDenominator;
-  format.fieldOrder = !settings.interlaced        ? EFieldOrder::kProgressive
+  format.fieldOrder = !settings.interlaced       ? EFieldOrder::kProgressive
                       : settings.upperFieldFirst ? EFieldOrder::kUpperFirst
                                                  : EFieldOrder::kLowerFirst;
   format.chroma = line.chroma;
@@ -58,9 +58,9 @@ int run(const qvclip::RCommandLine& line) {
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("wrote %s (%dx%d, %d frames, variant %s) and %s in %.2f s\n",
-              line.outputPath.c_str(), settings.width, settings.height, settings.frameCount,
-              line.variant.c_str(), line.motionPath.c_str(), seconds);
+  std::printf("wrote %s (%dx%d, %d frames, variant %s) and %s in %.2f s\n", line.outputPath.c_str(),
+              settings.width, settings.height, settings.frameCount, line.variant.c_str(),
+              line.motionPath.c_str(), seconds);
   return 0;
 }
 

@@ -27,8 +27,8 @@ std::string motionLabel(const RMotionRecord& record) {
 }
 
 std::string formatMotionFile(const RClipSettings& settings,
-                             const std::vector<RMotionRecord>& records,
-                             const std::string& clipName, const std::string& description) {
+                             const std::vector<RMotionRecord>& records, const std::string& clipName,
+                             const std::string& description) {
   const RCameraPathSettings& path = settings.path;
   const bool rolling = settings.rollingShutterReadout > 0.0;
   std::string text;
@@ -40,17 +40,15 @@ std::string formatMotionFile(const RClipSettings& settings,
   text += "# path per frame: pan " + formatNumber(path.panX) + " " + formatNumber(path.panY) +
           " px, acceleration " + formatNumber(path.panAccelerationX) + " " +
           formatNumber(path.panAccelerationY) + " px, rotation " + formatNumber(path.rotation) +
-          " deg, zoom " + formatNumber(path.zoom) + "; jitter " +
-          formatNumber(path.jitterPixels) + " px " + formatNumber(path.jitterDegrees) + " deg " +
-          formatNumber(path.jitterZoom) + " zoom\n";
+          " deg, zoom " + formatNumber(path.zoom) + "; jitter " + formatNumber(path.jitterPixels) +
+          " px " + formatNumber(path.jitterDegrees) + " deg " + formatNumber(path.jitterZoom) +
+          " zoom\n";
   text += "# patches " + std::to_string(settings.patchCount) + ", scene cut " +
           (settings.cutFrame >= 0 ? "at frame " + std::to_string(settings.cutFrame) : "none") +
-          ", rolling-shutter readout " + formatNumber(settings.rollingShutterReadout) +
-          ", " +
-          (settings.interlaced
-               ? (settings.upperFieldFirst ? "interlaced upper field first"
-                                           : "interlaced lower field first")
-               : "progressive") +
+          ", rolling-shutter readout " + formatNumber(settings.rollingShutterReadout) + ", " +
+          (settings.interlaced ? (settings.upperFieldFirst ? "interlaced upper field first"
+                                                           : "interlaced lower field first")
+                               : "progressive") +
           ", brightness " + formatNumber(settings.brightness) + ", noise " +
           formatNumber(settings.noiseSigma) + " levels\n";
   text +=

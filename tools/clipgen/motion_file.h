@@ -24,8 +24,8 @@ namespace qvclip {
 
 // `clipName` and `description` (one line, e.g. the variant) go into the header.
 std::string formatMotionFile(const RClipSettings& settings,
-                             const std::vector<RMotionRecord>& records,
-                             const std::string& clipName, const std::string& description);
+                             const std::vector<RMotionRecord>& records, const std::string& clipName,
+                             const std::string& description);
 
 // The label of a record: "12" for a frame, "12A" / "12B" for a field.
 std::string motionLabel(const RMotionRecord& record);

@@ -1,12 +1,12 @@
 #include "tools/clipgen/output_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qvclip {
 namespace {

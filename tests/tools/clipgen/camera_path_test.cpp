@@ -15,8 +15,8 @@ using qvclip::RPose;
 constexpr double kDegree = std::numbers::pi / 180.0;
 
 // Where the content at pixel-edge position (x, y) of `current` lay in `previous`.
-void previousPosition(const RPose& previous, const RPose& current, int width, int height,
-                      double x, double y, double* px, double* py) {
+void previousPosition(const RPose& previous, const RPose& current, int width, int height, double x,
+                      double y, double* px, double* py) {
   double planeX, planeY;
   qvclip::frameToPlane(current, width, height, x, y, &planeX, &planeY);
   qvclip::planeToFrame(previous, width, height, planeX, planeY, px, py);
@@ -28,10 +28,9 @@ TEST(CameraPathTest, MotionBetweenPosesIsTheExactDisplacementOfEveryPoint) {
   for (int trial = 0; trial < 200; ++trial) {
     RPose previous{random.uniform(-1000, 1000), random.uniform(-1000, 1000),
                    random.uniform(-3.0, 3.0), random.uniform(0.5, 2.0)};
-    RPose current{previous.centreX + random.uniform(-20, 20),
-                  previous.centreY + random.uniform(-20, 20),
-                  previous.angle + random.uniform(-0.2, 0.2),
-                  previous.scale * random.uniform(0.9, 1.1)};
+    RPose current{
+        previous.centreX + random.uniform(-20, 20), previous.centreY + random.uniform(-20, 20),
+        previous.angle + random.uniform(-0.2, 0.2), previous.scale * random.uniform(0.9, 1.1)};
     const RMotion m = qvclip::motionBetween(previous, current);
     EXPECT_NEAR(m.r, m.zoom * std::sin(m.rotation * kDegree), 1e-12);
     EXPECT_NEAR(1.0 + m.z, m.zoom * std::cos(m.rotation * kDegree), 1e-12);
@@ -59,8 +58,7 @@ TEST(CameraPathTest, SignsFollowTheAnalysisConvention) {
   EXPECT_NEAR(m.r, std::sin(kDegree), 1e-12);
   EXPECT_NEAR(m.z, std::cos(kDegree) - 1.0, 1e-12);
   double px, py;
-  previousPosition(still, RPose{0.0, 0.0, -1.0 * kDegree, 1.0}, 640, 480, 420.0, 240.0, &px,
-                   &py);
+  previousPosition(still, RPose{0.0, 0.0, -1.0 * kDegree, 1.0}, 640, 480, 420.0, 240.0, &px, &py);
   EXPECT_NEAR(px, 420.0 - 100.0 * (1.0 - std::cos(kDegree)), 1e-9);
   EXPECT_GT(py, 240.0);  // a point right of centre lay lower before: turned clockwise
   // More plane per pixel: content shrank; it lay farther out before.
