@@ -65,6 +65,31 @@ std::string runPass1(const qvclip::CClipGenerator& generator,
   return content;
 }
 
+std::string runPass1OnFrames(const std::vector<qvclip::RFrame>& frames,
+                             const std::function<void(InstanceData&)>& configure) {
+  if (frames.empty()) return {};
+  CFilterInstance instance;
+  InstanceData& data = instance.data();
+  data.pass = 1;
+  data.videoOutput = 0;
+  if (configure) configure(data);
+  const std::string logPath = *data.logFilePath;
+  const int width = frames[0].width, height = frames[0].height;
+  instance.setSourceSize(width, height);
+  paramProc(&instance.fa(), nullptr);
+  instance.setSourceSize(width, height);
+  startProc(&instance.fa(), nullptr);
+  for (std::size_t n = 0; n < frames.size(); ++n) {
+    qvclip::copyToBottomUp(frames[n], instance.src().data, instance.src().pitch);
+    instance.state().lCurrentSourceFrame = static_cast<long>(n);
+    runProc(&instance.fa(), nullptr);
+  }
+  endProc(&instance.fa(), nullptr);
+  std::string content;
+  platform::readWholeFile(logPath, &content);
+  return content;
+}
+
 RMotionErrors compareWithTruth(const std::vector<RLoggedLine>& lines,
                                const std::vector<qvclip::RMotionRecord>& truth, int edge) {
   std::map<std::string, const qvclip::RMotionRecord*> byLabel;

@@ -26,6 +26,10 @@ std::vector<RLoggedLine> parseLoggedLines(const std::string& text);
 std::string runPass1(const qvclip::CClipGenerator& generator,
                      const std::function<void(InstanceData&)>& configure = {});
 
+// Pass 1 over ready frames (top-down), e.g. the output of pass 2.
+std::string runPass1OnFrames(const std::vector<qvclip::RFrame>& frames,
+                             const std::function<void(InstanceData&)>& configure = {});
+
 struct RMotionErrors {
   double panRms = 0, rotationRms = 0, zoomRms = 0;
   int compared = 0;

@@ -1,0 +1,62 @@
+// Pass 1 then pass 2 on generated shaky clips: the output must keep little
+// of the input's high-frequency shake.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "platform/file_io.h"
+#include "tests/support/pass1_runner.h"
+#include "tests/support/pass2_runner.h"
+#include "tests/support/png_writer.h"
+#include "tools/clipgen/command_line.h"
+#include "tools/jitter/jitter_metric.h"
+
+namespace {
+
+struct RStabilizationCase {
+  const char* variant;
+  int frames;
+};
+
+class StabilizationTest : public ::testing::TestWithParam<RStabilizationCase> {};
+
+TEST_P(StabilizationTest, OutputKeepsLittleOfTheShake) {
+  const RStabilizationCase& c = GetParam();
+  qvclip::RClipSettings settings;
+  ASSERT_TRUE(qvclip::variantSettings(c.variant, 320, 240, c.frames, &settings));
+  const qvclip::CClipGenerator generator(settings);
+  const std::string log = testing_support::runPass1(generator);
+  const std::string path = std::string(QV_TEST_OUTPUT_DIR) + "/stabilization_" + c.variant + ".log";
+  platform::FileHandle file = platform::createFileTruncate(path.c_str());
+  platform::writeFile(file, log.data(), log.size());
+  platform::closeFile(file);
+
+  const testing_support::RPass2Output output = testing_support::runPass2(generator, path);
+  ASSERT_EQ(output.frames.size(), static_cast<std::size_t>(c.frames));
+  const std::string outputLog = testing_support::runPass1OnFrames(output.frames);
+
+  const qvjitter::RJitter before = qvjitter::measureJitter(qvjitter::parseLog(log));
+  const qvjitter::RJitter after = qvjitter::measureJitter(qvjitter::parseLog(outputLog));
+  std::printf("%-8s jitter before/after: pan x %.3f/%.3f px, pan y %.3f/%.3f px, rotation %.4f/%.4f deg\n",
+              c.variant, before.panX, after.panX, before.panY, after.panY, before.rotation,
+              after.rotation);
+  const qvclip::RFrame& middle = output.frames[output.frames.size() / 2];
+  qvtest::writePng(std::string(QV_TEST_OUTPUT_DIR) + "/stabilized_" + c.variant + ".png",
+                   middle.pixels.data(), middle.width, middle.height, middle.width * 4);
+  // At most a fifth of the shake is left, above a floor that is the
+  // analysis's own noise on 320 x 240 pictures (measuring the output adds
+  // it); a clip without shake stays still.
+  EXPECT_LE(after.panX, 0.1 + 0.2 * before.panX);
+  EXPECT_LE(after.panY, 0.1 + 0.2 * before.panY);
+  EXPECT_LE(after.rotation, 0.02 + 0.2 * before.rotation);
+}
+
+INSTANTIATE_TEST_SUITE_P(GeneratedClips, StabilizationTest,
+                         ::testing::Values(RStabilizationCase{"shaky", 40},
+                                           RStabilizationCase{"static", 24},
+                                           RStabilizationCase{"patches", 40},
+                                           RStabilizationCase{"rolling", 40}),
+                         [](const auto& info) { return std::string(info.param.variant); });
+
+}  // namespace

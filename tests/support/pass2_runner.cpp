@@ -1,0 +1,63 @@
+#include "tests/support/pass2_runner.h"
+
+#include "planning/end_of_processing.h"
+#include "platform/device_context.h"
+#include "plugin/filter_callbacks.h"
+#include "plugin/start_callback.h"
+#include "tests/support/filter_instance.h"
+
+namespace testing_support {
+
+RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string& logPath,
+                      const std::function<void(InstanceData&)>& configure, int extraCalls) {
+  const qvclip::RClipSettings& clip = generator.settings();
+  CFilterInstance instance;
+  InstanceData& data = instance.data();
+  data.pass = 2;
+  *data.logFilePath = logPath;
+  data.interlaced = clip.interlaced ? 1 : 0;
+  data.upperFieldFirst = clip.upperFieldFirst ? 1 : 0;
+  data.rollingShutter = clip.rollingShutterReadout > 0 ? 1 : 0;
+  if (configure) configure(data);
+
+  instance.setSourceSize(clip.width, clip.height);
+  paramProc(&instance.fa(), nullptr);
+  COwnedBitmap output;
+  output.allocate(instance.dst().w, instance.dst().h, instance.dst().pitch);
+  platform::CDeviceContext dc(output.bitmap.data, static_cast<int>(output.bitmap.w),
+                              static_cast<int>(output.bitmap.h), output.bitmap.pitch);
+  output.bitmap.hdc = &dc;
+  output.bitmap.dwFlags = instance.dst().dwFlags;
+  instance.dst() = output.bitmap;
+  instance.state().lMicrosecsPerSrcFrame = 40000;
+  startProc(&instance.fa(), nullptr);
+
+  RPass2Output result;
+  result.width = static_cast<int>(output.bitmap.w);
+  result.height = static_cast<int>(output.bitmap.h);
+  qvclip::RFrame frame;
+  for (int n = 0; n < clip.frameCount + extraCalls; ++n) {
+    if (n < clip.frameCount) {
+      generator.renderFrame(n, frame, 2);
+      qvclip::copyToBottomUp(frame, instance.src().data, instance.src().pitch);
+    }
+    instance.state().lCurrentSourceFrame = n;
+    instance.state().lCurrentFrame = n;
+    runProc(&instance.fa(), nullptr);
+    qvclip::RFrame out;
+    out.width = result.width;
+    out.height = result.height;
+    out.pixels.resize(static_cast<std::size_t>(out.width) * out.height);
+    for (int y = 0; y < out.height; ++y) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(
+          reinterpret_cast<const unsigned char*>(output.bitmap.data) +
+          output.bitmap.pitch * (out.height - 1 - y));
+      for (int x = 0; x < out.width; ++x) out.pixels[static_cast<std::size_t>(y) * out.width + x] = row[x];
+    }
+    result.frames.push_back(std::move(out));
+  }
+  endProc(&instance.fa(), nullptr);
+  return result;
+}
+
+}  // namespace testing_support
