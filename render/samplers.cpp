@@ -1,5 +1,8 @@
 #include "render/samplers.h"
 
+#include <emmintrin.h>
+
+#include <atomic>
 #include <cmath>
 #include <memory>
 
@@ -63,8 +66,70 @@ std::uint32_t sampleBilinear(const RFrameView& frame, std::int64_t x10, std::int
   return result;
 }
 
+namespace {
+
+std::atomic<bool> plainKernels{false};
+
+// The bicubic kernel with all 16 taps inside, channels in SSE2 lanes. Every
+// product and sum is the plain kernel's, in 32-bit lanes: the horizontal
+// pass pairs taps (+2, +1) and (0, -1) for _mm_madd_epi16 (weights fit in
+// 16 bits, pixels in 8); the row sums (quarter levels, |s| < 2^11) fit in 16
+// bits for the vertical pass; the final pack saturates exactly like the
+// clamp to 0..255.
+std::uint32_t bicubicInteriorSse2(const RFrameView& frame, const RBicubicRow& wx,
+                                  const RBicubicRow& wy, int ix, int iy) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i wOuter = _mm_set1_epi32((wx[1] << 16) | (wx[0] & 0xFFFF));
+  const __m128i wInner = _mm_set1_epi32((wx[3] << 16) | (wx[2] & 0xFFFF));
+  const __m128i rounding = _mm_set1_epi32(2048);
+  __m128i rows[4];
+  for (int r = 0; r < 4; ++r) {
+    const auto* p = reinterpret_cast<const std::uint32_t*>(frame.data + frame.pitch * (iy + 2 - r)) +
+                    (ix - 1);
+    // Bytes of taps +2 and +1 interleaved, then 0 and -1.
+    const __m128i outer = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[3])),
+                          _mm_cvtsi32_si128(static_cast<int>(p[2]))),
+        zero);
+    const __m128i inner = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[1])),
+                          _mm_cvtsi32_si128(static_cast<int>(p[0]))),
+        zero);
+    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(outer, wOuter), _mm_madd_epi16(inner, wInner));
+    rows[r] = _mm_srai_epi32(_mm_add_epi32(sum, rounding), 12);
+  }
+  // Lanes of rows (iy+2, iy+1) and (iy, iy-1) interleaved as 16-bit pairs.
+  const __m128i outerRows = _mm_unpacklo_epi16(_mm_packs_epi32(rows[0], zero),
+                                               _mm_packs_epi32(rows[1], zero));
+  const __m128i innerRows = _mm_unpacklo_epi16(_mm_packs_epi32(rows[2], zero),
+                                               _mm_packs_epi32(rows[3], zero));
+  const __m128i wyOuter = _mm_set1_epi32((wy[1] << 16) | (wy[0] & 0xFFFF));
+  const __m128i wyInner = _mm_set1_epi32((wy[3] << 16) | (wy[2] & 0xFFFF));
+  __m128i v = _mm_add_epi32(_mm_madd_epi16(outerRows, wyOuter), _mm_madd_epi16(innerRows, wyInner));
+  v = _mm_srai_epi32(_mm_add_epi32(v, _mm_set1_epi32(32768)), 16);
+  const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(v, zero), zero);
+  return static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes)) & 0x00FFFFFFu;
+}
+
+}  // namespace
+
+void setPlainKernels(bool plain) { plainKernels.store(plain, std::memory_order_relaxed); }
+bool plainKernelsForced() { return plainKernels.load(std::memory_order_relaxed); }
+
 std::uint32_t sampleBicubic(const RFrameView& frame, const RBicubicTable& weights,
                             std::int64_t x10, std::int64_t y10) {
+  const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
+  if (ix >= 1 && ix < frame.width - 2 && iy >= 1 && iy < frame.height - 2 &&
+      !plainKernels.load(std::memory_order_relaxed)) {
+    return bicubicInteriorSse2(frame, weights[static_cast<std::size_t>(x10 & 1023)],
+                               weights[static_cast<std::size_t>(y10 & 1023)],
+                               static_cast<int>(ix), static_cast<int>(iy));
+  }
+  return sampleBicubicPlain(frame, weights, x10, y10);
+}
+
+std::uint32_t sampleBicubicPlain(const RFrameView& frame, const RBicubicTable& weights,
+                                 std::int64_t x10, std::int64_t y10) {
   const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
   if (ix < -2 || iy < -2 || ix > frame.width || iy > frame.height) return 0;
   const RBicubicRow& wx = weights[static_cast<std::size_t>(x10 & 1023)];

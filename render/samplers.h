@@ -56,6 +56,16 @@ std::uint32_t sampleBilinear(const RFrameView& frame, std::int64_t x10, std::int
 std::uint32_t sampleBicubic(const RFrameView& frame, const RBicubicTable& weights,
                             std::int64_t x10, std::int64_t y10);
 
+// The plain kernel, tap by tap, that every fast path must equal byte for
+// byte; sampleBicubic uses a vector kernel for positions whose 16 taps all
+// lie inside.
+std::uint32_t sampleBicubicPlain(const RFrameView& frame, const RBicubicTable& weights,
+                                 std::int64_t x10, std::int64_t y10);
+
+// Forces the plain kernels everywhere (for comparisons and for debugging).
+void setPlainKernels(bool plain);
+bool plainKernelsForced();
+
 // Chooses by the resampling setting: 0 nearest, 1 bilinear, anything else
 // bicubic. X and Y in the 26-bit format.
 std::uint32_t sampleFrame(const RFrameView& frame, int resampling, std::int64_t X, std::int64_t Y);

@@ -1,0 +1,94 @@
+// Pass-2 speed: whole frames through the host callbacks, per resampling
+// mode, with and without previous/future frames, on one and on all threads.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "planning/end_of_processing.h"
+#include "platform/device_context.h"
+#include "platform/file_io.h"
+#include "plugin/filter_callbacks.h"
+#include "plugin/module_state.h"
+#include "plugin/start_callback.h"
+#include "tests/support/filter_instance.h"
+#include "tests/support/synthetic_frames.h"
+
+namespace {
+
+using testing_support::CFilterInstance;
+using testing_support::COwnedBitmap;
+
+std::string writeShakyLog(int frames) {
+  const std::string path = "/tmp/quiventa_render_bench.log";
+  std::mt19937 random(3);
+  std::normal_distribution<double> jitter(0.0, 2.0);
+  std::string text;
+  char line[200];
+  for (int i = 1; i <= frames; ++i) {
+    std::snprintf(line, sizeof line, "%7i\t%7.2lf\t%7.2lf\t%7.3lf\t%7.5lf\r\n", i,
+                  1.0 + jitter(random), jitter(random), 0.1 * jitter(random),
+                  1.0 + 0.001 * jitter(random));
+    text += line;
+  }
+  platform::FileHandle file = platform::createFileTruncate(path.c_str());
+  platform::writeFile(file, text.data(), text.size());
+  platform::closeFile(file);
+  return path;
+}
+
+// Args: width, height, resampling, neighbour frames (0/1), threads.
+void BM_Pass2Frame(benchmark::State& state) {
+  const long width = state.range(0), height = state.range(1);
+  const int threads = static_cast<int>(state.range(4));
+  const int frames = 400;
+  const std::string log = writeShakyLog(frames);
+  CFilterInstance instance;
+  module_state::processorCount = threads;
+  InstanceData& data = instance.data();
+  data.pass = 2;
+  *data.logFilePath = log;
+  data.resampling = static_cast<int>(state.range(2));
+  data.usePreviousFrames = data.useFutureFrames = static_cast<int>(state.range(3));
+  data.previousFrames = data.futureFrames = 10;
+  instance.setSourceSize(width, height);
+  const testing_support::CSmoothTexture texture(4, 9.0);
+  testing_support::renderFrame(instance.src(),
+                               [&](double x, double y) { return texture.sample(x, y); });
+  paramProc(&instance.fa(), nullptr);
+  COwnedBitmap output;
+  output.allocate(instance.dst().w, instance.dst().h, instance.dst().pitch);
+  platform::CDeviceContext dc(output.bitmap.data, static_cast<int>(output.bitmap.w),
+                              static_cast<int>(output.bitmap.h), output.bitmap.pitch);
+  output.bitmap.hdc = &dc;
+  instance.dst() = output.bitmap;
+  startProc(&instance.fa(), nullptr);
+  long frame = 0;
+  for (auto _ : state) {
+    instance.state().lCurrentSourceFrame = frame;
+    frame = (frame + 1) % frames;
+    runProc(&instance.fa(), nullptr);
+  }
+  endProc(&instance.fa(), nullptr);
+  state.counters["fps"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void pass2Arguments(benchmark::internal::Benchmark* b) {
+  for (auto size : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
+    for (int resampling : {0, 1, 2}) {
+      for (int neighbours : {0, 1}) {
+        for (int threads : {1, 2}) b->Args({size.first, size.second, resampling, neighbours, threads});
+      }
+    }
+  }
+}
+BENCHMARK(BM_Pass2Frame)
+    ->Apply(pass2Arguments)
+    ->ArgNames({"w", "h", "resampling", "neighbours", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
