@@ -24,6 +24,10 @@ int smoothWithLimit(int n, const double* t, double* x, double weight, double lim
 int solveSmoothPath(int n, const double* t, double* x, const double* w, double tolerance, int pin,
                     const int* sceneStarts);
 
+// Forces the plain one-sweep-after-the-other solver (the default overlaps
+// several sweeps with identical results).
+void setPlainSweeps(bool plain);
+
 inline constexpr const char* kReallyAbortQuestion = "Really abort processing?";
 inline constexpr const char* kIterationCapMessage =
     "Max. no. of iterations exceeded when solving equation system.";

@@ -1,0 +1,243 @@
+#include "host/command_line.h"
+
+#include <array>
+
+#include "host/host_error.h"
+#include "host/settings_table.h"
+
+namespace host {
+namespace {
+
+constexpr std::array<const char*, 10> kPresets = {"ultrafast", "superfast", "veryfast", "faster",
+                                                  "fast",      "medium",    "slow",     "slower",
+                                                  "veryslow",  "placebo"};
+
+RSettingChange settingChange(const std::string& name, const std::string& value) {
+  const RSettingInfo* setting = findSetting(name);
+  if (setting == nullptr) {
+    failUsage("unknown setting '" + name + "' in --set " + name + "=" + value +
+              " (quiventa --help lists the names)");
+  }
+  if (setting->position == kPassPosition) {
+    failUsage("--set pass=" + value +
+              ": the pass is set by the command (analyze, render, "
+              "stabilize)");
+  }
+  std::string error;
+  std::optional<std::string> text = fieldTextForValue(*setting, value, &error);
+  if (!text) failUsage("--set " + error);
+  return {name, value, *text};
+}
+
+}  // namespace
+
+RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+  RCommandLine line;
+  if (arguments.empty()) failUsage("no command given (quiventa --help shows the usage)");
+
+  const std::string& command = arguments[0];
+  if (command == "stabilize") {
+    line.command = Command::kStabilize;
+  } else if (command == "analyze") {
+    line.command = Command::kAnalyze;
+  } else if (command == "render") {
+    line.command = Command::kRender;
+  } else if (command == "config") {
+    line.command = Command::kConfig;
+  } else if (command == "help" || command == "--help" || command == "-h") {
+    line.command = Command::kHelp;
+    return line;
+  } else {
+    failUsage("unknown command '" + command + "' (use stabilize, analyze, render or config)");
+  }
+
+  std::vector<std::string> files;
+  bool previewGiven = false;
+  bool encodingGiven = false;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    std::string argument = arguments[i];
+    std::optional<std::string> attached;
+    if (argument.rfind("--", 0) == 0) {
+      const std::size_t equals = argument.find('=');
+      if (equals != std::string::npos && argument != "--set") {
+        attached = argument.substr(equals + 1);
+        argument = argument.substr(0, equals);
+      }
+    }
+    auto value = [&]() -> std::string {
+      if (attached) return *attached;
+      if (i + 1 >= arguments.size()) failUsage(argument + " needs a value");
+      return arguments[++i];
+    };
+    auto noValue = [&]() {
+      if (attached) failUsage(argument + " takes no value");
+    };
+
+    if (argument == "--help" || argument == "-h") {
+      noValue();
+      line.command = Command::kHelp;
+      return line;
+    } else if (argument == "--config") {
+      if (line.configText) failUsage("--config given twice");
+      line.configText = value();
+    } else if (argument == "--set") {
+      const std::string assignment = value();
+      const std::size_t equals = assignment.find('=');
+      if (equals == std::string::npos || equals == 0) {
+        failUsage("--set takes NAME=VALUE, not '" + assignment + "'");
+      }
+      RSettingChange change =
+          settingChange(assignment.substr(0, equals), assignment.substr(equals + 1));
+      if (change.name == "logFilePath") line.logChanged = true;
+      line.changes.push_back(change);
+    } else if (argument == "--log") {
+      const std::string path = value();
+      if (path.empty()) failUsage("--log needs a file path");
+      line.changes.push_back(settingChange("logFilePath", path));
+      line.logChanged = true;
+    } else if (argument == "--threads") {
+      const std::string text = value();
+      std::optional<long long> count = parseWholeInteger(text);
+      if (!count || *count < 1 || *count > 4096) {
+        failUsage("--threads " + text + ": give a number of processors from 1 to 4096");
+      }
+      line.threads = static_cast<int>(*count);
+    } else if (argument == "--module") {
+      line.modulePath = value();
+      if (line.modulePath.empty()) failUsage("--module needs a file path");
+    } else if (argument == "--quiet" || argument == "-q") {
+      noValue();
+      line.quiet = true;
+    } else if (argument == "--preview") {
+      line.preview = value();
+      previewGiven = true;
+      if (line.preview.empty()) failUsage("--preview needs a file name");
+    } else if (argument == "--keep-delay") {
+      noValue();
+      line.keepDelay = true;
+      encodingGiven = true;
+    } else if (argument == "--crf") {
+      const std::string text = value();
+      std::optional<double> crf = parseFiniteDouble(text);
+      if (!crf || *crf < 0 || *crf > 51)
+        failUsage("--crf " + text + ": give a number from 0 to 51");
+      line.encoding.crf = *crf;
+      encodingGiven = true;
+    } else if (argument == "--preset") {
+      const std::string text = value();
+      bool known = false;
+      for (const char* preset : kPresets) known = known || text == preset;
+      if (!known) {
+        failUsage("--preset " + text +
+                  ": use ultrafast, superfast, veryfast, faster, fast, medium, slow, slower, "
+                  "veryslow or placebo");
+      }
+      line.encoding.preset = text;
+      encodingGiven = true;
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      failUsage("unknown option " + argument);
+    } else {
+      files.push_back(argument);
+    }
+  }
+
+  std::size_t wanted = 0;
+  const char* shape = "";
+  switch (line.command) {
+    case Command::kStabilize:
+      wanted = 2;
+      shape = "quiventa stabilize INPUT OUTPUT [options]";
+      break;
+    case Command::kRender:
+      wanted = 2;
+      shape = "quiventa render INPUT OUTPUT [options]";
+      break;
+    case Command::kAnalyze:
+      wanted = 1;
+      shape = "quiventa analyze INPUT [--preview VIDEO] [options]";
+      break;
+    case Command::kConfig:
+      wanted = 0;
+      shape = "quiventa config [options]";
+      break;
+    case Command::kHelp:
+      break;
+  }
+  if (files.size() != wanted) {
+    failUsage(std::string(files.size() < wanted ? "missing" : "too many") +
+              " file arguments: " + shape);
+  }
+  for (const std::string& file : files) {
+    if (file.empty()) failUsage("an empty file name was given");
+  }
+  if (wanted >= 1) line.input = files[0];
+  if (wanted >= 2) line.output = files[1];
+  if (previewGiven && line.command != Command::kAnalyze) {
+    failUsage("--preview belongs to analyze; stabilize and render write OUTPUT");
+  }
+  if (line.keepDelay && line.command != Command::kRender && line.command != Command::kStabilize) {
+    failUsage("--keep-delay belongs to render and stabilize");
+  }
+  if (encodingGiven && line.command == Command::kConfig) {
+    failUsage("--crf, --preset and --keep-delay need a command that writes video");
+  }
+  return line;
+}
+
+std::string usageText() {
+  std::string text =
+      "Quiventa 2.4: two-pass video stabiliser\n"
+      "\n"
+      "usage:\n"
+      "  quiventa stabilize INPUT OUTPUT [options]   pass 1, then pass 2\n"
+      "  quiventa analyze   INPUT [--preview VIDEO] [options]   pass 1 only; writes the log\n"
+      "  quiventa render    INPUT OUTPUT [options]   pass 2 only; reads the log\n"
+      "  quiventa config    [options]                prints the Config(\"...\") statement\n"
+      "\n"
+      "options:\n"
+      "  --config TEXT      start from a settings statement: Config(\"...\") as a host script\n"
+      "                     holds it (backslash escapes undone) or the bare string\n"
+      "  --set NAME=VALUE   change one setting by its record name (blockSize=20,\n"
+      "                     rollingShutter=1, ...); repeatable, applied in order\n"
+      "  --log PATH         the log file (sets logFilePath); stabilize uses OUTPUT.log\n"
+      "  --threads N        processors for the filter (default: all cores, or\n"
+      "                     NUMBER_OF_PROCESSORS when set)\n"
+      "  --module PATH      the filter module (default: Quiventa.vdf beside quiventa)\n"
+      "  --quiet            no progress display and no notes\n"
+      "  --preview VIDEO    analyze: write the pass-1 video output to VIDEO\n"
+      "  --keep-delay       render, stabilize: keep the filter's output delay and message\n"
+      "                     frames instead of aligning the output with the input\n"
+      "  --crf N            H.264 quality, 0 (lossless) to 51 (default 18)\n"
+      "  --preset NAME      H.264 speed preset (default medium)\n"
+      "\n"
+      "Outputs: .mp4, .mkv, .mov (H.264, audio kept), .y4m (raw), NAME%04d.png (PNG images,\n"
+      "numbered from 1). OUTPUT is written to a temporary file beside it and renamed at the\n"
+      "end; a failed or interrupted run leaves an existing OUTPUT as it was.\n"
+      "\n"
+      "Settings start from the filter's defaults, then --config, then each --set and --log\n"
+      "in order. Values outside the dialog ranges draw a warning. Refused, because the\n"
+      "filter would misbehave:\n";
+  text += refusedValuesDescription();
+  text += "\nSetting names:\n";
+  std::string row = " ";
+  for (const RSettingInfo& setting : settingsTable()) {
+    const char* type = setting.type == SettingType::kInt      ? "int"
+                       : setting.type == SettingType::kBool   ? "0/1"
+                       : setting.type == SettingType::kDouble ? "number"
+                                                              : "path";
+    std::string entry = " ";
+    entry.append(setting.name).append(" (").append(type).append(")");
+    if (row.size() + entry.size() > 88) {
+      text += row;
+      text += '\n';
+      row.clear();
+      row.push_back(' ');
+    }
+    row += entry;
+  }
+  text += row + "\n";
+  text += "\nExit status: 0 done, 1 failure, 2 wrong command line or settings, 130 interrupted.\n";
+  return text;
+}
+
+}  // namespace host

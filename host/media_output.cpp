@@ -1,0 +1,277 @@
+#include "host/media_output.h"
+
+#include <cstring>
+#include <new>
+
+#include "host/host_error.h"
+
+namespace host {
+namespace {
+
+AVPixelFormat yuvFormatFor(int width, int height) {
+  // 4:2:0 needs even sides; odd ones keep full chroma rather than lose a row.
+  return (width % 2 == 0 && height % 2 == 0) ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV444P;
+}
+
+void copyDisplayMatrix(const AVStream& from, AVStream& to) {
+  size_t size = 0;
+  const std::uint8_t* matrix = av_stream_get_side_data(&from, AV_PKT_DATA_DISPLAYMATRIX, &size);
+  if (matrix == nullptr || size == 0) return;
+  std::uint8_t* copy = av_stream_new_side_data(&to, AV_PKT_DATA_DISPLAYMATRIX, size);
+  if (copy != nullptr) std::memcpy(copy, matrix, size);
+}
+
+}  // namespace
+
+RVideoProperties videoPropertiesOf(const AVStream& stream, AVRational frameRate) {
+  RVideoProperties properties;
+  properties.timeBase = stream.time_base;
+  properties.frameRate = frameRate;
+  properties.sampleAspect = stream.sample_aspect_ratio.num > 0
+                                ? stream.sample_aspect_ratio
+                                : stream.codecpar->sample_aspect_ratio;
+  properties.range = stream.codecpar->color_range;
+  properties.primaries = stream.codecpar->color_primaries;
+  properties.transfer = stream.codecpar->color_trc;
+  properties.space = stream.codecpar->color_space;
+  properties.chromaLocation = stream.codecpar->chroma_location;
+  properties.sourceHeight = stream.codecpar->height;
+  // Full-range formats of JPEG-style decoders carry their range in the format.
+  const auto format = static_cast<AVPixelFormat>(stream.codecpar->format);
+  if (properties.range == AVCOL_RANGE_UNSPECIFIED &&
+      (format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
+       format == AV_PIX_FMT_YUVJ444P)) {
+    properties.range = AVCOL_RANGE_JPEG;
+  }
+  return properties;
+}
+
+CMediaOutput::CMediaOutput(const std::string& writePath, const std::string& namedPath,
+                           const REncodingOptions& options)
+    : writePath_(writePath),
+      namedPath_(namedPath),
+      kind_(outputKindFor(namedPath)),
+      options_(options),
+      picture_(allocateFrame()),
+      packet_(allocatePacket()) {
+  AVFormatContext* raw = nullptr;
+  const int error =
+      avformat_alloc_output_context2(&raw, nullptr, muxerNameFor(namedPath), writePath.c_str());
+  if (error < 0 || raw == nullptr) {
+    failRuntime("cannot set up the output " + namedPath + ": " + avErrorText(error));
+  }
+  context_.reset(raw);
+}
+
+CMediaOutput::~CMediaOutput() = default;
+
+void CMediaOutput::addVideo(int width, int height, const RVideoProperties& properties,
+                            const AVStream* inputVideo) {
+  const AVCodec* codec = nullptr;
+  AVPixelFormat format = yuvFormatFor(width, height);
+  switch (kind_) {
+    case OutputKind::kH264File:
+      codec = avcodec_find_encoder_by_name("libx264");
+      if (codec == nullptr) failRuntime("FFmpeg was built without the libx264 H.264 encoder");
+      break;
+    case OutputKind::kY4m:
+      // The YUV4MPEG muxer takes the decoded pictures themselves.
+      codec = avcodec_find_encoder(AV_CODEC_ID_WRAPPED_AVFRAME);
+      break;
+    case OutputKind::kPngSequence:
+      codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
+      format = AV_PIX_FMT_RGB24;
+      break;
+  }
+  if (codec == nullptr) failRuntime("FFmpeg lacks the encoder for " + namedPath_);
+
+  video_.reset(avcodec_alloc_context3(codec));
+  if (!video_) throw std::bad_alloc();
+  video_->width = width;
+  video_->height = height;
+  video_->pix_fmt = format;
+  callerTimeBase_ = properties.timeBase;
+  // Containers with real timestamps keep the input's; the others count
+  // frames at the input's rate.
+  video_->time_base =
+      kind_ == OutputKind::kH264File ? properties.timeBase : av_inv_q(properties.frameRate);
+  video_->framerate = properties.frameRate;
+  if (properties.sampleAspect.num > 0) video_->sample_aspect_ratio = properties.sampleAspect;
+  if (kind_ != OutputKind::kPngSequence) {
+    video_->color_range = properties.range;
+    video_->color_primaries = properties.primaries;
+    video_->color_trc = properties.transfer;
+    video_->colorspace = properties.space;
+    video_->chroma_sample_location = properties.chromaLocation;
+  }
+  matrix_ = swsColorMatrix(properties.space, properties.sourceHeight);
+  if (context_->oformat->flags & AVFMT_GLOBALHEADER) {
+    video_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+
+  AVDictionary* settings = nullptr;
+  if (kind_ == OutputKind::kH264File) {
+    av_dict_set(&settings, "preset", options_.preset.c_str(), 0);
+    av_dict_set(&settings, "crf", std::to_string(options_.crf).c_str(), 0);
+  }
+  const int error = avcodec_open2(video_.get(), codec, &settings);
+  av_dict_free(&settings);
+  if (error < 0) {
+    failRuntime(std::string("cannot open the ") + codec->name + " encoder for " +
+                std::to_string(width) + "x" + std::to_string(height) + ": " + avErrorText(error));
+  }
+
+  videoStream_ = avformat_new_stream(context_.get(), nullptr);
+  if (videoStream_ == nullptr) throw std::bad_alloc();
+  if (avcodec_parameters_from_context(videoStream_->codecpar, video_.get()) < 0) {
+    throw std::bad_alloc();
+  }
+  videoStream_->time_base = video_->time_base;
+  videoStream_->avg_frame_rate = properties.frameRate;
+  videoStream_->sample_aspect_ratio = video_->sample_aspect_ratio;
+  if (inputVideo != nullptr) {
+    av_dict_copy(&videoStream_->metadata, inputVideo->metadata, 0);
+    videoStream_->disposition = inputVideo->disposition;
+    copyDisplayMatrix(*inputVideo, *videoStream_);
+  }
+
+  picture_->format = format;
+  picture_->width = width;
+  picture_->height = height;
+  if (av_frame_get_buffer(picture_.get(), 0) < 0) throw std::bad_alloc();
+
+  scaler_.reset(
+      sws_getContext(width, height, AV_PIX_FMT_BGR0, width, height, format,
+                     SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
+                     nullptr, nullptr, nullptr));
+  if (!scaler_) failRuntime("cannot convert pictures for " + namedPath_);
+  if (format != AV_PIX_FMT_RGB24) {
+    sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1,
+                             sws_getCoefficients(matrix_),
+                             properties.range == AVCOL_RANGE_JPEG ? 1 : 0, 0, 1 << 16, 1 << 16);
+  }
+}
+
+void CMediaOutput::addStreamsOf(const AVFormatContext& input, int videoStreamIndex,
+                                std::ostream& warnings) {
+  const unsigned count = input.nb_streams;
+  copies_.assign(count, -1);
+  inputTimeBases_.assign(count, AVRational{1, 1});
+  transcoders_.clear();
+  transcoders_.resize(count);
+  if (kind_ != OutputKind::kH264File) return;
+
+  const AVOutputFormat* format = context_->oformat;
+  for (unsigned i = 0; i < count; ++i) {
+    if (static_cast<int>(i) == videoStreamIndex) continue;
+    const AVStream& stream = *input.streams[i];
+    const AVMediaType type = stream.codecpar->codec_type;
+    if (type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE) continue;
+    const AVCodecID codec = stream.codecpar->codec_id;
+    const char* codecName = avcodec_get_name(codec);
+    inputTimeBases_[i] = stream.time_base;
+    if (avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL) == 1) {
+      AVStream* copy = avformat_new_stream(context_.get(), nullptr);
+      if (copy == nullptr || avcodec_parameters_copy(copy->codecpar, stream.codecpar) < 0) {
+        throw std::bad_alloc();
+      }
+      copy->codecpar->codec_tag = 0;
+      copy->time_base = stream.time_base;
+      copy->disposition = stream.disposition;
+      av_dict_copy(&copy->metadata, stream.metadata, 0);
+      copies_[i] = copy->index;
+      continue;
+    }
+    if (type == AVMEDIA_TYPE_AUDIO && format->audio_codec != AV_CODEC_ID_NONE) {
+      transcoders_[i] = std::make_unique<CAudioTranscoder>(stream, *context_, format->audio_codec);
+      warnings << "quiventa: audio stream " << i << " (" << codecName << ") is re-encoded as "
+               << avcodec_get_name(format->audio_codec) << ": " << namedPath_ << " cannot hold "
+               << codecName << "\n";
+      continue;
+    }
+    warnings << "quiventa: warning: stream " << i << " (" << codecName
+             << ") is left out: " << namedPath_ << " cannot hold it\n";
+  }
+  av_dict_copy(&context_->metadata, input.metadata, 0);
+}
+
+void CMediaOutput::open() {
+  if (!(context_->oformat->flags & AVFMT_NOFILE)) {
+    const int error = avio_open(&context_->pb, writePath_.c_str(), AVIO_FLAG_WRITE);
+    if (error < 0) failRuntime("cannot write " + namedPath_ + ": " + avErrorText(error));
+  }
+  const int error = avformat_write_header(context_.get(), nullptr);
+  if (error < 0) failRuntime("cannot start writing " + namedPath_ + ": " + avErrorText(error));
+  headerWritten_ = true;
+}
+
+void CMediaOutput::writePicture(const VFBitmap& bitmap, std::int64_t pts) {
+  if (av_frame_make_writable(picture_.get()) < 0) throw std::bad_alloc();
+  const std::uint8_t* lastRow =
+      reinterpret_cast<const std::uint8_t*>(bitmap.data) + (bitmap.h - 1) * bitmap.pitch;
+  const std::uint8_t* const planes[4] = {lastRow, nullptr, nullptr, nullptr};
+  const int strides[4] = {-static_cast<int>(bitmap.pitch), 0, 0, 0};
+  sws_scale(scaler_.get(), planes, strides, 0, static_cast<int>(bitmap.h), picture_->data,
+            picture_->linesize);
+
+  if (kind_ != OutputKind::kH264File) pts = av_rescale_q(pts, callerTimeBase_, video_->time_base);
+  // Encoders need strictly rising times; equal input times (rare, broken
+  // files) move up by one tick.
+  if (lastPts_ != AV_NOPTS_VALUE && pts <= lastPts_) pts = lastPts_ + 1;
+  lastPts_ = pts;
+  picture_->pts = pts;
+  picture_->color_range = video_->color_range;
+  picture_->color_primaries = video_->color_primaries;
+  picture_->color_trc = video_->color_trc;
+  picture_->colorspace = video_->colorspace;
+  if (video_->sample_aspect_ratio.num > 0) {
+    picture_->sample_aspect_ratio = video_->sample_aspect_ratio;
+  }
+  const int error = avcodec_send_frame(video_.get(), picture_.get());
+  if (error < 0) failRuntime("cannot encode a frame: " + avErrorText(error));
+  drainVideo(false);
+}
+
+void CMediaOutput::drainVideo(bool flush) {
+  if (flush) avcodec_send_frame(video_.get(), nullptr);
+  int error;
+  while ((error = avcodec_receive_packet(video_.get(), packet_.get())) >= 0) {
+    av_packet_rescale_ts(packet_.get(), video_->time_base, videoStream_->time_base);
+    packet_->stream_index = videoStream_->index;
+    writeMuxedPacket(*context_, packet_.get());
+  }
+  if (error != AVERROR(EAGAIN) && error != AVERROR_EOF) {
+    failRuntime("cannot encode a frame: " + avErrorText(error));
+  }
+}
+
+void CMediaOutput::writeInputPacket(AVPacket* packet) {
+  const int index = packet->stream_index;
+  if (index < 0 || index >= static_cast<int>(copies_.size())) return;
+  if (copies_[index] >= 0) {
+    AVStream& stream = *context_->streams[copies_[index]];
+    av_packet_rescale_ts(packet, inputTimeBases_[index], stream.time_base);
+    packet->stream_index = stream.index;
+    packet->pos = -1;
+    writeMuxedPacket(*context_, packet);
+  } else if (transcoders_[index]) {
+    transcoders_[index]->write(*packet);
+  }
+}
+
+void CMediaOutput::finish() {
+  drainVideo(true);
+  for (auto& transcoder : transcoders_) {
+    if (transcoder) transcoder->finish();
+  }
+  int error = av_write_trailer(context_.get());
+  if (error < 0) failRuntime("cannot finish " + namedPath_ + ": " + avErrorText(error));
+  if (!(context_->oformat->flags & AVFMT_NOFILE)) {
+    error = avio_closep(&context_->pb);
+    if (error < 0) failRuntime("cannot finish " + namedPath_ + ": " + avErrorText(error));
+  }
+}
+
+int CMediaOutput::carriedStreamCount() const { return static_cast<int>(context_->nb_streams); }
+
+}  // namespace host

@@ -1,0 +1,151 @@
+#include "host/output_target.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "host/host_error.h"
+
+namespace fs = std::filesystem;
+
+namespace host {
+namespace {
+
+std::string lowerExtension(const std::string& path) {
+  std::string extension = fs::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+bool isSequencePattern(const std::string& path) {
+  return av_filename_number_test(fs::path(path).filename().string().c_str()) != 0;
+}
+
+// Files created by mkstemp are private; the output gets the usual mode.
+void giveDefaultMode(int descriptor) {
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(descriptor, 0666 & ~mask);
+}
+
+}  // namespace
+
+OutputKind outputKindFor(const std::string& path) {
+  const std::string extension = lowerExtension(path);
+  if (isSequencePattern(path)) {
+    if (extension != ".png") {
+      failUsage("image sequences are written as PNG: name the output like frames%04d.png, not " +
+                path);
+    }
+    return OutputKind::kPngSequence;
+  }
+  if (extension == ".mp4" || extension == ".mkv" || extension == ".mov") {
+    return OutputKind::kH264File;
+  }
+  if (extension == ".y4m") return OutputKind::kY4m;
+  failUsage("cannot write " + path +
+            ": the output name must end in .mp4, .mkv, .mov or .y4m, or be a %d pattern ending "
+            "in .png");
+}
+
+const char* muxerNameFor(const std::string& path) {
+  switch (outputKindFor(path)) {
+    case OutputKind::kPngSequence:
+      return "image2";
+    case OutputKind::kY4m:
+      return "yuv4mpegpipe";
+    case OutputKind::kH264File:
+      break;
+  }
+  const std::string extension = lowerExtension(path);
+  if (extension == ".mkv") return "matroska";
+  if (extension == ".mov") return "mov";
+  return "mp4";
+}
+
+bool isSameFile(const std::string& first, const std::string& second) {
+  std::error_code error;
+  if (fs::exists(first, error) && fs::exists(second, error)) {
+    const bool same = fs::equivalent(first, second, error);
+    if (!error) return same;
+  }
+  const fs::path a = fs::absolute(first, error).lexically_normal();
+  const fs::path b = fs::absolute(second, error).lexically_normal();
+  return a == b;
+}
+
+COutputTarget::COutputTarget(const std::string& path) : finalPath_(path) {
+  const fs::path target(path);
+  std::error_code error;
+  if (fs::is_directory(target, error)) failRuntime("cannot write " + path + ": it is a folder");
+  fs::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  const std::string name = target.filename().string();
+  sequence_ = outputKindFor(path) == OutputKind::kPngSequence;
+
+  if (sequence_) {
+    std::string pattern = (folder / ".quiventa-tmp-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      failRuntime("cannot write to folder " + folder.string() + ": " + std::strerror(errno));
+    }
+    temporary_ = pattern;
+    writePath_ = (fs::path(pattern) / name).string();
+    return;
+  }
+  const std::string extension = target.extension().string();
+  std::string pattern =
+      (folder / ("." + target.stem().string() + ".tmp-XXXXXX" + extension)).string();
+  const int descriptor = mkstemps(pattern.data(), static_cast<int>(extension.size()));
+  if (descriptor < 0) {
+    failRuntime("cannot write " + path + ": " + std::strerror(errno));
+  }
+  giveDefaultMode(descriptor);
+  close(descriptor);
+  temporary_ = pattern;
+  writePath_ = pattern;
+}
+
+COutputTarget::~COutputTarget() {
+  if (committed_ || temporary_.empty()) return;
+  std::error_code ignored;
+  fs::remove_all(temporary_, ignored);
+}
+
+void COutputTarget::commit() {
+  std::error_code error;
+  if (!sequence_) {
+    fs::rename(temporary_, finalPath_, error);
+    if (error)
+      failRuntime("cannot rename the finished output to " + finalPath_ + ": " + error.message());
+    committed_ = true;
+    return;
+  }
+  fs::path folder = fs::path(finalPath_).parent_path();
+  if (folder.empty()) folder = ".";
+  std::vector<fs::path> files;
+  for (const fs::directory_entry& entry : fs::directory_iterator(temporary_, error)) {
+    files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  for (const fs::path& file : files) {
+    fs::rename(file, folder / file.filename(), error);
+    if (error) {
+      failRuntime("cannot move " + file.filename().string() + " into " + folder.string() + ": " +
+                  error.message());
+    }
+  }
+  fs::remove(temporary_, error);
+  committed_ = true;
+}
+
+}  // namespace host

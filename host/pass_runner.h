@@ -1,0 +1,53 @@
+// One processing run of the filter over a whole input: decode every frame
+// into the source bitmap, call the filter, and encode (or discard) what it
+// puts into the destination bitmap.
+//
+// Frame calls: lCurrentSourceFrame and lCurrentFrame count the decoded
+// frames from 0; lMicrosecsPerSrcFrame (= lMicrosecsPerFrame) is one frame
+// at the input's frame rate, rounded; lSourceFrameMS (= lDestFrameMS) is the
+// frame number times the frame duration in whole milliseconds.
+//
+// Delay compensation: a filter that outputs the frame `delayFrames` calls
+// behind the current one gets that many extra calls at the end (numbers
+// continuing, the last decoded picture as source); the first `delayFrames`
+// outputs are dropped and output frame i gets the time of input frame i. So
+// the output has the input's frame count and timestamps, and stays in sync
+// with the audio, which is carried with its own timestamps.
+//
+// Thread-safety: one thread (the filter's callbacks run on it).
+#pragma once
+
+#include <cstdio>
+#include <ostream>
+#include <string>
+
+#include "host/filter_instance.h"
+#include "host/media_output.h"
+#include "host/progress.h"
+
+namespace host {
+
+struct RPassRequest {
+  std::string passName;  // for the progress line, e.g. "pass 1"
+  std::string inputPath;
+  std::string outputWritePath;  // empty: the filter's output is discarded
+  std::string outputNamedPath;  // the user's name, selects the container
+  int delayFrames = 0;          // leading outputs to drop; 0: none
+  REncodingOptions encoding;
+};
+
+struct RPassReport {
+  long long decodedFrames = 0;
+  long long filterCalls = 0;
+  long long writtenFrames = 0;
+  int corruptFrames = 0;  // skipped pictures and unreadable packets
+  long destinationWidth = 0;
+  long destinationHeight = 0;
+};
+
+// Throws CHostError: runtime for input, codec and file failures, interrupted
+// when a signal arrived (checked after every frame).
+RPassReport runPass(CFilterInstance& instance, const RPassRequest& request,
+                    CProgressDisplay& progress, std::ostream& messages);
+
+}  // namespace host

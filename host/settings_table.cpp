@@ -1,0 +1,303 @@
+#include "host/settings_table.h"
+
+#include <array>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+
+namespace host {
+namespace {
+
+constexpr RSettingInfo intSetting(const char* name, int position) {
+  return {name, position, SettingType::kInt, false, 0, 0};
+}
+constexpr RSettingInfo intSetting(const char* name, int position, double lo, double hi) {
+  return {name, position, SettingType::kInt, true, lo, hi};
+}
+constexpr RSettingInfo boolSetting(const char* name, int position) {
+  return {name, position, SettingType::kBool, false, 0, 0};
+}
+constexpr RSettingInfo doubleSetting(const char* name, int position) {
+  return {name, position, SettingType::kDouble, false, 0, 0};
+}
+constexpr RSettingInfo doubleSetting(const char* name, int position, double lo, double hi) {
+  return {name, position, SettingType::kDouble, true, lo, hi};
+}
+
+constexpr std::array<RSettingInfo, 60> kSettings = {{
+    intSetting("pass", 2, 1, 2),
+    intSetting("blockSize", 3, 1, 100),
+    intSetting("differentialSearchRange", 4, 1, 50),
+    doubleSetting("sourcePixelAspect", 5),
+    intSetting("sourcePixelAspectPreset", 6, -1, 7),
+    doubleSetting("destPixelAspect", 7),
+    intSetting("destPixelAspectPreset", 8, -1, 7),
+    intSetting("destWidth", 9, 1, 10000),
+    intSetting("destHeight", 10, 1, 10000),
+    intSetting("scale", 11, 0, 2),
+    intSetting("usePixels", 12, 1, 4),
+    boolSetting("colorModeRgb", 13),
+    intSetting("smoothHorizontalPanning", 14, -1, 100000),
+    intSetting("smoothVerticalPanning", 15, -1, 100000),
+    intSetting("smoothRotation", 16, -1, 100000),
+    intSetting("smoothZoom", 17, -1, 100000),
+    doubleSetting("discardWrongDirection", 18, 0.01, 1000),
+    boolSetting("videoOutput", 19),
+    intSetting("edgeCompensation", 20, 0, 5),
+    intSetting("resampling", 21, 0, 2),
+    intSetting("skipFramePercent", 22, 0, 100),
+    intSetting("initialSearchRange", 23, 1, 99),
+    intSetting("discardMatchValue", 24, -1000, 1000),
+    intSetting("discardSecondBest", 25, 0, 1000),
+    {"logFilePath", 26, SettingType::kString, false, 0, 0},
+    boolSetting("appendToLogFile", 27),
+    boolSetting("ignoreOutside", 28),
+    intSetting("ignoreOutsideLeft", 29),
+    intSetting("ignoreOutsideRight", 30),
+    intSetting("ignoreOutsideTop", 31),
+    intSetting("ignoreOutsideBottom", 32),
+    boolSetting("ignoreInside", 33),
+    intSetting("ignoreInsideLeft", 34),
+    intSetting("ignoreInsideRight", 35),
+    intSetting("ignoreInsideTop", 36),
+    intSetting("ignoreInsideBottom", 37),
+    boolSetting("interlaced", 38),
+    boolSetting("upperFieldFirst", 39),
+    doubleSetting("extraZoom", 40, 0.01, 100),
+    doubleSetting("maxCorrectionHorizontalPanning", 41, 1, 1000),
+    doubleSetting("maxCorrectionVerticalPanning", 42, 1, 1000),
+    doubleSetting("maxCorrectionRotation", 43, 1, 1000),
+    doubleSetting("maxCorrectionZoom", 44, 1, 1000),
+    boolSetting("usePreviousFrames", 45),
+    boolSetting("useFutureFrames", 46),
+    intSetting("previousFrames", 47, 0, 1000),
+    intSetting("futureFrames", 48, 0, 1000),
+    boolSetting("ignoreAreaFollowsMotion", 49),
+    intSetting("deepAnalysisPercent", 50, 0, 100),
+    boolSetting("rollingShutter", 51),
+    boolSetting("interlacedProgressive", 52),
+    boolSetting("sameDestAsSource", 53),
+    boolSetting("softBorders", 54),
+    boolSetting("extrapolateColors", 55),
+    intSetting("edgeTransitionWidth", 56, 0, 100),
+    boolSetting("ignoreDarker", 57),
+    doubleSetting("darkerThanPercent", 58, 0, 100),
+    doubleSetting("discardAbsoluteMotion", 59),
+    boolSetting("rememberDiscardedAreas", 60),
+    doubleSetting("rollingShutterAmount", 61),
+}};
+
+// Frames held for edge compensation are full copies of the source; beyond
+// this the filter would exhaust memory, and the host's end-of-clip delay
+// calls would run for hours.
+constexpr long long kMaxHeldFrames = 10000;
+// Destination sizes beyond this overflow the encoders and the frame buffers.
+constexpr long long kMaxDestinationSide = 32768;
+
+std::string_view trimBlanks(std::string_view text) {
+  const char* blanks = " \t\n\v\f\r";
+  const std::size_t begin = text.find_first_not_of(blanks);
+  if (begin == std::string_view::npos) return {};
+  const std::size_t end = text.find_last_not_of(blanks);
+  return text.substr(begin, end - begin + 1);
+}
+
+std::string formatRangeNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+// Settings read from the fields for the checks; absent ones stay unset.
+class CFieldReader {
+ public:
+  explicit CFieldReader(const std::vector<std::string>& fields) : fields_(fields) {}
+  bool present(int position) const { return position <= static_cast<int>(fields_.size()); }
+  const std::string& text(int position) const { return fields_[position - 1]; }
+  std::optional<double> number(int position) const {
+    if (!present(position)) return std::nullopt;
+    return parseFiniteDouble(text(position));
+  }
+  bool flag(int position) const {
+    std::optional<long long> value =
+        present(position) ? parseWholeInteger(text(position)) : std::nullopt;
+    return value && *value == 1;
+  }
+
+ private:
+  const std::vector<std::string>& fields_;
+};
+
+}  // namespace
+
+std::span<const RSettingInfo> settingsTable() { return kSettings; }
+
+const RSettingInfo* findSetting(std::string_view name) {
+  for (const RSettingInfo& setting : kSettings) {
+    if (name == setting.name) return &setting;
+  }
+  return nullptr;
+}
+
+int fieldCountOfVersion(int version) {
+  // The last position each format version carries (version 5 added nothing).
+  constexpr std::array<int, 13> kLastPosition = {0, 37, 44, 48, 49, 49, 50, 52, 55, 58, 59, 60, 61};
+  if (version < 1) return kLastPosition[1];
+  if (version > kNewestFormatVersion) return kLastPosition[kNewestFormatVersion];
+  return kLastPosition[version];
+}
+
+std::optional<long long> parseWholeInteger(std::string_view text) {
+  text = trimBlanks(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty() || text.front() == '+') return std::nullopt;
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<double> parseFiniteDouble(std::string_view text) {
+  text = trimBlanks(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty() || text.front() == '+') return std::nullopt;
+  double value = 0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<std::string> fieldTextForValue(const RSettingInfo& setting, std::string_view value,
+                                             std::string* error) {
+  const std::string quoted = std::string(setting.name) + "=" + std::string(value);
+  switch (setting.type) {
+    case SettingType::kInt: {
+      std::optional<long long> number = parseWholeInteger(value);
+      if (!number || *number < INT_MIN || *number > INT_MAX) {
+        *error = quoted + ": " + setting.name + " takes a whole number (32-bit integer)";
+        return std::nullopt;
+      }
+      return std::to_string(*number);
+    }
+    case SettingType::kBool: {
+      const std::string_view word = trimBlanks(value);
+      if (word == "1" || word == "true") return "1";
+      if (word == "0" || word == "false") return "0";
+      *error = quoted + ": " + setting.name + " takes 0 or 1 (or false or true)";
+      return std::nullopt;
+    }
+    case SettingType::kDouble: {
+      std::optional<double> number = parseFiniteDouble(value);
+      if (!number) {
+        *error = quoted + ": " + setting.name + " takes a finite decimal number";
+        return std::nullopt;
+      }
+      // The shortest text that reads back as the same double.
+      char text[64];
+      const auto result = std::to_chars(text, text + sizeof text, *number);
+      return std::string(text, result.ptr);
+    }
+    case SettingType::kString:
+      if (value.find('|') != std::string_view::npos) {
+        *error = quoted + ": the settings string separates its fields with '|', so " +
+                 setting.name + " cannot contain one";
+        return std::nullopt;
+      }
+      return std::string(value);
+  }
+  return std::nullopt;
+}
+
+RSettingsCheck checkSettings(const std::vector<std::string>& fields) {
+  RSettingsCheck check;
+  CFieldReader reader(fields);
+
+  for (const RSettingInfo& setting : kSettings) {
+    if (!reader.present(setting.position)) continue;
+    const std::string& text = reader.text(setting.position);
+    const std::string shown = std::string(setting.name) + "=" + text;
+    if (setting.type == SettingType::kString) {
+      if (text.empty()) {
+        check.errors.push_back(shown + ": the log file path must not be empty");
+      } else if (text.find_first_of("\"\n\r") != std::string::npos) {
+        check.errors.push_back(shown +
+                               ": a log file path with a double quote or a line break cannot be "
+                               "carried by the settings statement");
+      }
+      continue;
+    }
+    std::optional<double> value = parseFiniteDouble(text);
+    const bool integral = setting.type != SettingType::kDouble;
+    if (!value || (integral && !parseWholeInteger(text))) {
+      check.errors.push_back(shown + ": not " +
+                             (integral ? "a whole number" : "a finite decimal number"));
+      continue;
+    }
+    if (setting.hasDialogRange && setting.position != kPassPosition &&
+        (*value < setting.dialogMin || *value > setting.dialogMax)) {
+      check.warnings.push_back(shown + " is outside the dialog range " +
+                               formatRangeNumber(setting.dialogMin) + " to " +
+                               formatRangeNumber(setting.dialogMax) + " (used as given)");
+    }
+  }
+  if (!check.errors.empty()) return check;
+
+  auto refuse = [&](int position, bool wrong, const char* rule) {
+    if (!reader.present(position) || !wrong) return;
+    check.errors.push_back(std::string(kSettings[position - 2].name) + "=" + reader.text(position) +
+                           " would make the filter misbehave: " + rule);
+  };
+  auto value = [&](int position) { return reader.number(position).value_or(0.0); };
+
+  refuse(3, value(3) < 1, "blockSize must be at least 1");
+  refuse(4, value(4) < 0, "differentialSearchRange must not be negative");
+  refuse(5, value(5) <= 0, "sourcePixelAspect must be greater than 0");
+  refuse(7, value(7) <= 0, "destPixelAspect must be greater than 0");
+  const bool ownDestinationSize = reader.present(53) && !reader.flag(53);
+  for (int position : {9, 10}) {
+    refuse(position, ownDestinationSize && value(position) < 1,
+           "with sameDestAsSource=0 the destination size must be at least 1");
+    refuse(position, ownDestinationSize && value(position) > kMaxDestinationSide,
+           "the destination side may be at most 32768 pixels");
+  }
+  refuse(11, value(11) < 0, "scale must not be negative");
+  refuse(12, value(12) < 1, "usePixels must be at least 1");
+  refuse(23, value(23) < 0, "initialSearchRange must not be negative");
+  if (reader.flag(28)) {
+    for (int position = 29; position <= 32; ++position) {
+      refuse(position, value(position) < 0, "with ignoreOutside=1 margins must not be negative");
+    }
+  }
+  if (reader.flag(33)) {
+    for (int position = 34; position <= 37; ++position) {
+      refuse(position, value(position) < 0, "with ignoreInside=1 distances must not be negative");
+    }
+  }
+  refuse(40, value(40) <= 0, "extraZoom must be greater than 0");
+  for (int position = 41; position <= 44; ++position) {
+    refuse(position, value(position) < 0, "correction limits must not be negative");
+  }
+  for (int position : {47, 48}) {
+    refuse(position, value(position) < 0, "frame counts must not be negative");
+    refuse(position, value(position) > kMaxHeldFrames,
+           "more than 10000 held frames would exhaust memory");
+  }
+  refuse(56, value(56) < 0, "edgeTransitionWidth must not be negative");
+  return check;
+}
+
+const char* refusedValuesDescription() {
+  return "  blockSize < 1, usePixels < 1, scale < 0, differentialSearchRange < 0,\n"
+         "  initialSearchRange < 0, sourcePixelAspect or destPixelAspect <= 0, extraZoom <= 0,\n"
+         "  a negative correction limit (maxCorrection...), previousFrames or futureFrames\n"
+         "  below 0 or above 10000, edgeTransitionWidth < 0, destWidth or destHeight below 1\n"
+         "  or above 32768 when sameDestAsSource=0, negative ignore margins or distances\n"
+         "  while their area is on, and an empty logFilePath or one with a double quote or\n"
+         "  line break.\n";
+}
+
+}  // namespace host

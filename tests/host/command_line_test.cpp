@@ -1,0 +1,98 @@
+#include "host/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/host_error.h"
+#include "host/progress.h"
+
+namespace {
+
+using host::Command;
+
+std::string usageErrorOf(const std::vector<std::string>& arguments) {
+  try {
+    host::parseCommandLine(arguments);
+  } catch (const host::CHostError& error) {
+    EXPECT_EQ(error.kind(), host::FailureKind::kUsage);
+    return error.what();
+  }
+  ADD_FAILURE() << "accepted";
+  return "";
+}
+
+TEST(CommandLineTest, ReadsCommandsFilesAndOptionsInAnyOrder) {
+  host::RCommandLine line = host::parseCommandLine(
+      {"render", "--set", "blockSize=20", "in.mp4", "--crf=20.5", "out.mkv", "--log", "a.log",
+       "--set=rollingShutter=true", "--threads", "3", "--preset", "slow", "--keep-delay", "-q"});
+  EXPECT_EQ(line.command, Command::kRender);
+  EXPECT_EQ(line.input, "in.mp4");
+  EXPECT_EQ(line.output, "out.mkv");
+  ASSERT_EQ(line.changes.size(), 3u);
+  EXPECT_EQ(line.changes[0].name, "blockSize");
+  EXPECT_EQ(line.changes[1].name, "logFilePath");
+  EXPECT_EQ(line.changes[1].fieldText, "a.log");
+  EXPECT_EQ(line.changes[2].fieldText, "1");
+  EXPECT_TRUE(line.logChanged);
+  EXPECT_EQ(line.threads, 3);
+  EXPECT_DOUBLE_EQ(line.encoding.crf, 20.5);
+  EXPECT_EQ(line.encoding.preset, "slow");
+  EXPECT_TRUE(line.keepDelay);
+  EXPECT_TRUE(line.quiet);
+
+  line = host::parseCommandLine({"analyze", "in.mp4", "--preview", "p.mp4", "--config",
+                                 "Config(\"12\")", "--module", "/x/Q.vdf"});
+  EXPECT_EQ(line.preview, "p.mp4");
+  EXPECT_EQ(line.configText, "Config(\"12\")");
+  EXPECT_EQ(line.modulePath, "/x/Q.vdf");
+  EXPECT_FALSE(line.logChanged);
+  EXPECT_EQ(host::parseCommandLine({"config"}).command, Command::kConfig);
+  EXPECT_EQ(host::parseCommandLine({"stabilize", "--help"}).command, Command::kHelp);
+}
+
+TEST(CommandLineTest, RefusesWhatItCannotUseWithAMessageNamingIt) {
+  EXPECT_NE(usageErrorOf({}).find("no command"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"plan"}).find("unknown command 'plan'"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"render", "in.mp4"}).find("missing file arguments"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "x"}).find("too many"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "--frob"}).find("unknown option --frob"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "--set"}).find("--set needs a value"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "--set", "blockSize"}).find("NAME=VALUE"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "--set", "nosuch=1"}).find("unknown setting 'nosuch'"),
+            std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "--set", "blockSize=abc"}).find("blockSize=abc"),
+            std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "--set", "pass=2"}).find("set by the command"),
+            std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "--threads", "0"}).find("--threads 0"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"render", "a", "b", "--crf", "52"}).find("--crf 52"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"render", "a", "b", "--preset", "quick"}).find("--preset quick"),
+            std::string::npos);
+  EXPECT_NE(usageErrorOf({"render", "a", "b", "--preview", "p.mp4"}).find("belongs to analyze"),
+            std::string::npos);
+  EXPECT_NE(usageErrorOf({"analyze", "a", "--keep-delay"}).find("--keep-delay"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "--quiet=1"}).find("takes no value"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "--config", "a", "--config", "b"}).find("twice"),
+            std::string::npos);
+}
+
+TEST(CommandLineTest, UsageListsEverySettingAndTheRefusedValues) {
+  const std::string usage = host::usageText();
+  for (const char* text :
+       {"quiventa stabilize INPUT OUTPUT", "--keep-delay", "blockSize (int)", "logFilePath (path)",
+        "rollingShutterAmount (number)", "blockSize < 1"}) {
+    EXPECT_NE(usage.find(text), std::string::npos) << text;
+  }
+}
+
+TEST(ProgressDisplayTest, FormatsFramesRateAndTimeLeft) {
+  EXPECT_EQ(host::CProgressDisplay::formatLine("pass 1", 100, 400, 25.0),
+            "pass 1: frame 100 of 400, 25.0 fps, 0:12 left");
+  EXPECT_EQ(host::CProgressDisplay::formatLine("pass 2", 10, 100000, 10.0),
+            "pass 2: frame 10 of 100000, 10.0 fps, 2:46:39 left");
+  EXPECT_EQ(host::CProgressDisplay::formatLine("pass 2", 7, 0, 3.5), "pass 2: frame 7, 3.5 fps");
+}
+
+}  // namespace

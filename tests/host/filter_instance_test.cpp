@@ -1,0 +1,154 @@
+// The callback contract as the stamp filter sees it, driven directly through
+// the module, instance and settings classes.
+#include "host/filter_instance.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "host/filter_module.h"
+#include "host/filter_settings.h"
+#include "host/host_error.h"
+#include "host/settings_table.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+Pixel32 pixelAt(const VFBitmap& bitmap, long x, long topDownY) {
+  const auto* row = reinterpret_cast<const Pixel32*>(reinterpret_cast<const char*>(bitmap.data) +
+                                                     (bitmap.h - 1 - topDownY) * bitmap.pitch);
+  return row[x];
+}
+
+void fillSource(const VFBitmap& bitmap, Pixel32 value) {
+  for (long y = 0; y < bitmap.h; ++y) {
+    auto* row = reinterpret_cast<Pixel32*>(reinterpret_cast<char*>(bitmap.data) + y * bitmap.pitch);
+    for (long x = 0; x < bitmap.w; ++x) row[x] = value;
+  }
+}
+
+class FilterInstanceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    log_ = (fs::temp_directory_path() / ("qv-stamp-" + std::to_string(getpid()) + ".log")).string();
+    fs::remove(log_);
+  }
+  void TearDown() override { fs::remove(log_); }
+  std::vector<std::string> lines() const {
+    std::ifstream file(log_);
+    std::vector<std::string> result;
+    for (std::string line; std::getline(file, line);) result.push_back(line);
+    return result;
+  }
+
+  host::CFilterModule module_{QV_STAMP_MODULE_PATH};
+  std::string log_;
+};
+
+TEST_F(FilterInstanceTest, SettingsTravelOnlyThroughTheStatement) {
+  EXPECT_STREQ(module_.definition().name, "Stamp test filter");
+  host::CFilterInstance instance(module_);
+  host::CFilterSettings settings(instance);
+  EXPECT_EQ(settings.statement().rfind("Config(\"12|1|30|4|", 0), 0u);
+  EXPECT_EQ(settings.fields().size(), 61u);
+  EXPECT_EQ(settings.outputDelayFrames(), 0);
+
+  settings.setField(host::kFutureFramesPosition, "7", "futureFrames");
+  EXPECT_EQ(settings.outputDelayFrames(), 0) << "future frames are not in use yet";
+  settings.setField(host::kUseFutureFramesPosition, "1", "useFutureFrames");
+  EXPECT_EQ(settings.outputDelayFrames(), 7);
+
+  // Backslashes are doubled in the statement and single in the field.
+  settings.setField(host::kLogFilePathPosition, "C:\\logs\\q.log", "logFilePath");
+  EXPECT_NE(settings.statement().find("|C:\\\\logs\\\\q.log|"), std::string::npos);
+  EXPECT_EQ(settings.fields()[host::kLogFilePathPosition - 1], "C:\\logs\\q.log");
+
+  settings.applyUserStatement(
+      "Config(\"12|1|30|4|1|0|1|0|640|480|1|2|1|400|400|400|1500|4|1|1|2|"
+      "5|40|300|4|/tmp/x.log|0|0|0|0|0|0|0|0|0|0|0|0|0|1|15|15|5|15|0|1|"
+      "30|30|0|0|0|0|1|0|0|10|1|15|1000|1|88\")");
+  EXPECT_EQ(settings.outputDelayFrames(), 30);
+  EXPECT_THROW(settings.applyUserStatement("Config(\"12|1\")"), host::CHostError);
+  EXPECT_THROW(settings.setField(62, "1", "beyond"), host::CHostError);
+}
+
+TEST_F(FilterInstanceTest, DrivesARunInTheHostsOrderWithADeviceContext) {
+  {
+    host::CFilterInstance instance(module_);
+    host::CFilterSettings settings(instance);
+    settings.setField(host::kLogFilePathPosition, log_, "logFilePath");
+    instance.beginRun(64, 48);
+    const VFBitmap& destination = instance.destination();
+    EXPECT_EQ(destination.w, 64);
+    EXPECT_EQ(destination.h, 58);  // pass 1 with video output adds a strip
+    EXPECT_EQ(destination.pitch, 256);
+    EXPECT_EQ(destination.modulo, 0);
+    EXPECT_TRUE(instance.hasDeviceContext());
+    EXPECT_EQ(instance.source().w, 64);
+    EXPECT_GE(instance.source().pitch, 256);
+
+    for (long frame = 0; frame < 3; ++frame) {
+      fillSource(instance.source(), 0x123456);
+      FilterStateInfo state;
+      state.lCurrentSourceFrame = frame;
+      state.lMicrosecsPerSrcFrame = 33367;
+      instance.runFrame(state);
+    }
+    // Band 1 carries frame 2 (bit 1 white); picture rows are the source's;
+    // the square at (0, 32) was drawn through the device context.
+    EXPECT_EQ(pixelAt(destination, 0, 20), 0x000000u);
+    EXPECT_EQ(pixelAt(destination, 16, 20), 0xFFFFFFu);
+    EXPECT_EQ(pixelAt(destination, 40, 40), 0x123456u);
+    EXPECT_EQ(pixelAt(destination, 5, 40), 0xFF0000u);
+    EXPECT_EQ(pixelAt(destination, 5, 50), 0x000000u);
+    instance.endRun();
+  }
+  const std::vector<std::string> expected = {
+      "initProc",
+      "paramProc src=64x48 dst=64x58 pitch=256",
+      "startProc pass=1 dst=64x58 hdc=1",
+      "runProc frame=0 usec=33367 ms=0 hdc=1",
+      "runProc frame=1 usec=33367 ms=0 hdc=1",
+      "runProc frame=2 usec=33367 ms=0 hdc=1",
+      "endProc frames=3",
+      "deinitProc",
+  };
+  EXPECT_EQ(lines(), expected);
+}
+
+TEST_F(FilterInstanceTest, AnOpenRunIsEndedWhenTheInstanceGoes) {
+  {
+    host::CFilterInstance instance(module_);
+    host::CFilterSettings(instance).setField(host::kLogFilePathPosition, log_, "logFilePath");
+    host::CFilterSettings(instance).setField(19, "0", "videoOutput");
+    instance.beginRun(32, 32);
+    EXPECT_EQ(instance.destination().w, 8);
+    EXPECT_FALSE(instance.hasDeviceContext());
+  }
+  const std::vector<std::string> log = lines();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[3], "endProc frames=0");
+  EXPECT_EQ(log[4], "deinitProc");
+}
+
+TEST(FilterModuleTest, RefusesFilesThatAreNoModule) {
+  const std::string text = (fs::temp_directory_path() / "qv-not-a-module.vdf").string();
+  std::ofstream(text) << "text";
+  try {
+    host::CFilterModule module(text);
+    ADD_FAILURE() << "loaded";
+  } catch (const host::CHostError& error) {
+    EXPECT_EQ(error.kind(), host::FailureKind::kRuntime);
+    EXPECT_NE(std::string(error.what()).find("cannot load filter module " + text),
+              std::string::npos);
+  }
+  fs::remove(text);
+  EXPECT_THROW(host::CFilterModule("/nonexistent/Quiventa.vdf"), host::CHostError);
+}
+
+}  // namespace

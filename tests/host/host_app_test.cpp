@@ -1,0 +1,459 @@
+// The quiventa program end to end, in process: real clips through FFmpeg,
+// the stamp filter (frame order, sizes, device context, delay compensation,
+// audio) and the stabiliser module (settings statement, a full run).
+#include "host/host_app.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/host/test_media.h"
+
+namespace fs = std::filesystem;
+using host_test::ClipAudio;
+using host_test::RClipRecipe;
+
+namespace {
+
+class HostRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "qv-host-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    unsetenv("QV_STAMP_INTERRUPT_AT");
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+  std::string clip(const std::string& name, ClipAudio audio, int frames = 40) {
+    RClipRecipe recipe;
+    recipe.path = path(name);
+    recipe.audio = audio;
+    recipe.frames = frames;
+    host_test::writeClip(recipe);
+    return recipe.path;
+  }
+
+  int run(std::vector<std::string> arguments) {
+    out_.str("");
+    err_.str("");
+    arguments.push_back("--quiet");
+    return host::runQuiventa(arguments, out_, err_);
+  }
+
+  // The stamp filter with its callback log in the test folder.
+  std::vector<std::string> stamp(std::vector<std::string> arguments) {
+    for (const char* extra : {"--module", QV_STAMP_MODULE_PATH, "--log"}) {
+      arguments.push_back(extra);
+    }
+    arguments.push_back(callbackLog());
+    return arguments;
+  }
+  std::string callbackLog() const { return path("callbacks.log"); }
+  std::vector<std::string> callbacks() const {
+    std::ifstream file(callbackLog());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(line);
+    return lines;
+  }
+
+  void writeText(const std::string& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+  }
+  std::string readText(const std::string& file) {
+    std::ifstream stream(file, std::ios::binary);
+    std::stringstream content;
+    content << stream.rdbuf();
+    return content.str();
+  }
+  // Only the files the test made itself: no temporary output left behind.
+  std::vector<std::string> files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+bool isRed(std::uint32_t color) {
+  return (color >> 16) > 200 && ((color >> 8) & 0xFF) < 70 && (color & 0xFF) < 70;
+}
+
+// Output frame j shows input frame j with the filter's stamp j, at input
+// frame j's time, and the sound at that time belongs to frame j.
+void expectAligned(const std::string& input, const std::string& output, bool audio) {
+  const host_test::RVideoFrames in = host_test::readVideo(input);
+  const host_test::RVideoFrames out = host_test::readVideo(output);
+  ASSERT_EQ(out.times.size(), in.times.size());
+  for (std::size_t j = 0; j < out.times.size(); ++j) {
+    EXPECT_NEAR(out.times[j], in.times[j], 1e-6) << "frame " << j;
+    EXPECT_EQ(out.clipStamps[j], static_cast<int>(j));
+    EXPECT_EQ(out.filterStamps[j], static_cast<int>(j));
+  }
+  const host_test::RAudioTrack track = host_test::readAudio(output);
+  ASSERT_EQ(track.present, audio);
+  if (!audio) return;
+  const double frame = 1.0 / 25;
+  for (std::size_t j = 0; j < out.times.size(); ++j) {
+    EXPECT_EQ(host_test::toneFrameAt(track, out.times[j] + 0.3 * frame, out.times[j] + 0.7 * frame),
+              static_cast<int>(j % 10))
+        << "sound at output frame " << j;
+  }
+}
+
+TEST_F(HostRunTest, RenderCompensatesTheFilterDelayAndKeepsAudioInSync) {
+  const std::string input = clip("in.mp4", ClipAudio::kAac);
+  writeText(callbackLog(), "");
+  ASSERT_EQ(run(stamp({"render", input, path("out.mp4"), "--set", "useFutureFrames=1", "--set",
+                       "futureFrames=3"})),
+            0)
+      << err_.str();
+  expectAligned(input, path("out.mp4"), true);
+  EXPECT_EQ(host_test::readAudio(path("out.mp4")).codec, "aac");  // copied
+  const host_test::RVideoFrames out = host_test::readVideo(path("out.mp4"));
+  EXPECT_TRUE(std::all_of(out.markColors.begin(), out.markColors.end(), isRed))
+      << "the filter draws through the device context the host gave it";
+
+  // initProc, paramProc, startProc, 40 frames and 3 delay calls, endProc, deinitProc.
+  const std::vector<std::string> lines = callbacks();
+  ASSERT_EQ(lines.size(), 3u + 43u + 2u);
+  EXPECT_EQ(lines[0], "initProc");
+  EXPECT_EQ(lines[1], "paramProc src=160x120 dst=160x120 pitch=640");
+  EXPECT_EQ(lines[2], "startProc pass=2 dst=160x120 hdc=1");
+  for (int k = 0; k < 43; ++k) {
+    EXPECT_EQ(lines[3 + k], "runProc frame=" + std::to_string(k) +
+                                " usec=40000 ms=" + std::to_string(40 * k) + " hdc=1");
+  }
+  EXPECT_EQ(lines[46], "endProc frames=43");
+  EXPECT_EQ(lines[47], "deinitProc");
+}
+
+TEST_F(HostRunTest, KeepDelayWritesTheFilterOutputAsItComes) {
+  const std::string input = clip("in.mp4", ClipAudio::kAac);
+  writeText(callbackLog(), "");
+  ASSERT_EQ(run(stamp({"render", input, path("out.mkv"), "--keep-delay", "--set",
+                       "useFutureFrames=1", "--set", "futureFrames=3"})),
+            0)
+      << err_.str();
+  const host_test::RVideoFrames in = host_test::readVideo(input);
+  const host_test::RVideoFrames out = host_test::readVideo(path("out.mkv"));
+  ASSERT_EQ(out.times.size(), 40u);
+  for (int j = 0; j < 40; ++j) {
+    // Matroska keeps milliseconds and moves the whole file so that the
+    // copied AAC's priming starts at 0.
+    EXPECT_NEAR(out.times[j] - out.times[0], in.times[j] - in.times[0], 0.0015);
+    EXPECT_EQ(out.filterStamps[j], j < 3 ? 1023 : j - 3) << j;
+    if (j >= 3) {
+      EXPECT_EQ(out.clipStamps[j], j - 3);
+    }
+  }
+  EXPECT_EQ(callbacks().size(), 3u + 40u + 2u);
+}
+
+TEST_F(HostRunTest, AudioTheContainerCannotHoldIsReencodedInSync) {
+  RClipRecipe recipe;
+  recipe.path = path("in.mkv");
+  recipe.audio = ClipAudio::kPcm;
+  host_test::writeClip(recipe);
+  writeText(callbackLog(), "");
+  ASSERT_EQ(run(stamp({"render", recipe.path, path("out.mp4"), "--set", "useFutureFrames=1",
+                       "--set", "futureFrames=2"})),
+            0)
+      << err_.str();
+  const host_test::RAudioTrack track = host_test::readAudio(path("out.mp4"));
+  EXPECT_EQ(track.codec, "aac");
+  expectAligned(recipe.path, path("out.mp4"), true);
+  EXPECT_NE(err_.str().find("re-encoded as aac"), std::string::npos) << err_.str();
+
+  // Matroska holds PCM: copied as it is.
+  ASSERT_EQ(run(stamp({"render", recipe.path, path("copy.mkv")})), 0) << err_.str();
+  EXPECT_EQ(host_test::readAudio(path("copy.mkv")).codec, "pcm_s16le");
+}
+
+TEST_F(HostRunTest, VideoWithoutAudioStaysWithoutAudio) {
+  const std::string input = clip("in.mp4", ClipAudio::kNone);
+  writeText(callbackLog(), "");
+  ASSERT_EQ(run(stamp({"render", input, path("out.mov")})), 0) << err_.str();
+  expectAligned(input, path("out.mov"), false);
+}
+
+TEST_F(HostRunTest, WritesY4mAndPngSequences) {
+  const std::string input = clip("in.mp4", ClipAudio::kAac, 12);
+  writeText(callbackLog(), "");
+  ASSERT_EQ(run(stamp({"render", input, path("out.y4m")})), 0) << err_.str();
+  const host_test::RVideoFrames y4m = host_test::readVideo(path("out.y4m"));
+  ASSERT_EQ(y4m.clipStamps.size(), 12u);
+  EXPECT_EQ(y4m.clipStamps[11], 11);
+  EXPECT_FALSE(host_test::readAudio(path("out.y4m")).present);
+
+  fs::create_directory(path("frames"));
+  ASSERT_EQ(run(stamp({"render", input, path("frames/f%03d.png")})), 0) << err_.str();
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(path("frames"))) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  ASSERT_EQ(names.size(), 12u);
+  EXPECT_EQ(names.front(), "f001.png");
+  EXPECT_EQ(names.back(), "f012.png");
+  const host_test::RVideoFrames png = host_test::readVideo(path("frames/f%03d.png"));
+  ASSERT_EQ(png.filterStamps.size(), 12u);
+  EXPECT_EQ(png.filterStamps[7], 7);
+}
+
+TEST_F(HostRunTest, OutputSizesFollowParamProc) {
+  const std::string input = clip("in.mp4", ClipAudio::kNone, 8);
+  // Pass 1 with video output: a 10-row strip and a device context.
+  ASSERT_EQ(run(stamp({"analyze", input, "--preview", path("p.mp4")})), 0) << err_.str();
+  host_test::RVideoFrames preview = host_test::readVideo(path("p.mp4"));
+  EXPECT_EQ(preview.width, 160);
+  EXPECT_EQ(preview.height, 130);
+  EXPECT_EQ(preview.times.size(), 8u);
+  EXPECT_TRUE(isRed(preview.markColors[0]));
+  EXPECT_EQ(callbacks()[2], "startProc pass=1 dst=160x130 hdc=1");
+
+  // Without video output: 8 x 8 and no device context.
+  fs::remove(callbackLog());
+  ASSERT_EQ(
+      run(stamp({"analyze", input, "--preview", path("small.mkv"), "--set", "videoOutput=0"})), 0)
+      << err_.str();
+  preview = host_test::readVideo(path("small.mkv"));
+  EXPECT_EQ(preview.width, 8);
+  EXPECT_EQ(preview.height, 8);
+  EXPECT_EQ(callbacks()[2], "startProc pass=1 dst=8x8 hdc=0");
+
+  // Pass 2 with its own destination size, odd sides included.
+  ASSERT_EQ(run(stamp({"render", input, path("r.mp4"), "--set", "sameDestAsSource=0", "--set",
+                       "destWidth=121", "--set", "destHeight=97"})),
+            0)
+      << err_.str();
+  const host_test::RVideoFrames rendered = host_test::readVideo(path("r.mp4"));
+  EXPECT_EQ(rendered.width, 121);
+  EXPECT_EQ(rendered.height, 97);
+  EXPECT_EQ(rendered.filterStamps[5], 5);
+}
+
+TEST_F(HostRunTest, StabilizeRunsBothPassesOnOneInstanceAndKeepsTheLog) {
+  const std::string input = clip("in.mp4", ClipAudio::kAac, 10);
+  const std::vector<std::string> arguments = {"stabilize", input, path("out.mp4"), "--module",
+                                              QV_STAMP_MODULE_PATH};
+  out_.str("");
+  err_.str("");
+  ASSERT_EQ(host::runQuiventa(arguments, out_, err_), 0) << err_.str();
+  // The stamp filter logs its callbacks into the settings' log file, which
+  // stabilize puts beside the output.
+  std::ifstream log(path("out.mp4.log"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 1u + (3u + 10u) * 2u + 1u);
+  EXPECT_EQ(lines[0], "initProc");
+  EXPECT_EQ(lines[2], "startProc pass=1 dst=160x130 hdc=1");
+  EXPECT_EQ(lines[13], "endProc frames=10");
+  EXPECT_EQ(lines[15], "startProc pass=2 dst=160x120 hdc=1");
+  EXPECT_EQ(lines.back(), "deinitProc");
+  EXPECT_EQ(host_test::readVideo(path("out.mp4")).times.size(), 10u);
+  EXPECT_NE(err_.str().find("quiventa render " + input + " " + path("out.mp4") + " --log " +
+                            path("out.mp4.log")),
+            std::string::npos)
+      << err_.str();
+}
+
+TEST_F(HostRunTest, FailuresLeaveExistingFilesUntouched) {
+  const std::string input = clip("in.mp4", ClipAudio::kAac, 10);
+  const std::string output = path("out.mp4");
+  writeText(output, "precious");
+  writeText(callbackLog(), "");
+  const std::string inputBytes = readText(input);
+
+  // An input that cannot be opened, or has no video.
+  writeText(path("garbage.mp4"), "not a video");
+  EXPECT_EQ(run(stamp({"render", path("garbage.mp4"), output})), 1);
+  EXPECT_NE(err_.str().find("cannot open input " + path("garbage.mp4")), std::string::npos);
+  EXPECT_EQ(run(stamp({"render", path("missing.mp4"), output})), 1);
+  RClipRecipe soundOnly;
+  soundOnly.path = path("sound.mka");
+  soundOnly.video = false;
+  soundOnly.audio = ClipAudio::kPcm;
+  host_test::writeClip(soundOnly);
+  EXPECT_EQ(run(stamp({"render", soundOnly.path, output})), 1);
+  EXPECT_NE(err_.str().find("has no video stream"), std::string::npos) << err_.str();
+
+  // OUTPUT equal to INPUT, also when spelled differently: refused before anything runs.
+  EXPECT_EQ(run(stamp({"render", input, input})), 2);
+  EXPECT_EQ(run(stamp({"render", input, dir_.string() + "/./sub/../in.mp4"})), 2);
+  EXPECT_NE(err_.str().find("same file"), std::string::npos);
+  EXPECT_EQ(run(stamp({"analyze", input, "--preview", input})), 2);
+
+  // An output folder that does not exist; a missing module.
+  EXPECT_EQ(run(stamp({"render", input, path("nowhere/out.mp4")})), 1);
+  EXPECT_NE(err_.str().find("cannot write " + path("nowhere/out.mp4")), std::string::npos);
+  const std::size_t callbacksBefore = callbacks().size();
+  EXPECT_EQ(run(stamp({"stabilize", input, path("nowhere/out.mp4")})), 1);
+  EXPECT_EQ(callbacks().size(), callbacksBefore + 2) << "initProc and deinitProc, no pass ran";
+  EXPECT_EQ(run({"render", input, output, "--module", path("none.vdf")}), 1);
+  EXPECT_NE(err_.str().find("filter module " + path("none.vdf") + " does not exist"),
+            std::string::npos);
+  writeText(path("text.vdf"), "not a module");
+  EXPECT_EQ(run({"config", "--module", path("text.vdf")}), 1);
+  EXPECT_NE(err_.str().find("cannot load filter module"), std::string::npos);
+
+  // Ctrl-C in the middle of the run.
+  setenv("QV_STAMP_INTERRUPT_AT", "5", 1);
+  EXPECT_EQ(run(stamp({"render", input, output})), 130);
+  EXPECT_NE(err_.str().find("interrupted"), std::string::npos);
+  unsetenv("QV_STAMP_INTERRUPT_AT");
+  const std::vector<std::string> lines = callbacks();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 2], "endProc frames=6") << "the run ends cleanly";
+
+  EXPECT_EQ(readText(output), "precious");
+  EXPECT_EQ(readText(input), inputBytes);
+  EXPECT_EQ(files(), (std::vector<std::string>{"callbacks.log", "garbage.mp4", "in.mp4", "out.mp4",
+                                               "sound.mka", "text.vdf"}));
+}
+
+// With the stabiliser module, which writes its log only while analysing.
+TEST_F(HostRunTest, RefusesLogFilesThatWouldOverwriteVideosAndRenderWithoutLog) {
+  const std::string input = clip("in.mp4", ClipAudio::kNone, 4);
+  EXPECT_EQ(run({"render", input, path("out.mp4"), "--module", QV_MODULE_PATH, "--log",
+                 path("absent.log")}),
+            1);
+  EXPECT_NE(err_.str().find("log file " + path("absent.log") + " does not exist"),
+            std::string::npos);
+  EXPECT_EQ(run({"analyze", input, "--module", QV_MODULE_PATH, "--log", input}), 2);
+  EXPECT_EQ(
+      run({"stabilize", input, path("o.mp4"), "--module", QV_MODULE_PATH, "--log", path("o.mp4")}),
+      2);
+  EXPECT_FALSE(fs::exists(path("out.mp4")));
+  EXPECT_FALSE(fs::exists(path("o.mp4")));
+}
+
+TEST_F(HostRunTest, CorruptFramesAreSkippedWithAWarning) {
+  RClipRecipe recipe;
+  recipe.path = path("in.mkv");
+  recipe.mjpeg = true;
+  recipe.frames = 20;
+  recipe.corruptFrame = 10;
+  host_test::writeClip(recipe);
+  writeText(callbackLog(), "");
+  ASSERT_EQ(run(stamp({"render", recipe.path, path("out.mp4")})), 0) << err_.str();
+  EXPECT_NE(err_.str().find("warning: 1 corrupt frame"), std::string::npos) << err_.str();
+  const host_test::RVideoFrames out = host_test::readVideo(path("out.mp4"));
+  ASSERT_EQ(out.clipStamps.size(), 19u);
+  EXPECT_EQ(out.clipStamps[9], 9);
+  EXPECT_EQ(out.clipStamps[10], 11);
+}
+
+// The stabiliser module itself: its settings statement and a whole run.
+class StabiliserModuleTest : public HostRunTest {
+ protected:
+  std::vector<std::string> module(std::vector<std::string> arguments) {
+    arguments.push_back("--module");
+    arguments.push_back(QV_MODULE_PATH);
+    return arguments;
+  }
+  static std::string defaultStatement() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    return std::string(
+               "Config(\"12|1|30|4|1|0|1|0|640|480|1|2|1|400|400|400|1500|4|1|1|2|5|40|"
+               "300|4|") +
+           (data ? data : "") +
+           "/Quiventa/Quiventa.log|0|0|0|0|0|0|0|0|0|0|0|0|0|1|15|15|5|15|0|0|30|30|0|0|0|0|1|"
+           "0|0|10|1|15|1000|1|88\")\n";
+  }
+};
+
+TEST_F(StabiliserModuleTest, ConfigPrintsAndReadsTheSettingsStatement) {
+  ASSERT_EQ(run(module({"config"})), 0) << err_.str();
+  EXPECT_EQ(out_.str(), defaultStatement());
+
+  ASSERT_EQ(run(module({"config", "--set", "blockSize=20", "--set", "extraZoom=1.5"})), 0);
+  std::string changed = defaultStatement();
+  changed.replace(changed.find("12|1|30|"), 8, "12|1|20|");
+  changed.replace(changed.find("|0|1|15|15|5|15|"), 16, "|0|1.5|15|15|5|15|");
+  EXPECT_EQ(out_.str(), changed);
+
+  const std::string statement = changed.substr(0, changed.size() - 1);
+  ASSERT_EQ(run(module({"config", "--config", statement})), 0) << err_.str();
+  EXPECT_EQ(out_.str(), changed);
+  ASSERT_EQ(run(module(
+                {"config", "--config", "VirtualDub.video.filters.instance[0]." + statement + ";"})),
+            0);
+  EXPECT_EQ(out_.str(), changed);
+
+  EXPECT_EQ(run(module({"config", "--set", "nosuch=1"})), 2);
+  EXPECT_NE(err_.str().find("unknown setting 'nosuch'"), std::string::npos);
+  EXPECT_EQ(run(module({"config", "--set", "blockSize=abc"})), 2);
+  EXPECT_NE(err_.str().find("blockSize=abc"), std::string::npos);
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_EQ(run(module({"config", "--config", "Config(\"13|1\")"})), 2);
+  EXPECT_NE(err_.str().find("newer version"), std::string::npos);
+  EXPECT_EQ(run(module({"config", "--set", "blockSize=0"})), 2);
+  EXPECT_NE(err_.str().find("blockSize=0 would make the filter misbehave"), std::string::npos);
+  ASSERT_EQ(run(module({"config", "--set", "blockSize=150"})), 0);
+  EXPECT_NE(err_.str().find("warning: blockSize=150 is outside the dialog range 1 to 100"),
+            std::string::npos);
+}
+
+TEST_F(StabiliserModuleTest, AnalyzeAndRenderRunEndToEnd) {
+  const std::string input = clip("in.mp4", ClipAudio::kAac, 12);
+  ASSERT_EQ(run(module({"analyze", input, "--preview", path("p.mp4"), "--log", path("a.log")})), 0)
+      << err_.str();
+  const host_test::RVideoFrames preview = host_test::readVideo(path("p.mp4"));
+  EXPECT_EQ(preview.width, 160);
+  EXPECT_EQ(preview.height, 130);
+  EXPECT_EQ(preview.times.size(), 12u);
+  EXPECT_TRUE(host_test::readAudio(path("p.mp4")).present);
+
+  // Pass 2 reads whatever pass 1 wrote; the host only needs the file to exist.
+  if (!fs::exists(path("a.log"))) writeText(path("a.log"), "");
+  ASSERT_EQ(run(module({"render", input, path("out.mp4"), "--log", path("a.log"), "--set",
+                        "useFutureFrames=1", "--set", "futureFrames=4"})),
+            0)
+      << err_.str();
+  const host_test::RVideoFrames out = host_test::readVideo(path("out.mp4"));
+  const host_test::RVideoFrames in = host_test::readVideo(input);
+  ASSERT_EQ(out.times.size(), 12u);
+  for (std::size_t j = 0; j < 12; ++j) EXPECT_NEAR(out.times[j], in.times[j], 1e-6);
+}
+
+TEST_F(HostRunTest, TellsTheFilterTheProcessorCountBeforeItStarts) {
+  ASSERT_EQ(run({"config", "--module", QV_STAMP_MODULE_PATH, "--threads", "3"}), 0);
+  EXPECT_STREQ(std::getenv("NUMBER_OF_PROCESSORS"), "3");
+  setenv("NUMBER_OF_PROCESSORS", "5", 1);
+  ASSERT_EQ(run({"config", "--module", QV_STAMP_MODULE_PATH}), 0);
+  EXPECT_STREQ(std::getenv("NUMBER_OF_PROCESSORS"), "5") << "the user's value stays";
+}
+
+TEST(QuiventaProgramTest, FindsTheModuleBesideItselfAndReportsUsageErrors) {
+  std::string output;
+  FILE* pipe = popen(QV_HOST_PATH " config 2>/dev/null", "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+  EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0);
+  EXPECT_EQ(output.rfind("Config(\"12|1|30|4|", 0), 0u) << output;
+
+  EXPECT_EQ(WEXITSTATUS(std::system(QV_HOST_PATH " config --set blockSize=abc 2>/dev/null")), 2);
+  EXPECT_EQ(WEXITSTATUS(std::system(QV_HOST_PATH " frobnicate 2>/dev/null")), 2);
+  EXPECT_EQ(WEXITSTATUS(std::system(QV_HOST_PATH " --help >/dev/null")), 0);
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+#include "host/output_target.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host/host_error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class OutputTargetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "qv-target-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::permissions(dir_, fs::perms::owner_all, ignored);
+    fs::remove_all(dir_, ignored);
+  }
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  static std::string read(const std::string& file) {
+    std::ifstream stream(file);
+    std::stringstream content;
+    content << stream.rdbuf();
+    return content.str();
+  }
+  std::size_t entries() const {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(OutputTargetTest, TheNameChoosesTheKindOfOutput) {
+  EXPECT_EQ(host::outputKindFor("a/b.mp4"), host::OutputKind::kH264File);
+  EXPECT_EQ(host::outputKindFor("B.MKV"), host::OutputKind::kH264File);
+  EXPECT_EQ(host::outputKindFor("c.mov"), host::OutputKind::kH264File);
+  EXPECT_EQ(host::outputKindFor("c.y4m"), host::OutputKind::kY4m);
+  EXPECT_EQ(host::outputKindFor("f%04d.png"), host::OutputKind::kPngSequence);
+  EXPECT_STREQ(host::muxerNameFor("B.MKV"), "matroska");
+  EXPECT_STREQ(host::muxerNameFor("c.mov"), "mov");
+  EXPECT_STREQ(host::muxerNameFor("f%d.png"), "image2");
+  for (const char* refused : {"out.avi", "out", "f%04d.jpg", "still.png"}) {
+    EXPECT_THROW(host::outputKindFor(refused), host::CHostError) << refused;
+  }
+}
+
+TEST_F(OutputTargetTest, SameFileThroughAnySpelling) {
+  std::ofstream(path("a.mp4")) << "x";
+  fs::create_directory(path("sub"));
+  fs::create_symlink(path("a.mp4"), path("link.mp4"));
+  EXPECT_TRUE(host::isSameFile(path("a.mp4"), path("sub/../a.mp4")));
+  EXPECT_TRUE(host::isSameFile(path("a.mp4"), path("link.mp4")));
+  EXPECT_TRUE(host::isSameFile(path("new.mp4"), path("./sub/../new.mp4")));
+  EXPECT_FALSE(host::isSameFile(path("a.mp4"), path("b.mp4")));
+}
+
+TEST_F(OutputTargetTest, WritesBesideTheOutputAndReplacesItOnlyOnCommit) {
+  std::ofstream(path("out.mp4")) << "old";
+  {
+    host::COutputTarget target(path("out.mp4"));
+    const fs::path temporary = target.writePath();
+    EXPECT_EQ(temporary.parent_path(), dir_);
+    EXPECT_EQ(temporary.extension(), ".mp4");
+    EXPECT_EQ(temporary.filename().string().rfind(".out.tmp-", 0), 0u);
+    std::ofstream(target.writePath()) << "new";
+    EXPECT_EQ(read(path("out.mp4")), "old");
+  }
+  EXPECT_EQ(read(path("out.mp4")), "old");
+  EXPECT_EQ(entries(), 1u) << "an abandoned target removes its temporary file";
+
+  host::COutputTarget target(path("out.mp4"));
+  std::ofstream(target.writePath()) << "new";
+  target.commit();
+  EXPECT_EQ(read(path("out.mp4")), "new");
+  EXPECT_EQ(entries(), 1u);
+  EXPECT_NE(fs::status(path("out.mp4")).permissions() & fs::perms::others_read, fs::perms::none);
+}
+
+TEST_F(OutputTargetTest, ImageSequencesMoveIntoPlaceTogether) {
+  std::ofstream(path("f001.png")) << "old";
+  {
+    host::COutputTarget abandoned(path("f%03d.png"));
+    std::ofstream(fs::path(abandoned.writePath()).parent_path() / "f001.png") << "new";
+  }
+  EXPECT_EQ(read(path("f001.png")), "old");
+  EXPECT_EQ(entries(), 1u);
+
+  host::COutputTarget target(path("f%03d.png"));
+  EXPECT_EQ(fs::path(target.writePath()).filename(), "f%03d.png");
+  for (const char* name : {"f001.png", "f002.png"}) {
+    std::ofstream(fs::path(target.writePath()).parent_path() / name) << "new";
+  }
+  target.commit();
+  EXPECT_EQ(read(path("f001.png")), "new");
+  EXPECT_EQ(read(path("f002.png")), "new");
+  EXPECT_EQ(entries(), 2u);
+}
+
+TEST_F(OutputTargetTest, RefusesFoldersItCannotWrite) {
+  EXPECT_THROW(host::COutputTarget(path("missing/out.mp4")), host::CHostError);
+  fs::create_directory(path("folder.mp4"));
+  EXPECT_THROW(host::COutputTarget(path("folder.mp4")), host::CHostError);
+  if (geteuid() != 0) {  // root writes anywhere
+    fs::create_directory(path("locked"));
+    fs::permissions(path("locked"), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_THROW(host::COutputTarget(path("locked/out.mp4")), host::CHostError);
+  }
+}
+
+}  // namespace

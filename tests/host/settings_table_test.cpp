@@ -1,0 +1,168 @@
+#include "host/settings_table.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/config_statement.h"
+
+namespace {
+
+using host::RSettingInfo;
+using host::SettingType;
+
+// The default settings string of the filter, path included.
+std::vector<std::string> defaultFields() {
+  return host::splitSettingsFields(
+      "12|1|30|4|1|0|1|0|640|480|1|2|1|400|400|400|1500|4|1|1|2|5|40|300|4|/tmp/q.log|0|0|0|0|0|"
+      "0|0|0|0|0|0|0|0|1|15|15|5|15|0|0|30|30|0|0|0|0|1|0|0|10|1|15|1000|1|88");
+}
+
+std::vector<std::string> with(std::vector<std::string> fields, const char* name,
+                              const std::string& text) {
+  fields[host::findSetting(name)->position - 1] = text;
+  return fields;
+}
+
+TEST(SettingsTableTest, NamesEveryPositionOnceWithItsType) {
+  const auto table = host::settingsTable();
+  ASSERT_EQ(table.size(), 60u);
+  std::set<std::string> names;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    EXPECT_EQ(table[i].position, static_cast<int>(i) + 2);
+    names.insert(table[i].name);
+  }
+  EXPECT_EQ(names.size(), 60u);
+  const struct {
+    const char* name;
+    int position;
+    SettingType type;
+  } samples[] = {
+      {"pass", 2, SettingType::kInt},
+      {"sourcePixelAspect", 5, SettingType::kDouble},
+      {"destPixelAspectPreset", 8, SettingType::kInt},
+      {"colorModeRgb", 13, SettingType::kBool},
+      {"discardWrongDirection", 18, SettingType::kDouble},
+      {"logFilePath", 26, SettingType::kString},
+      {"ignoreOutsideLeft", 29, SettingType::kInt},
+      {"ignoreOutsideRight", 30, SettingType::kInt},
+      {"ignoreInsideBottom", 37, SettingType::kInt},
+      {"extraZoom", 40, SettingType::kDouble},
+      {"useFutureFrames", 46, SettingType::kBool},
+      {"futureFrames", 48, SettingType::kInt},
+      {"rollingShutter", 51, SettingType::kBool},
+      {"darkerThanPercent", 58, SettingType::kDouble},
+      {"rollingShutterAmount", 61, SettingType::kDouble},
+  };
+  for (const auto& sample : samples) {
+    const RSettingInfo* setting = host::findSetting(sample.name);
+    ASSERT_NE(setting, nullptr) << sample.name;
+    EXPECT_EQ(setting->position, sample.position) << sample.name;
+    EXPECT_EQ(setting->type, sample.type) << sample.name;
+  }
+  EXPECT_EQ(host::findSetting("BlockSize"), nullptr);
+  EXPECT_EQ(host::fieldCountOfVersion(1), 37);
+  EXPECT_EQ(host::fieldCountOfVersion(5), 49);
+  EXPECT_EQ(host::fieldCountOfVersion(12), 61);
+}
+
+TEST(SettingsTableTest, ValuesMustBeOfTheSettingsType) {
+  std::string error;
+  const RSettingInfo& blockSize = *host::findSetting("blockSize");
+  EXPECT_EQ(host::fieldTextForValue(blockSize, "20", &error), "20");
+  EXPECT_EQ(host::fieldTextForValue(blockSize, "+7", &error), "7");
+  EXPECT_EQ(host::fieldTextForValue(blockSize, "-3", &error), "-3");
+  for (const char* bad : {"abc", "", "2.5", "20x", "1e3", "99999999999"}) {
+    EXPECT_FALSE(host::fieldTextForValue(blockSize, bad, &error)) << bad;
+    EXPECT_NE(error.find("blockSize=" + std::string(bad)), std::string::npos) << error;
+  }
+
+  const RSettingInfo& rolling = *host::findSetting("rollingShutter");
+  EXPECT_EQ(host::fieldTextForValue(rolling, "true", &error), "1");
+  EXPECT_EQ(host::fieldTextForValue(rolling, "0", &error), "0");
+  EXPECT_FALSE(host::fieldTextForValue(rolling, "2", &error));
+  EXPECT_NE(error.find("0 or 1"), std::string::npos);
+
+  const RSettingInfo& zoom = *host::findSetting("extraZoom");
+  EXPECT_EQ(host::fieldTextForValue(zoom, "1.5", &error), "1.5");
+  EXPECT_EQ(host::fieldTextForValue(zoom, "1e-2", &error), "0.01");
+  EXPECT_EQ(host::fieldTextForValue(zoom, "0.1", &error), "0.1");
+  for (const char* bad : {"inf", "nan", "1,5", "0x10", "1.5.2"}) {
+    EXPECT_FALSE(host::fieldTextForValue(zoom, bad, &error)) << bad;
+  }
+
+  const RSettingInfo& log = *host::findSetting("logFilePath");
+  EXPECT_EQ(host::fieldTextForValue(log, "/tmp/a b.log", &error), "/tmp/a b.log");
+  EXPECT_FALSE(host::fieldTextForValue(log, "/tmp/a|b.log", &error));
+}
+
+TEST(SettingsTableTest, RefusesValuesTheFilterWouldMisbehaveOn) {
+  EXPECT_TRUE(host::checkSettings(defaultFields()).errors.empty());
+  EXPECT_TRUE(host::checkSettings(defaultFields()).warnings.empty());
+
+  const struct {
+    const char* name;
+    const char* value;
+  } refused[] = {
+      {"blockSize", "0"},
+      {"usePixels", "0"},
+      {"scale", "-1"},
+      {"differentialSearchRange", "-1"},
+      {"initialSearchRange", "-5"},
+      {"sourcePixelAspect", "0"},
+      {"destPixelAspect", "-1.5"},
+      {"extraZoom", "0"},
+      {"previousFrames", "-1"},
+      {"futureFrames", "10001"},
+      {"maxCorrectionZoom", "-1"},
+      {"edgeTransitionWidth", "-2"},
+      {"logFilePath", ""},
+      {"logFilePath", "a\"b"},
+  };
+  for (const auto& value : refused) {
+    const host::RSettingsCheck check =
+        host::checkSettings(with(defaultFields(), value.name, value.value));
+    ASSERT_EQ(check.errors.size(), 1u) << value.name << "=" << value.value;
+    EXPECT_EQ(check.errors[0].rfind(std::string(value.name) + "=" + value.value, 0), 0u)
+        << check.errors[0];
+  }
+
+  // Sizes and margins only count when they are used.
+  auto fields = with(defaultFields(), "destWidth", "0");
+  EXPECT_TRUE(host::checkSettings(fields).errors.empty());
+  EXPECT_EQ(host::checkSettings(with(fields, "sameDestAsSource", "0")).errors.size(), 1u);
+  fields = with(defaultFields(), "ignoreOutsideTop", "-4");
+  EXPECT_TRUE(host::checkSettings(fields).errors.empty());
+  EXPECT_EQ(host::checkSettings(with(fields, "ignoreOutside", "1")).errors.size(), 1u);
+  fields = with(defaultFields(), "ignoreInsideLeft", "-1");
+  EXPECT_EQ(host::checkSettings(with(fields, "ignoreInside", "1")).errors.size(), 1u);
+
+  // A field that is not a number at all.
+  EXPECT_EQ(host::checkSettings(with(defaultFields(), "smoothZoom", "x")).errors.size(), 1u);
+}
+
+TEST(SettingsTableTest, WarnsAboutValuesOutsideTheDialogRanges) {
+  const host::RSettingsCheck check = host::checkSettings(with(
+      with(with(defaultFields(), "blockSize", "101"), "extraZoom", "0.005"), "resampling", "3"));
+  EXPECT_TRUE(check.errors.empty());
+  ASSERT_EQ(check.warnings.size(), 3u);
+  EXPECT_EQ(check.warnings[0],
+            "blockSize=101 is outside the dialog range 1 to 100 (used as given)");
+  EXPECT_EQ(check.warnings[2],
+            "extraZoom=0.005 is outside the dialog range 0.01 to 100 (used as given)");
+  // pass is the command's business, and unchecked settings stay quiet.
+  EXPECT_TRUE(
+      host::checkSettings(with(with(defaultFields(), "pass", "3"), "rollingShutterAmount", "500"))
+          .warnings.empty());
+}
+
+TEST(SettingsTableTest, ChecksOnlyThePositionsAnOlderStringHas) {
+  std::vector<std::string> fields = defaultFields();
+  fields.resize(37);
+  fields[0] = "1";
+  EXPECT_TRUE(host::checkSettings(fields).errors.empty());
+}
+
+}  // namespace

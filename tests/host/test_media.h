@@ -1,0 +1,65 @@
+// Test clips made on the fly with libav* and what the tests read back from
+// the host's outputs. No video files live in the repository.
+//
+// A clip frame i carries its number in the top 16-row band as 16x16
+// black/white blocks (bit b at x = 16 b); the stamp filter writes its own
+// number into the second band the same way, so both survive H.264. The
+// clip's audio is a 1 kHz tone whose amplitude steps with every video frame:
+// 0.1 + 0.08 (i mod 10), so the sound at any time tells which frame it
+// belongs to.
+#pragma once
+
+extern "C" {
+#include <libavutil/rational.h>
+}
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace host_test {
+
+enum class ClipAudio { kNone, kAac, kPcm };
+
+struct RClipRecipe {
+  std::string path;  // the container follows the extension
+  int width = 160;
+  int height = 120;
+  int frames = 40;
+  AVRational rate{25, 1};
+  ClipAudio audio = ClipAudio::kNone;
+  bool video = true;      // false: a file with audio only
+  bool mjpeg = false;     // MJPEG instead of H.264 (every frame stands alone)
+  int corruptFrame = -1;  // this frame's packet is written as garbage
+};
+
+// Writes the clip; fails the calling test (ADD_FAILURE) on any error.
+void writeClip(const RClipRecipe& recipe);
+
+inline constexpr int kAudioRate = 48000;
+inline double toneAmplitude(int frame) { return 0.1 + 0.08 * (frame % 10); }
+
+struct RVideoFrames {
+  int width = 0;
+  int height = 0;
+  std::string codec;
+  std::vector<double> times;              // seconds, from the decoded pictures
+  std::vector<int> clipStamps;            // band 0
+  std::vector<int> filterStamps;          // band 1
+  std::vector<std::uint32_t> markColors;  // 0xRRGGBB at (8, 40)
+};
+RVideoFrames readVideo(const std::string& path);
+
+struct RAudioTrack {
+  bool present = false;
+  std::string codec;
+  double start = 0;            // seconds, time of samples[0]
+  std::vector<float> samples;  // first channel, kAudioRate
+};
+RAudioTrack readAudio(const std::string& path);
+
+// The frame number mod 10 that the tone's level in [from, to) seconds
+// stands for, -1 when the window lies outside the track.
+int toneFrameAt(const RAudioTrack& track, double from, double to);
+
+}  // namespace host_test
