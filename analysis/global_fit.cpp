@@ -111,8 +111,10 @@ bool solveLeastSquares(const RFitContext& context, const std::vector<int>& candi
 }
 
 // Discards the worst-fitting candidate until all fit within D, re-admits the
-// ones that fit again, and repeats. When the equations become singular the
-// motion is taken as zero and the flags stay as they are.
+// ones that fit again, and repeats. When the equations become singular (too
+// few blocks left to determine the motion) no motion fits the frame: every
+// candidate is discarded and the motion is zero, which hands the frame to
+// the deep analysis and, failing that, to the new-scene rule.
 RParameters robustFit(const RFitContext& context, const std::vector<int>& candidates,
                       std::vector<int>& okFlags, double tolerance) {
   const double limit = tolerance * tolerance;
@@ -120,7 +122,10 @@ RParameters robustFit(const RFitContext& context, const std::vector<int>& candid
   for (int round = 0; round < kMaximumRounds; ++round) {
     bool discarded = false;
     for (;;) {
-      if (!solveLeastSquares(context, candidates, okFlags, &parameters)) return RParameters{};
+      if (!solveLeastSquares(context, candidates, okFlags, &parameters)) {
+        for (int block : candidates) okFlags[static_cast<std::size_t>(block)] = 0;
+        return RParameters{};
+      }
       int worst = -1;
       double worstResidual = 0.0;
       for (int block : candidates) {

@@ -92,6 +92,9 @@ double coverageZoom(const InstanceData& data, double rotation, double panX, doub
                                        destAspect, interlaced, corner[0], corner[1]));
   }
   const double m = std::min(w, h);
+  // The one-pixel margin of a frame one pixel wide or high would be the
+  // whole frame; such a frame keeps its corner zoom.
+  if (m < 2) return smallest;
   return smallest * (m - 1) / m;
 }
 
@@ -111,7 +114,7 @@ bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries&
 
   // 2. The records, the neighbour maps and edge sets, the cumulative path.
   releaseFramePlans(data);
-  data.framePlans = new RFramePlan[static_cast<std::size_t>(n)];
+  data.framePlans = new RFramePlan[static_cast<std::size_t>(n)]();
   data.plannedFrameCount = n;
   std::vector<double>& A = series.panX;
   std::vector<double>& B = series.panY;

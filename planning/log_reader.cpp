@@ -39,19 +39,24 @@ void parseLine(InstanceData& data, std::string line, RMotionSeries& series) {
 
   const std::size_t labelLength = std::strlen(label);
   const char last = label[labelLength - 1];
-  long long n;
-  if (last == 'A' || last == 'B') {
-    n = 2LL * parseDecimalInt(label) + (last == 'A' ? 0 : 1);
-  } else {
-    n = parseDecimalInt(label);
+  // The label's number; labels beyond the frame-number range are not lines
+  // pass 1 wrote.
+  long long frame = 0;
+  for (const char* digit = label; *digit >= '0' && *digit <= '9'; ++digit) {
+    frame = frame * 10 + (*digit - '0');
+    if (frame > INT_MAX) return;
   }
-  // Labels beyond the frame-number range are not lines pass 1 wrote.
-  if (n > INT_MAX || n <= INT_MIN + 1) return;
+  const long long n = last == 'A' || last == 'B' ? 2 * frame + (last == 'A' ? 0 : 1) : frame;
+  if (n > INT_MAX) return;
 
   if (data.logBaseFrame == kLogBaseFrameUnset) data.logBaseFrame = static_cast<int>(n - 1);
   const long long d = static_cast<long long>(n) - data.logBaseFrame;
   std::size_t index;
-  if (d <= 0) {
+  if (d <= -kFarthestEntry) {
+    // As far before entry 0 as the farthest entry may lie after it: not a
+    // line of the same clip, and room for it would exhaust the memory.
+    return;
+  } else if (d <= 0) {
     // A label at or before entry 0 (an appended run that started earlier):
     // everything moves up and this line becomes entry 1.
     series.prependEmpty(static_cast<std::size_t>(1 - d));

@@ -46,8 +46,10 @@ void startPass2(FilterActivation* fa) {
   const LogReadResult result = readLog(data, series);
   if (result != LogReadResult::kUnchanged) {
     // No plan survives a read that changed or lost the log: entries of a
-    // log that is gone are not shown as processed.
+    // log that is gone are not shown as processed, and a log that comes
+    // back later is read again whatever its time.
     releaseFramePlans(data);
+    if (result == LogReadResult::kNotRead) data.logFileTime = 0;
     if (series.size() > 2) {
       const RPlanSizes sizes{sourceWidth, sourceHeight, destWidth, destHeight};
       planningFailed = !planCorrections(data, sizes, series);

@@ -9,7 +9,8 @@ CSmoothTexture::CSmoothTexture(unsigned seed, double featureSize)
 
 double CSmoothTexture::lattice(int c, int i, int j) const {
   std::uint32_t h = seed_ * 0x9E3779B9u ^ static_cast<std::uint32_t>(i) * 0x85EBCA6Bu ^
-                    static_cast<std::uint32_t>(j) * 0xC2B2AE35u ^ static_cast<std::uint32_t>(c) * 0x27D4EB2Fu;
+                    static_cast<std::uint32_t>(j) * 0xC2B2AE35u ^
+                    static_cast<std::uint32_t>(c) * 0x27D4EB2Fu;
   h ^= h >> 15;
   h *= 0x2C1B3C6Du;
   h ^= h >> 12;
@@ -39,7 +40,8 @@ double CSmoothTexture::channel(int c, double x, double y) const {
 
 std::uint32_t CSmoothTexture::sample(double x, double y) const {
   const auto level = [&](int c) {
-    return static_cast<std::uint32_t>(std::lround(std::fmin(255.0, std::fmax(0.0, channel(c, x, y)))));
+    return static_cast<std::uint32_t>(
+        std::lround(std::fmin(255.0, std::fmax(0.0, channel(c, x, y)))));
   };
   return level(0) << 16 | level(1) << 8 | level(2);
 }
@@ -50,6 +52,35 @@ void renderFrame(VFBitmap& bitmap, const std::function<std::uint32_t(double, dou
                                                  bitmap.pitch * (bitmap.h - 1 - y));
     for (long x = 0; x < bitmap.w; ++x) row[x] = colourAt(x + 0.5, y + 0.5);
   }
+}
+
+void fillAnalysedImage(CVideoImage& image, int width, int height, int rgb,
+                       const std::function<std::uint32_t(int, int)>& colourAt) {
+  image.create(width, height, rgb);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t colour = colourAt(x, y);
+      const std::int32_t r = colour >> 16 & 0xFF, g = colour >> 8 & 0xFF, b = colour & 0xFF;
+      RGBPixel& pixel = image.at(x, y);
+      if (rgb) {
+        pixel = RGBPixel{r, g, b, r * r, g * g, b * b};
+      } else {
+        pixel.g = g;
+        pixel.gg = g * g;
+      }
+    }
+  }
+}
+
+std::uint8_t noiseAt(unsigned seed, int x, int y) {
+  std::uint32_t h = seed * 0x9E3779B9u ^ static_cast<std::uint32_t>(x) * 0x85EBCA6Bu ^
+                    static_cast<std::uint32_t>(y) * 0xC2B2AE35u;
+  h ^= h >> 16;
+  h *= 0x7FEB352Du;
+  h ^= h >> 15;
+  h *= 0x846CA68Bu;
+  h ^= h >> 16;
+  return static_cast<std::uint8_t>(h & 0xFF);
 }
 
 }  // namespace testing_support

@@ -1,5 +1,6 @@
 // Small synthetic pictures for analysis tests: a smooth random texture that
-// block matching can lock onto, sampled with an arbitrary motion.
+// block matching can lock onto, sampled with an arbitrary motion, and
+// analysed images (CVideoImage) filled directly, without a host bitmap.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "plugin/filter_interface.h"
+#include "plugin/video_image.h"
 
 namespace testing_support {
 
@@ -29,5 +31,22 @@ class CSmoothTexture {
 // Fills a bottom-up bitmap: pixel (x, y_top) shows texture point
 // mapping(x + 0.5, y_top + 0.5).
 void renderFrame(VFBitmap& bitmap, const std::function<std::uint32_t(double, double)>& colourAt);
+
+// Creates `image` as width x height (rgb 1 or 0) and gives pixel (x, y), y
+// counted from the top, the colour colourAt(x, y) (0x00RRGGBB). RGB images
+// get the three channels and their squares; grey images take the green byte
+// as the grey value (g and gg only), so tests choose grey levels directly.
+void fillAnalysedImage(CVideoImage& image, int width, int height, int rgb,
+                       const std::function<std::uint32_t(int, int)>& colourAt);
+
+// 0x00RRGGBB from three channel values.
+inline std::uint32_t rgbPixel(int r, int g, int b) {
+  return static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 |
+         static_cast<std::uint32_t>(b);
+}
+
+// A deterministic pseudo-random value 0..255 per integer position: texture
+// without spatial correlation, for matches that must have one sharp peak.
+std::uint8_t noiseAt(unsigned seed, int x, int y);
 
 }  // namespace testing_support

@@ -1,0 +1,679 @@
+#include "analysis/block_matching.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "analysis/analysed_image.h"
+#include "plugin/instance_data.h"
+#include "plugin/video_image.h"
+#include "tests/support/filter_instance.h"
+#include "tests/support/synthetic_frames.h"
+
+namespace {
+
+using testing_support::COwnedBitmap;
+using testing_support::CSmoothTexture;
+using testing_support::fillAnalysedImage;
+using testing_support::noiseAt;
+using testing_support::rgbPixel;
+
+std::uint32_t grey(int level) { return rgbPixel(0, level, 0); }
+
+// Vectors throughout: where the content of the current image lies in the
+// previous one minus where it lies now. A previous image "displaced by
+// (dx, dy)" therefore shows at (x, y) what the current one shows at
+// (x - dx, y - dy).
+void textureImages(CVideoImage& current, CVideoImage& previous, int width, int height, int rgb,
+                   const CSmoothTexture& texture, double dx, double dy) {
+  fillAnalysedImage(current, width, height, rgb,
+                    [&](int x, int y) { return texture.sample(x + 0.5, y + 0.5); });
+  fillAnalysedImage(previous, width, height, rgb,
+                    [&](int x, int y) { return texture.sample(x - dx + 0.5, y - dy + 0.5); });
+}
+
+void noiseImages(CVideoImage& current, CVideoImage& previous, int width, int height, int dx,
+                 int dy) {
+  auto colour = [](int x, int y) {
+    return rgbPixel(noiseAt(1, x, y), noiseAt(2, x, y), noiseAt(3, x, y));
+  };
+  fillAnalysedImage(current, width, height, 1, colour);
+  fillAnalysedImage(previous, width, height, 1,
+                    [&](int x, int y) { return colour(x - dx, y - dy); });
+}
+
+// ---------------------------------------------------------------------------
+// Level 0, ignore marks and the pyramid.
+
+TEST(AnalysedImageTest, LevelZeroIsTopDownWithChannelsAndSquares) {
+  COwnedBitmap bitmap;
+  bitmap.allocate(3, 2, 16);  // 4 bytes of padding after every row
+  auto stored = [&](int x, int rowFromBottom) -> Pixel32& {
+    return reinterpret_cast<Pixel32*>(reinterpret_cast<unsigned char*>(bitmap.bitmap.data) +
+                                      16 * rowFromBottom)[x];
+  };
+  stored(0, 0) = 0xFF0A141E;  // bottom row; the top byte must be ignored
+  stored(2, 0) = 0x00FFFFFF;
+  stored(0, 1) = 0x00C86432;  // top row: R 200, G 100, B 50
+  stored(1, 1) = 0x00010203;
+
+  CVideoImage rgb;
+  rgb.create(3, 2, 1);
+  loadAnalysedImage(rgb, bitmap.bitmap);
+  const RGBPixel& top = rgb.at(0, 0);
+  EXPECT_EQ(top.r, 200);
+  EXPECT_EQ(top.g, 100);
+  EXPECT_EQ(top.b, 50);
+  EXPECT_EQ(top.rr, 40000);
+  EXPECT_EQ(top.gg, 10000);
+  EXPECT_EQ(top.bb, 2500);
+  EXPECT_EQ(rgb.at(1, 0).r, 1);
+  EXPECT_EQ(rgb.at(1, 0).b, 3);
+  const RGBPixel& bottom = rgb.at(0, 1);
+  EXPECT_EQ(bottom.r, 10);
+  EXPECT_EQ(bottom.g, 20);
+  EXPECT_EQ(bottom.b, 30);
+  EXPECT_EQ(bottom.bb, 900);
+
+  CVideoImage gray;
+  gray.create(3, 2, 0);
+  loadAnalysedImage(gray, bitmap.bitmap);
+  // (150 G + 77 R + 29 B) >> 8
+  EXPECT_EQ(gray.at(0, 0).g, (150 * 100 + 77 * 200 + 29 * 50) >> 8);
+  EXPECT_EQ(gray.at(0, 0).g, 124);
+  EXPECT_EQ(gray.at(0, 0).gg, 124 * 124);
+  EXPECT_EQ(gray.at(0, 1).g, (150 * 20 + 77 * 10 + 29 * 30) >> 8);
+  EXPECT_EQ(gray.at(2, 1).g, 255);
+  EXPECT_EQ(gray.at(2, 0).g, 0);
+}
+
+TEST(AnalysedImageTest, OutsideMarginsAndInsideRectangleAreIgnored) {
+  testing_support::CFilterInstance instance;
+  InstanceData& data = instance.data();
+  const int w = 12, h = 10;
+  auto marked = [&](int outside, int inside) {
+    data.ignoreOutside = outside;
+    data.ignoreOutsideLeft = 1;
+    data.ignoreOutsideTop = 2;
+    data.ignoreOutsideRight = 3;
+    data.ignoreOutsideBottom = 1;
+    data.ignoreInside = inside;
+    data.ignoreInsideLeft = 4;
+    data.ignoreInsideTop = 3;
+    data.ignoreInsideRight = 5;
+    data.ignoreInsideBottom = 4;
+    CVideoImage image;
+    fillAnalysedImage(image, w, h, 1, [](int, int) { return rgbPixel(90, 90, 90); });
+    markIgnoredAreas(image, data);
+    return image.pixels;
+  };
+  const std::vector<RGBPixel> both = marked(1, 1);
+  const std::vector<RGBPixel> neither = marked(0, 0);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const bool outside = y < 2 || y > h - 1 - 1 || x < 1 || x > w - 1 - 3;
+      const bool inside = 4 <= x && x <= w - 1 - 5 && 3 <= y && y <= h - 1 - 4;
+      const RGBPixel& pixel = both[static_cast<std::size_t>(y * w + x)];
+      EXPECT_EQ(pixel.g < 0, outside || inside) << "x " << x << " y " << y;
+      EXPECT_EQ(neither[static_cast<std::size_t>(y * w + x)].g, 90);
+    }
+  }
+}
+
+TEST(AnalysedImageTest, ReductionAveragesFourPixelsAndSpreadsIgnoredOnes) {
+  for (int rgb = 0; rgb <= 1; ++rgb) {
+    CImagePyramid pyramid;
+    for (int size : {8, 4, 2}) {
+      pyramid.push_back(std::make_unique<CVideoImage>());
+      pyramid.back()->create(size, size, rgb);
+    }
+    // Pixel values 10·x + y + 1 in every channel (blue + 1), so each 2 x 2
+    // average has a remainder that the shift must drop.
+    fillAnalysedImage(*pyramid[0], 8, 8, rgb, [](int x, int y) {
+      return rgbPixel(10 * x + y + 1, 10 * x + y + 1, 10 * x + y + 2);
+    });
+    pyramid[0]->at(5, 6).g = kIgnoredPixel;
+    pyramid[0]->at(5, 6).r = 255;
+    reducePyramid(pyramid);
+
+    const CVideoImage& level1 = *pyramid[1];
+    // (0,0) from (0,0) (1,0) (0,1) (1,1): 1 + 11 + 2 + 12 = 26 -> 6.
+    EXPECT_EQ(level1.at(0, 0).g, 6);
+    EXPECT_EQ(level1.at(0, 0).gg, 36);
+    // (3,1): x 6,7 y 2,3 -> 63 + 73 + 64 + 74 = 274 -> 68.
+    EXPECT_EQ(level1.at(3, 1).g, 68);
+    if (rgb) {
+      EXPECT_EQ(level1.at(0, 0).r, 6);
+      EXPECT_EQ(level1.at(0, 0).b, (2 + 12 + 3 + 13) >> 2);
+      EXPECT_EQ(level1.at(3, 1).rr, 68 * 68);
+      EXPECT_EQ(level1.at(3, 1).bb, 69 * 69);
+    }
+    EXPECT_LT(level1.at(2, 3).g, 0);  // holds the ignored (5, 6)
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        if (x != 2 || y != 3) {
+          EXPECT_GE(level1.at(x, y).g, 0);
+        }
+      }
+    }
+    EXPECT_LT(pyramid[2]->at(1, 1).g, 0);
+    EXPECT_GE(pyramid[2]->at(0, 0).g, 0);
+    EXPECT_GE(pyramid[2]->at(1, 0).g, 0);
+    EXPECT_GE(pyramid[2]->at(0, 1).g, 0);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The score of one offset.
+
+// The sample rules written out pixel by pixel, with wide sums.
+double directValue(const CVideoImage& c, const CVideoImage& p, const RMatchRequest& r, int ox,
+                   int oy) {
+  const int threshold =
+      c.rgb ? static_cast<int>(r.darkPercent * 7.65) : static_cast<int>(r.darkPercent * 2.55);
+  std::int64_t n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+  for (int j = 0; j < r.bh; j += r.step) {
+    for (int i = 0; i < r.bw; i += r.step) {
+      const int qx = r.px + ox + i, qy = r.py + oy + j;
+      if (qx < 0 || qx >= p.width || qy < 0 || qy >= p.height) continue;
+      const RGBPixel& a = c.at(r.bx + i, r.by + j);
+      const RGBPixel& b = p.at(qx, qy);
+      if (c.rgb) {
+        if (a.g < 0 || b.g < 0) continue;
+        if (a.r + a.g + a.b < threshold || b.r + b.g + b.b < threshold) continue;
+        n += 3;
+        sx += a.r + a.g + a.b;
+        sy += b.r + b.g + b.b;
+        sxx += a.rr + a.gg + a.bb;
+        syy += b.rr + b.gg + b.bb;
+        sxy += a.r * b.r + a.g * b.g + a.b * b.b;
+      } else {
+        if (a.g < threshold || b.g < threshold) continue;
+        n += 1;
+        sx += a.g;
+        sy += b.g;
+        sxx += a.gg;
+        syy += b.gg;
+        sxy += a.g * b.g;
+      }
+    }
+  }
+  if (n < 36) return -1.0;
+  const double dn = static_cast<double>(n), dx = static_cast<double>(sx),
+               dy = static_cast<double>(sy);
+  const double q =
+      (static_cast<double>(sxx) - dx * dx / dn) * (static_cast<double>(syy) - dy * dy / dn);
+  if (q <= 0) return 0.0;
+  const double value = (static_cast<double>(sxy) - dx * dy / dn) / std::sqrt(q);
+  return value > 1 || value < -1 ? 0.0 : value;
+}
+
+TEST(MatchValueTest, AgreesWithThePixelByPixelRulesNearBordersWithStepsAndMarks) {
+  std::mt19937 random(17);
+  auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+  for (int rgb = 0; rgb <= 1; ++rgb) {
+    CVideoImage current, previous;
+    // Mostly bright, some dark and some ignored pixels (with junk in the
+    // members an ignored pixel must not be read by).
+    auto level = [&](int x, int y, unsigned seed) {
+      const int v = noiseAt(seed, x, y);
+      return v < 40 ? v / 2 : 40 + v * 215 / 255;
+    };
+    fillAnalysedImage(current, 40, 30, rgb, [&](int x, int y) {
+      return rgbPixel(level(x, y, 5), level(x, y, 6), level(x, y, 7));
+    });
+    fillAnalysedImage(previous, 37, 33, rgb, [&](int x, int y) {
+      return rgbPixel(level(x + 2, y - 1, 5), level(x + 2, y - 1, 6), level(x, y, 8));
+    });
+    for (CVideoImage* image : {&current, &previous}) {
+      for (RGBPixel& pixel : image->pixels) {
+        if (uniform(0, 19) == 0) pixel = RGBPixel{255, kIgnoredPixel, 255, 65025, 0, 65025};
+      }
+    }
+    for (int trial = 0; trial < 300; ++trial) {
+      RMatchRequest r;
+      r.bw = uniform(4, 16);
+      r.bh = uniform(4, 16);
+      r.bx = uniform(0, current.width - r.bw);
+      r.by = uniform(0, current.height - r.bh);
+      r.px = uniform(-12, previous.width);
+      r.py = uniform(-12, previous.height);
+      r.step = uniform(1, 4);
+      r.darkPercent = std::vector<double>{0.0, 15.0, 40.0}[static_cast<std::size_t>(uniform(0, 2))];
+      const int ox = uniform(-3, 3), oy = uniform(-3, 3);
+      EXPECT_DOUBLE_EQ(matchValue(current, previous, r, ox, oy),
+                       directValue(current, previous, r, ox, oy))
+          << "rgb " << rgb << " block " << r.bx << "," << r.by << " " << r.bw << "x" << r.bh
+          << " at " << r.px + ox << "," << r.py + oy << " step " << r.step << " dark "
+          << r.darkPercent;
+    }
+  }
+}
+
+TEST(MatchValueTest, OffsetsWithFewerThan36SamplesScoreMinusOne) {
+  auto colour = [](int x, int y) {
+    return rgbPixel(noiseAt(1, x, y), noiseAt(2, x, y), noiseAt(3, x, y));
+  };
+  for (int rgb = 0; rgb <= 1; ++rgb) {
+    // Blocks of 10 columns; the previous image holds their content starting
+    // at column 10 but is only 16 columns wide, so offset 0 keeps 6 columns
+    // and offset 1 keeps 5. RGB: 2 rows (12 pixels = 36 samples); grey: 6 rows.
+    const int rows = rgb ? 2 : 6;
+    CVideoImage current, right, left;
+    fillAnalysedImage(current, 40, 10, rgb, colour);
+    fillAnalysedImage(right, 16, 10, rgb, [&](int x, int y) { return colour(x - 10, y); });
+    const RMatchRequest atRight{.bw = 10, .bh = rows, .px = 10};
+    // What remains matches exactly, so it is judged a perfect match.
+    EXPECT_DOUBLE_EQ(matchValue(current, right, atRight, 0, 0), 1.0) << rgb;
+    EXPECT_EQ(matchValue(current, right, atRight, 1, 0), -1.0) << rgb;
+    EXPECT_EQ(matchValue(current, right, atRight, 0, 10 - rows + 1), -1.0) << rgb;
+
+    // The same through the left edge: the block starts 4 columns outside.
+    fillAnalysedImage(left, 16, 10, rgb, [&](int x, int y) { return colour(x + 4, y); });
+    const RMatchRequest atLeft{.bw = 10, .bh = rows, .px = -4};
+    EXPECT_DOUBLE_EQ(matchValue(current, left, atLeft, 0, 0), 1.0) << rgb;
+    EXPECT_EQ(matchValue(current, left, atLeft, -1, 0), -1.0) << rgb;
+  }
+}
+
+TEST(MatchValueTest, DarkPixelsAreSkippedBelowThePercentageOfFullBrightness) {
+  // A flat block scores 0 when it has enough samples and -1 when not, so a
+  // block of exactly 36 samples shows whether one more pixel counts.
+  struct RCase {
+    int rgb, columns, rows;
+    std::uint32_t atLimit, belowLimit;
+  };
+  // Defaults (15 %): RGB needs r + g + b >= 114, grey >= 38.
+  const RCase cases[] = {{1, 12, 1, rgbPixel(38, 38, 38), rgbPixel(38, 38, 37)},
+                         {0, 6, 6, grey(38), grey(37)}};
+  for (const RCase& c : cases) {
+    CVideoImage bright, oneDark;
+    fillAnalysedImage(bright, c.columns, c.rows, c.rgb, [&](int, int) { return c.atLimit; });
+    fillAnalysedImage(oneDark, c.columns, c.rows, c.rgb,
+                      [&](int x, int y) { return x == 3 && y == 0 ? c.belowLimit : c.atLimit; });
+    const RMatchRequest r{.bw = c.columns, .bh = c.rows, .darkPercent = 15.0};
+    EXPECT_EQ(matchValue(bright, bright, r, 0, 0), 0.0) << c.rgb;
+    EXPECT_EQ(matchValue(oneDark, bright, r, 0, 0), -1.0) << c.rgb;
+    EXPECT_EQ(matchValue(bright, oneDark, r, 0, 0), -1.0) << c.rgb;
+
+    // Without the darkness rule even black pixels count.
+    CVideoImage black;
+    fillAnalysedImage(black, c.columns, c.rows, c.rgb, [](int, int) { return 0u; });
+    const RMatchRequest all{.bw = c.columns, .bh = c.rows, .darkPercent = 0.0};
+    EXPECT_EQ(matchValue(black, black, all, 0, 0), 0.0) << c.rgb;
+    EXPECT_EQ(matchValue(oneDark, bright, all, 0, 0), 0.0) << c.rgb;
+  }
+}
+
+TEST(MatchValueTest, IgnoredPixelsNeverContribute) {
+  // Bright enough that the darkness rule never applies.
+  auto colour = [](int x, int y) {
+    return rgbPixel(60 + noiseAt(1, x, y) * 195 / 255, 60 + noiseAt(2, x, y) * 195 / 255,
+                    60 + noiseAt(3, x, y) * 195 / 255);
+  };
+  for (int rgb = 0; rgb <= 1; ++rgb) {
+    // 13 x 1 (RGB) or 37 x 1 (grey) pixels: one ignored pixel leaves exactly
+    // 36 samples, a second one too few.
+    const int columns = rgb ? 13 : 37;
+    CVideoImage current, previous, twice;
+    fillAnalysedImage(current, columns, 1, rgb, colour);
+    fillAnalysedImage(previous, columns, 1, rgb, colour);
+    // The ignored pixel keeps junk in its other members, which must not be
+    // read: the remaining pairs are identical, so the score is exactly 1.
+    current.at(4, 0) = RGBPixel{255, kIgnoredPixel, 0, 65025, 0, 0};
+    for (double dark : {0.0, 15.0}) {
+      const RMatchRequest r{.bw = columns, .bh = 1, .darkPercent = dark};
+      EXPECT_DOUBLE_EQ(matchValue(current, previous, r, 0, 0), 1.0) << rgb << " " << dark;
+      EXPECT_DOUBLE_EQ(matchValue(previous, current, r, 0, 0), 1.0) << rgb << " " << dark;
+    }
+    fillAnalysedImage(twice, columns, 1, rgb, colour);
+    twice.at(9, 0).g = kIgnoredPixel;
+    const RMatchRequest r{.bw = columns, .bh = 1};
+    EXPECT_EQ(matchValue(current, twice, r, 0, 0), -1.0) << rgb;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The search.
+
+TEST(MatchBlockTest, FlatBlockScoresZeroAndFailsTheDefaultMinimum) {
+  CSmoothTexture texture(4);
+  CVideoImage flat, textured;
+  // The three channels are samples of one pool, so a flat RGB block is grey.
+  fillAnalysedImage(flat, 40, 40, 1, [](int, int) { return rgbPixel(130, 130, 130); });
+  fillAnalysedImage(textured, 40, 40, 1,
+                    [&](int x, int y) { return texture.sample(x + 0.5, y + 0.5); });
+  RMatchRequest r{.bx = 10,
+                  .by = 10,
+                  .bw = 16,
+                  .bh = 16,
+                  .px = 10,
+                  .py = 10,
+                  .rx = 3,
+                  .ry = 3,
+                  .mMin = 0.3,
+                  .mSep = 0.004};
+  for (int oy = -3; oy <= 3; ++oy) {
+    for (int ox = -3; ox <= 3; ++ox) {
+      EXPECT_EQ(matchValue(flat, textured, r, ox, oy), 0.0);
+      EXPECT_EQ(matchValue(textured, flat, r, ox, oy), 0.0);
+    }
+  }
+  double ox = 99, oy = 99;
+  EXPECT_FALSE(matchBlock(flat, textured, r, &ox, &oy));
+  EXPECT_FALSE(matchBlock(flat, flat, r, &ox, &oy));
+
+  // A best value equal to the minimum passes; all offsets tie, so the first
+  // in scan order wins, and it lies on the range's edge on both axes.
+  r.mMin = 0.0;
+  r.mSep = 0.0;
+  ASSERT_TRUE(matchBlock(flat, textured, r, &ox, &oy));
+  EXPECT_EQ(ox, -3.0);
+  EXPECT_EQ(oy, -3.0);
+}
+
+// Grey levels that repeat every second column and every second row: every
+// even offset matches perfectly.
+std::uint32_t checker(int x, int y) {
+  static const int levels[2][2] = {{60, 140}, {200, 90}};
+  return grey(levels[y & 1][x & 1]);
+}
+
+TEST(MatchBlockTest, EqualPeaksGoToTheEarlierOffsetInScanOrder) {
+  CVideoImage image;
+  fillAnalysedImage(image, 40, 40, 0, checker);
+  const RMatchRequest r{.bx = 10,
+                        .by = 10,
+                        .bw = 12,
+                        .bh = 12,
+                        .px = 10,
+                        .py = 10,
+                        .rx = 3,
+                        .ry = 3,
+                        .mMin = 0.3,
+                        .mSep = 0.0};
+  for (int oy : {-2, 0, 2}) {
+    for (int ox : {-2, 0, 2}) EXPECT_DOUBLE_EQ(matchValue(image, image, r, ox, oy), 1.0);
+  }
+  double ox = 0, oy = 0;
+  ASSERT_TRUE(matchBlock(image, image, r, &ox, &oy));
+  // Smaller oy first, then smaller ox. The neighbours on both sides score
+  // alike, so the refinement leaves the integer exactly.
+  EXPECT_EQ(ox, -2.0);
+  EXPECT_EQ(oy, -2.0);
+}
+
+TEST(MatchBlockTest, SecondPeakTwoOffsetsAwayFailsWhenWithinTheMargin) {
+  CVideoImage image;
+  fillAnalysedImage(image, 40, 40, 0, checker);
+  RMatchRequest r{.bx = 10,
+                  .by = 10,
+                  .bw = 12,
+                  .bh = 12,
+                  .px = 10,
+                  .py = 10,
+                  .rx = 3,
+                  .ry = 3,
+                  .mMin = 0.3,
+                  .mSep = 0.004};
+  double ox = 0, oy = 0;
+  EXPECT_FALSE(matchBlock(image, image, r, &ox, &oy));
+
+  // Nearly periodic: offset 0 is best, the peaks two columns away slightly
+  // lower. The margin decides.
+  CVideoImage almost;
+  fillAnalysedImage(almost, 40, 40, 0, [](int x, int y) {
+    return grey(static_cast<int>(checker(x, y) >> 8 & 0xFF) + noiseAt(9, x, y) % 9);
+  });
+  r.ry = 0;
+  r.rx = 2;
+  const double best = matchValue(almost, almost, r, 0, 0);
+  const double second =
+      std::max(matchValue(almost, almost, r, -2, 0), matchValue(almost, almost, r, 2, 0));
+  ASSERT_DOUBLE_EQ(best, 1.0);
+  ASSERT_LT(second, best);
+  ASSERT_GT(second, 0.9);
+  r.mSep = 2 * (best - second);
+  EXPECT_FALSE(matchBlock(almost, almost, r, &ox, &oy));
+  r.mSep = 0.5 * (best - second);
+  ASSERT_TRUE(matchBlock(almost, almost, r, &ox, &oy));
+  EXPECT_NEAR(ox, 0.0, 0.5);
+  EXPECT_EQ(oy, 0.0);
+}
+
+TEST(MatchBlockTest, NeighboursOfTheBestOffsetAreNoSecondPeak) {
+  // A smooth texture scores high one offset away from its match; those
+  // neighbours do not count against the margin, two offsets away they do.
+  CSmoothTexture texture(8, 10.0);
+  CVideoImage image;
+  fillAnalysedImage(image, 48, 48, 1,
+                    [&](int x, int y) { return texture.sample(x + 0.5, y + 0.5); });
+  RMatchRequest r{.bx = 16,
+                  .by = 16,
+                  .bw = 16,
+                  .bh = 16,
+                  .px = 16,
+                  .py = 16,
+                  .rx = 1,
+                  .ry = 1,
+                  .mMin = 0.3,
+                  .mSep = 1.5};
+  double ox = 9, oy = 9;
+  ASSERT_TRUE(matchBlock(image, image, r, &ox, &oy));
+  EXPECT_NEAR(ox, 0.0, 0.15);
+  EXPECT_NEAR(oy, 0.0, 0.15);
+  r.rx = r.ry = 2;
+  EXPECT_FALSE(matchBlock(image, image, r, &ox, &oy));
+}
+
+TEST(MatchBlockTest, BestOffsetOnTheRangeEdgeIsKeptUnrefined) {
+  for (int sign : {1, -1}) {
+    CVideoImage current, previous;
+    noiseImages(current, previous, 40, 40, 3 * sign, -2 * sign);
+    const RMatchRequest r{.bx = 12,
+                          .by = 12,
+                          .bw = 12,
+                          .bh = 12,
+                          .px = 12,
+                          .py = 12,
+                          .rx = 3,
+                          .ry = 2,
+                          .mMin = 0.3,
+                          .mSep = 0.004};
+    double ox = 0, oy = 0;
+    ASSERT_TRUE(matchBlock(current, previous, r, &ox, &oy)) << sign;
+    EXPECT_EQ(ox, 3.0 * sign);
+    EXPECT_EQ(oy, -2.0 * sign);
+
+    // Inside the range the same integer displacement is found, refined by
+    // a parabola through neighbours that score alike only by chance.
+    const RMatchRequest wide{.bx = 12,
+                             .by = 12,
+                             .bw = 12,
+                             .bh = 12,
+                             .px = 12,
+                             .py = 12,
+                             .rx = 5,
+                             .ry = 5,
+                             .mMin = 0.3,
+                             .mSep = 0.004};
+    ASSERT_TRUE(matchBlock(current, previous, wide, &ox, &oy));
+    EXPECT_NEAR(ox, 3.0 * sign, 0.5);
+    EXPECT_NEAR(oy, -2.0 * sign, 0.5);
+  }
+}
+
+TEST(MatchBlockTest, FractionalDisplacementOfASmoothTextureIsRefined) {
+  CSmoothTexture texture(21, 7.0);
+  const double shifts[][2] = {{0.25, -0.5}, {1.5, 0.75}, {-2.3, 1.2}, {0.9, -3.6}};
+  for (int rgb = 0; rgb <= 1; ++rgb) {
+    for (const auto& shift : shifts) {
+      CVideoImage current, previous;
+      textureImages(current, previous, 64, 64, rgb, texture, shift[0], shift[1]);
+      const RMatchRequest r{.bx = 20,
+                            .by = 20,
+                            .bw = 24,
+                            .bh = 24,
+                            .px = 20,
+                            .py = 20,
+                            .rx = 5,
+                            .ry = 5,
+                            .mMin = 0.3,
+                            .mSep = 0.004};
+      double ox = 0, oy = 0;
+      ASSERT_TRUE(matchBlock(current, previous, r, &ox, &oy)) << shift[0] << "," << shift[1];
+      EXPECT_NEAR(ox, shift[0], 0.15) << rgb;
+      EXPECT_NEAR(oy, shift[1], 0.15) << rgb;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Coarsest level and block jobs.
+
+class BlockJobTest : public ::testing::Test {
+ protected:
+  BlockJobTest() : data_(instance_.data()) {}
+  testing_support::CFilterInstance instance_;
+  InstanceData& data_;
+};
+
+TEST_F(BlockJobTest, CoarsestLevelSearchesWidelyAndCountsDarkPixels) {
+  // A dark picture (every r + g + b far below the 15 % limit) displaced by
+  // more than the refined levels could reach.
+  CSmoothTexture texture(5, 5.0);
+  auto dark = [&](double x, double y) {
+    const std::uint32_t c = texture.sample(x, y);
+    return rgbPixel((c >> 16 & 0xFF) / 8, (c >> 8 & 0xFF) / 8, (c & 0xFF) / 8);
+  };
+  CVideoImage current, previous;
+  fillAnalysedImage(current, 70, 50, 1, [&](int x, int y) { return dark(x + 0.5, y + 0.5); });
+  fillAnalysedImage(previous, 70, 50, 1,
+                    [&](int x, int y) { return dark(x - 12 + 0.5, y + 8 + 0.5); });
+  ASSERT_EQ(data_.ignoreDarker, 1);
+  ASSERT_EQ(data_.initialSearchRange, 40);  // 28 columns and 20 rows each way here
+  double dx = 0, dy = 0;
+  matchCoarsestLevel(current, previous, data_, &dx, &dy);
+  EXPECT_NEAR(dx, 12.0, 0.2);
+  EXPECT_NEAR(dy, -8.0, 0.2);
+
+  // Nothing to compare at all: no vector.
+  for (RGBPixel& pixel : current.pixels) pixel.g = kIgnoredPixel;
+  matchCoarsestLevel(current, previous, data_, &dx, &dy);
+  EXPECT_EQ(dx, MISSING_VALUE);
+  EXPECT_EQ(dy, MISSING_VALUE);
+}
+
+TEST_F(BlockJobTest, LevelsBelowScaleDoubleTheCoarseVectorWithoutMatching) {
+  // Flat images: any match would fail, so a vector can only come from the
+  // coarse one.
+  CVideoImage flat;
+  fillAnalysedImage(flat, 150, 120, 1, [](int, int) { return rgbPixel(99, 99, 99); });
+  data_.scale = 2;
+  const std::vector<double> coarseDx = {1.25, -0.5, MISSING_VALUE, 3.0};
+  const std::vector<double> coarseDy = {0.75, 2.5, MISSING_VALUE, -1.0};
+  std::vector<double> dx(20, 0.0), dy(20, 0.0);
+  RLevelJob job{&data_,    &flat,           &flat,          1, 5, 4, 2, 2, dx.data(),
+                dy.data(), coarseDx.data(), coarseDy.data()};
+  for (int i = 0; i < 20; ++i) runBlockJob(job, i);
+  for (int row = 0; row < 4; ++row) {
+    for (int column = 0; column < 5; ++column) {
+      // Column 4 has no partner column 2 above: it uses the last one.
+      const int coarse = std::min(1, row / 2) * 2 + std::min(1, column / 2);
+      const int i = row * 5 + column;
+      if (coarseDx[coarse] == MISSING_VALUE) {
+        EXPECT_EQ(dx[i], MISSING_VALUE) << i;
+        EXPECT_EQ(dy[i], MISSING_VALUE) << i;
+      } else {
+        EXPECT_EQ(dx[i], 2 * coarseDx[coarse]) << i;
+        EXPECT_EQ(dy[i], 2 * coarseDy[coarse]) << i;
+      }
+    }
+  }
+
+  // At the scale level itself the flat picture is matched, and fails.
+  job.level = 2;
+  runBlockJob(job, 0);
+  EXPECT_EQ(dx[0], MISSING_VALUE);
+}
+
+TEST_F(BlockJobTest, PredictionRoundsTheDoubledCoarseVectorHalfUp) {
+  // With no search range the result is the prediction itself.
+  CSmoothTexture texture(6, 12.0);
+  CVideoImage image;
+  fillAnalysedImage(image, 120, 90, 1,
+                    [&](int x, int y) { return texture.sample(x + 0.5, y + 0.5); });
+  data_.scale = 0;
+  data_.differentialSearchRange = 0;
+  struct RCase {
+    double coarse;
+    double expected;
+  };
+  const RCase cases[] = {{0.25, 1.0},   {-0.25, 0.0}, {0.2499, 0.0}, {-0.75, -1.0},
+                         {-0.76, -2.0}, {0.75, 2.0},  {-1.25, -2.0}, {0.0, 0.0}};
+  for (const RCase& c : cases) {
+    const double coarseDx[1] = {c.coarse};
+    const double coarseDy[1] = {-c.coarse};
+    double dx[12], dy[12];
+    const RLevelJob job{&data_, &image, &image, 0, 4, 3, 1, 1, dx, dy, coarseDx, coarseDy};
+    runBlockJob(job, 5);  // row 1, column 1: away from the borders
+    EXPECT_EQ(dx[5], c.expected) << c.coarse;
+    EXPECT_EQ(dy[5], std::floor(-2 * c.coarse + 0.5)) << c.coarse;
+  }
+}
+
+TEST_F(BlockJobTest, RefinedVectorIsThePredictionPlusTheFoundOffset) {
+  CSmoothTexture texture(7, 7.0);
+  CVideoImage current, previous;
+  textureImages(current, previous, 120, 90, 1, texture, 5.5, -3.25);
+  data_.scale = 0;
+  const double coarseDx[1] = {1.4};   // predicts 3
+  const double coarseDy[1] = {-0.9};  // predicts -2
+  double dx[12], dy[12];
+  const RLevelJob job{&data_, &current, &previous, 0, 4, 3, 1, 1, dx, dy, coarseDx, coarseDy};
+  runBlockJob(job, 5);
+  EXPECT_NEAR(dx[5], 5.5, 0.15);
+  EXPECT_NEAR(dy[5], -3.25, 0.15);
+}
+
+TEST_F(BlockJobTest, LevelAboveWithoutBlocksLeavesEveryBlockWithoutVector) {
+  CSmoothTexture texture(7);
+  CVideoImage image;
+  fillAnalysedImage(image, 120, 90, 1,
+                    [&](int x, int y) { return texture.sample(x + 0.5, y + 0.5); });
+  data_.scale = 0;
+  std::vector<double> dx(12, 0.0), dy(12, 0.0);
+  std::vector<double> none;
+  const RLevelJob job{&data_, &image, &image,    0,         4,           3,
+                      0,      0,      dx.data(), dy.data(), none.data(), none.data()};
+  for (int i = 0; i < 12; ++i) {
+    runBlockJob(job, i);
+    EXPECT_EQ(dx[static_cast<std::size_t>(i)], MISSING_VALUE);
+    EXPECT_EQ(dy[static_cast<std::size_t>(i)], MISSING_VALUE);
+  }
+}
+
+TEST_F(BlockJobTest, DarkBlocksFailOnRefinedLevelsUnlessDarknessIsAllowed) {
+  CSmoothTexture texture(5, 6.0);
+  auto dark = [&](int x, int y) {
+    const std::uint32_t c = texture.sample(x + 0.5, y + 0.5);
+    return rgbPixel((c >> 16 & 0xFF) / 8, (c >> 8 & 0xFF) / 8, (c & 0xFF) / 8);
+  };
+  CVideoImage image;
+  fillAnalysedImage(image, 120, 90, 1, dark);
+  data_.scale = 0;
+  const double coarse[1] = {0.0};
+  double dx[12], dy[12];
+  const RLevelJob job{&data_, &image, &image, 0, 4, 3, 1, 1, dx, dy, coarse, coarse};
+  runBlockJob(job, 5);
+  EXPECT_EQ(dx[5], MISSING_VALUE);
+  data_.ignoreDarker = 0;
+  runBlockJob(job, 5);
+  EXPECT_NEAR(dx[5], 0.0, 0.2);
+  EXPECT_NEAR(dy[5], 0.0, 0.2);
+}
+
+}  // namespace

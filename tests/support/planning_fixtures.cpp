@@ -1,0 +1,115 @@
+#include "tests/support/planning_fixtures.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+#include <utility>
+
+namespace testing_support {
+
+CScratchFolder::CScratchFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "qv-plan-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no scratch folder");
+  folder_ = pattern;
+}
+
+CScratchFolder::~CScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(folder_, ignored);
+}
+
+void writeTextFile(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(text.data(), static_cast<std::streamsize>(text.size()));
+  if (!file) throw std::runtime_error("cannot write " + path);
+}
+
+void setLastWriteTime(const std::string& path, std::int64_t seconds) {
+  const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
+  if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+    throw std::runtime_error("cannot stamp " + path);
+  }
+}
+
+std::string logLine(int frame, double panX, double panY, double rotation, double zoom,
+                    bool newScene) {
+  char line[200];
+  std::snprintf(line, sizeof line, "%7i\t%7.2lf\t%7.2lf\t%7.3lf\t%7.5lf%s\r\n", frame, panX, panY,
+                rotation, zoom, newScene ? "\tnew_scene" : "");
+  return line;
+}
+
+std::string logLineWithTopEdge(int frame, double panX, double panY, double rotation, double zoom,
+                               double topPanX, double topPanY, double topRotation, double topZoom) {
+  char line[200];
+  std::snprintf(line, sizeof line,
+                "%7i\t%7.2lf\t%7.2lf\t%7.3lf\t%7.5lf\t%7.2lf\t%7.2lf\t%7.3lf\t%7.5lf\r\n", frame,
+                panX, panY, rotation, zoom, topPanX, topPanY, topRotation, topZoom);
+  return line;
+}
+
+namespace {
+
+class CRecordingWindow : public platform::CProgressWindow {
+ public:
+  explicit CRecordingWindow(std::shared_ptr<CRecordingProgressWindows::RState> state)
+      : state_(std::move(state)) {
+    ++state_->created;
+    ++state_->alive;
+  }
+  ~CRecordingWindow() override { --state_->alive; }
+  void setCaption(const std::string& caption) override { state_->caption = caption; }
+  void setStatusText(const std::string& text) override { state_->status = text; }
+  int pumpMessages() override {
+    const int poll = state_->polls++;
+    if (state_->onPoll) state_->onPoll();
+    return state_->clicksAtPoll ? state_->clicksAtPoll(poll) : 0;
+  }
+
+ private:
+  std::shared_ptr<CRecordingProgressWindows::RState> state_;
+};
+
+}  // namespace
+
+CRecordingProgressWindows::CRecordingProgressWindows() : state_(std::make_shared<RState>()) {
+  std::shared_ptr<RState> state = state_;
+  previous_ =
+      platform::setProgressWindowFactory([state]() -> std::unique_ptr<platform::CProgressWindow> {
+        return std::make_unique<CRecordingWindow>(state);
+      });
+}
+
+CRecordingProgressWindows::~CRecordingProgressWindows() {
+  platform::setProgressWindowFactory(std::move(previous_));
+}
+
+CRecordingMessageBoxes::CRecordingMessageBoxes(platform::MessageBoxAnswer answer)
+    : messages_(std::make_shared<std::vector<RMessage>>()) {
+  std::shared_ptr<std::vector<RMessage>> messages = messages_;
+  previous_ = platform::setMessageBoxHandler(
+      [messages, answer](const std::string& text, const std::string& caption,
+                         platform::MessageBoxButtons buttons) {
+        messages->push_back(RMessage{text, caption, buttons});
+        return buttons == platform::MessageBoxButtons::kYesNo ? answer
+                                                              : platform::MessageBoxAnswer::kOk;
+      });
+}
+
+CRecordingMessageBoxes::~CRecordingMessageBoxes() {
+  platform::setMessageBoxHandler(std::move(previous_));
+}
+
+CScriptedSettingsDialog::CScriptedSettingsDialog(bool confirm) {
+  previous_ = setSettingsDialogRunner([confirm](InstanceData&, int) { return confirm; });
+}
+
+CScriptedSettingsDialog::~CScriptedSettingsDialog() {
+  setSettingsDialogRunner(std::move(previous_));
+}
+
+}  // namespace testing_support

@@ -1,0 +1,113 @@
+// Fixtures for the pass-2 preparation suites: log files written the way pass
+// 1 writes them, control of their last-write time, and stand-ins for the
+// progress window, the message boxes and the settings dialog that record
+// what the planner showed and asked.
+//
+// Every stand-in installs itself on construction and puts back what was
+// installed before on destruction; use them only while no callback runs.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "platform/progress_window.h"
+#include "ui/settings_dialog.h"
+
+namespace testing_support {
+
+// A fresh folder under the system's temporary folder, removed with its
+// content on destruction.
+class CScratchFolder {
+ public:
+  CScratchFolder();
+  ~CScratchFolder();
+  CScratchFolder(const CScratchFolder&) = delete;
+  CScratchFolder& operator=(const CScratchFolder&) = delete;
+
+  std::string path(const std::string& name) const { return (folder_ / name).string(); }
+
+ private:
+  std::filesystem::path folder_;
+};
+
+// Replaces the file's content (creating it if missing).
+void writeTextFile(const std::string& path, const std::string& text);
+// Sets the file's last-write time to `seconds` after the epoch, so that tests
+// do not depend on the file system's timestamp granularity.
+void setLastWriteTime(const std::string& path, std::int64_t seconds);
+
+// One progressive log line as pass 1 formats it, ended by CR LF.
+std::string logLine(int frame, double panX, double panY, double rotation, double zoom,
+                    bool newScene = false);
+// The same with the top-edge set of a rolling-shutter log.
+std::string logLineWithTopEdge(int frame, double panX, double panY, double rotation, double zoom,
+                               double topPanX, double topPanY, double topRotation, double topZoom);
+
+// Progress windows made while this object lives: how many were made and are
+// still alive, what they showed, how often they were polled. `clicksAtPoll`
+// says how many "Cancel" clicks arrive before poll number p (0-based).
+class CRecordingProgressWindows {
+ public:
+  struct RState {
+    int created = 0;
+    int alive = 0;
+    int polls = 0;
+    std::string caption;
+    std::string status;
+    std::function<int(int poll)> clicksAtPoll;
+    std::function<void()> onPoll;  // runs inside every poll, before the clicks are reported
+  };
+
+  CRecordingProgressWindows();
+  ~CRecordingProgressWindows();
+  CRecordingProgressWindows(const CRecordingProgressWindows&) = delete;
+  CRecordingProgressWindows& operator=(const CRecordingProgressWindows&) = delete;
+
+  RState& state() { return *state_; }
+
+ private:
+  std::shared_ptr<RState> state_;
+  platform::ProgressWindowFactory previous_;
+};
+
+// Message boxes shown while this object lives; a Yes/No question gets
+// `answer`, an OK box gets OK.
+class CRecordingMessageBoxes {
+ public:
+  struct RMessage {
+    std::string text;
+    std::string caption;
+    platform::MessageBoxButtons buttons;
+  };
+
+  explicit CRecordingMessageBoxes(platform::MessageBoxAnswer answer);
+  ~CRecordingMessageBoxes();
+  CRecordingMessageBoxes(const CRecordingMessageBoxes&) = delete;
+  CRecordingMessageBoxes& operator=(const CRecordingMessageBoxes&) = delete;
+
+  const std::vector<RMessage>& messages() const { return *messages_; }
+
+ private:
+  std::shared_ptr<std::vector<RMessage>> messages_;
+  platform::MessageBoxHandler previous_;
+};
+
+// A settings dialog that the user closes with OK (true) or Cancel (false)
+// without changing anything.
+class CScriptedSettingsDialog {
+ public:
+  explicit CScriptedSettingsDialog(bool confirm);
+  ~CScriptedSettingsDialog();
+  CScriptedSettingsDialog(const CScriptedSettingsDialog&) = delete;
+  CScriptedSettingsDialog& operator=(const CScriptedSettingsDialog&) = delete;
+
+ private:
+  SettingsDialogRunner previous_;
+};
+
+}  // namespace testing_support
