@@ -103,8 +103,12 @@ COutputTarget::COutputTarget(const std::string& path) : finalPath_(path) {
     return;
   }
   const std::string extension = target.extension().string();
-  std::string pattern =
-      (folder / ("." + target.stem().string() + ".tmp-XXXXXX" + extension)).string();
+  // Built by appending: GCC 12 warns falsely about "literal" + string&& at -O3.
+  std::string hiddenName = ".";
+  hiddenName += target.stem().string();
+  hiddenName += ".tmp-XXXXXX";
+  hiddenName += extension;
+  std::string pattern = (folder / hiddenName).string();
   const int descriptor = mkstemps(pattern.data(), static_cast<int>(extension.size()));
   if (descriptor < 0) {
     failRuntime("cannot write " + path + ": " + std::strerror(errno));
