@@ -44,14 +44,17 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     line.command = Command::kRender;
   } else if (command == "config") {
     line.command = Command::kConfig;
+  } else if (command == "plan") {
+    line.command = Command::kPlan;
   } else if (command == "help" || command == "--help" || command == "-h") {
     line.command = Command::kHelp;
     return line;
   } else {
-    failUsage("unknown command '" + command + "' (use stabilize, analyze, render or config)");
+    failUsage("unknown command '" + command + "' (use stabilize, analyze, render, config or plan)");
   }
 
   std::vector<std::string> files;
+  bool sizeGiven = false, plotGiven = false;
   bool previewGiven = false;
   bool encodingGiven = false;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -112,6 +115,24 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       line.preview = value();
       previewGiven = true;
       if (line.preview.empty()) failUsage("--preview needs a file name");
+    } else if (argument == "--size") {
+      const std::string text = value();
+      const std::size_t x = text.find('x');
+      std::optional<long long> width, height;
+      if (x != std::string::npos) {
+        width = parseWholeInteger(text.substr(0, x));
+        height = parseWholeInteger(text.substr(x + 1));
+      }
+      if (!width || !height || *width < 1 || *height < 1 || *width > 32768 || *height > 32768) {
+        failUsage("--size " + text + ": give WIDTHxHEIGHT, e.g. 1280x720");
+      }
+      line.planWidth = static_cast<int>(*width);
+      line.planHeight = static_cast<int>(*height);
+      sizeGiven = true;
+    } else if (argument == "--plot") {
+      line.plotPath = value();
+      plotGiven = true;
+      if (line.plotPath.empty()) failUsage("--plot needs a file name");
     } else if (argument == "--keep-delay") {
       noValue();
       line.keepDelay = true;
@@ -160,6 +181,10 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       wanted = 0;
       shape = "quiventa config [options]";
       break;
+    case Command::kPlan:
+      wanted = 1;
+      shape = "quiventa plan LOG --size WIDTHxHEIGHT [--plot PLOT.svg] [options]";
+      break;
     case Command::kHelp:
       break;
   }
@@ -178,7 +203,13 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   if (line.keepDelay && line.command != Command::kRender && line.command != Command::kStabilize) {
     failUsage("--keep-delay belongs to render and stabilize");
   }
-  if (encodingGiven && line.command == Command::kConfig) {
+  if (line.command == Command::kPlan && !sizeGiven) {
+    failUsage("plan needs the source size the log belongs to: --size WIDTHxHEIGHT");
+  }
+  if ((sizeGiven || plotGiven) && line.command != Command::kPlan) {
+    failUsage("--size and --plot belong to plan");
+  }
+  if (encodingGiven && (line.command == Command::kConfig || line.command == Command::kPlan)) {
     failUsage("--crf, --preset and --keep-delay need a command that writes video");
   }
   return line;
@@ -193,6 +224,9 @@ std::string usageText() {
       "  quiventa analyze   INPUT [--preview VIDEO] [options]   pass 1 only; writes the log\n"
       "  quiventa render    INPUT OUTPUT [options]   pass 2 only; reads the log\n"
       "  quiventa config    [options]                prints the Config(\"...\") statement\n"
+      "  quiventa plan      LOG --size WIDTHxHEIGHT [--plot PLOT.svg] [options]\n"
+      "                     plans pass 2 from a log as it would for a source of that size and\n"
+      "                     prints each channel's corrections; --plot draws the camera paths\n"
       "\n"
       "options:\n"
       "  --config TEXT      start from a settings statement: Config(\"...\") as a host script\n"

@@ -11,7 +11,7 @@
 
 namespace host {
 
-enum class Command { kStabilize, kAnalyze, kRender, kConfig, kHelp };
+enum class Command { kStabilize, kAnalyze, kRender, kConfig, kPlan, kHelp };
 
 // One --set NAME=VALUE or --log PATH, in command-line order.
 struct RSettingChange {
@@ -33,6 +33,8 @@ struct RCommandLine {
   bool quiet = false;
   bool keepDelay = false;
   REncodingOptions encoding;
+  int planWidth = 0, planHeight = 0;  // plan: --size
+  std::string plotPath;               // plan: --plot
 };
 
 // `arguments` without the program name. Throws CHostError (usage) with a

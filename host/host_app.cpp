@@ -18,6 +18,7 @@
 #include "host/interrupt.h"
 #include "host/output_target.h"
 #include "host/pass_runner.h"
+#include "host/plan_command.h"
 #include "host/settings_table.h"
 
 namespace host {
@@ -74,6 +75,17 @@ class CQuiventa {
     if (line_.command == Command::kConfig) {
       out_ << settings.statement() << "\n";
       return 0;
+    }
+    if (line_.command == Command::kPlan) {
+      std::vector<std::string> fields = settings.fields();
+      std::string text;
+      for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i + 1 == kLogFilePathPosition) fields[i] = line_.input;
+        if (i + 1 == kPassPosition) fields[i] = "2";
+        text += (i > 0 ? "|" : "") + fields[i];
+      }
+      RPlanRequest request{text, line_.input, line_.planWidth, line_.planHeight, line_.plotPath};
+      return runPlan(request, out_, err_);
     }
     const std::vector<std::string> fields = settings.fields();
     logPath_ = fields.size() >= kLogFilePathPosition ? fields[kLogFilePathPosition - 1] : "";

@@ -50,18 +50,18 @@ std::int64_t toFixedPoint(double v) {
   return static_cast<std::int64_t>(scaled);
 }
 
-void buildFrameMapping(MappingDirection direction, int sourceWidth, int sourceHeight,
-                       int destWidth, int destHeight, double rotation, double zoom, double panX,
-                       double panY, double scale, double sourceAspect, double destAspect,
-                       int interlaced, int outputInterlaced, int field, int integerCentre,
-                       int resampling, RAffineMap out) {
+void buildFrameMapping(MappingDirection direction, int sourceWidth, int sourceHeight, int destWidth,
+                       int destHeight, double rotation, double zoom, double panX, double panY,
+                       double scale, double sourceAspect, double destAspect, int interlaced,
+                       int outputInterlaced, int field, int integerCentre, int resampling,
+                       RAffineMap out) {
   const double q = integerCentre ? 0.0 : 0.5;
   const PointMapping map = direction == MappingDirection::kForward
                                ? static_cast<PointMapping>(mapDestToSource)
                                : static_cast<PointMapping>(mapSourceToDest);
   auto point = [&](double x, double y) {
-    return map(sourceWidth, sourceHeight, destWidth, destHeight, rotation, zoom, panX, panY,
-               scale, sourceAspect, destAspect, interlaced, outputInterlaced, field, x, y);
+    return map(sourceWidth, sourceHeight, destWidth, destHeight, rotation, zoom, panX, panY, scale,
+               sourceAspect, destAspect, interlaced, outputInterlaced, field, x, y);
   };
   RPoint p0 = point(q, q);
   const RPoint p1 = point(q + 1, q);
@@ -87,9 +87,9 @@ double coverageZoom(const InstanceData& data, double rotation, double panX, doub
   const int corners[4][2] = {{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}};
   double smallest = 10.0;
   for (const auto& corner : corners) {
-    smallest = std::min(smallest,
-                        findCornerZoom(source, dest, rotation, panX, panY, scale, sourceAspect,
-                                       destAspect, interlaced, corner[0], corner[1]));
+    smallest =
+        std::min(smallest, findCornerZoom(source, dest, rotation, panX, panY, scale, sourceAspect,
+                                          destAspect, interlaced, corner[0], corner[1]));
   }
   const double m = std::min(w, h);
   // The one-pixel margin of a frame one pixel wide or high would be the
@@ -103,7 +103,8 @@ int entryFieldFlag(const InstanceData& data, int entry) {
   return entry % 2 == 0 ? upper : 1 - upper;
 }
 
-bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries& series) {
+bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries& series,
+                     RPlanReport* report) {
   const int n = static_cast<int>(series.size());
   CPlanningProgress progress;
 
@@ -174,14 +175,12 @@ bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries&
   const double zoomLimit = std::log(1.0 + data.maxCorrectionZoom / 100.0);
   std::vector<double> smoothX(static_cast<std::size_t>(n)), smoothY(smoothX.size());
   std::vector<double> smoothR(smoothX.size()), Z(smoothX.size());
-  bool ok = smoothWithLimit(n, A.data(), smoothX.data(),
-                            smoothnessWeight(data.smoothHorizontalPanning),
-                            sizes.destWidth * data.maxCorrectionHorizontalPanning / 100.0, 0.01, 1,
-                            scenes) &&
-            smoothWithLimit(n, B.data(), smoothY.data(),
-                            smoothnessWeight(data.smoothVerticalPanning),
-                            sizes.destHeight * data.maxCorrectionVerticalPanning / 100.0, 0.01, 1,
-                            scenes) &&
+  bool ok = smoothWithLimit(
+                n, A.data(), smoothX.data(), smoothnessWeight(data.smoothHorizontalPanning),
+                sizes.destWidth * data.maxCorrectionHorizontalPanning / 100.0, 0.01, 1, scenes) &&
+            smoothWithLimit(
+                n, B.data(), smoothY.data(), smoothnessWeight(data.smoothVerticalPanning),
+                sizes.destHeight * data.maxCorrectionVerticalPanning / 100.0, 0.01, 1, scenes) &&
             smoothWithLimit(n, C.data(), smoothR.data(), smoothnessWeight(data.smoothRotation),
                             data.maxCorrectionRotation, 0.001, 1, scenes);
   if (ok && !zoomOnlyFromCoverage(mode)) {
@@ -191,6 +190,16 @@ bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries&
   if (!ok) {
     releaseFramePlans(data);
     return false;
+  }
+
+  if (report != nullptr) {
+    report->panX = {A, smoothX, sizes.destWidth * data.maxCorrectionHorizontalPanning / 100.0};
+    report->panY = {B, smoothY, sizes.destHeight * data.maxCorrectionVerticalPanning / 100.0};
+    report->rotation = {C, smoothR, data.maxCorrectionRotation};
+    report->logZoom = {D, zoomOnlyFromCoverage(mode) ? D : Z, zoomLimit};
+    report->sceneStart = series.sceneStart;
+    report->edgeCompensation = mode;
+    report->zoomFactor.assign(static_cast<std::size_t>(n), 1.0);
   }
 
   // 4. Corrections.
@@ -242,6 +251,7 @@ bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries&
   for (int i = 0; i < n; ++i) {
     const std::size_t u = static_cast<std::size_t>(i);
     const double zoom = zoomOnlyFromCoverage(mode) ? std::exp(Z[u]) : std::exp(Z[u] - D[u]);
+    if (report != nullptr) report->zoomFactor[u] = zoom / data.extraZoom;
     buildFrameMapping(MappingDirection::kForward, sw, sh, sizes.destWidth, sizes.destHeight,
                       correctR[u], zoom / data.extraZoom, correctX[u], correctY[u], data.fitScale,
                       sourceAspect, destAspect, interlaced, output, entryFieldFlag(data, i), 0,
@@ -256,10 +266,10 @@ bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries&
     const double E = series.topPanX[u], F = series.topPanY[u];
     const double G = series.topRotation[u], H = series.topZoom[u];
     RFramePlan& before = data.framePlans[u - 1];
-    before.ownSkewPlus = new REdgeSet{E * a / 200, F * a / 200, G * a / 200,
-                                      std::exp(std::log(H) * a / 200)};
-    before.ownSkewMinus = new REdgeSet{E * a / -200, F * a / -200, G * a / -200,
-                                       std::exp(std::log(H) * a / -200)};
+    before.ownSkewPlus =
+        new REdgeSet{E * a / 200, F * a / 200, G * a / 200, std::exp(std::log(H) * a / 200)};
+    before.ownSkewMinus =
+        new REdgeSet{E * a / -200, F * a / -200, G * a / -200, std::exp(std::log(H) * a / -200)};
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "planning/frame_plan.h"
 #include "plugin/frame_geometry.h"
@@ -21,21 +22,40 @@ struct RPlanSizes {
   int destWidth = 0, destHeight = 0;
 };
 
+// What the planner decided, per entry, for people to look at (the plan
+// command of the host): each channel's camera path, the smoothed path and
+// the correction limit; the zoom channel in log units.
+struct RPlanChannel {
+  std::vector<double> path;      // cumulative camera path
+  std::vector<double> smoothed;  // where the corrected camera goes
+  double limit = 0.0;            // largest correction |smoothed - path| allowed
+};
+
+struct RPlanReport {
+  RPlanChannel panX, panY, rotation;  // pixels, pixels, degrees
+  RPlanChannel
+      logZoom;  // camera log zoom; smoothed: the zoom path before the edge-compensation zoom
+  std::vector<double> zoomFactor;  // the zoom each entry is rendered with (extraZoom included)
+  std::vector<int> sceneStart;
+  int edgeCompensation = 0;
+};
+
 // Builds framePlans (plannedFrameCount entries, > 2) from the series, which
 // are made cumulative in place. Shows the progress dialog meanwhile. Returns
 // false when smoothing was aborted or hit its cap; framePlans is then
-// released.
-bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries& series);
+// released. With `report`, also fills it.
+bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries& series,
+                     RPlanReport* report = nullptr);
 
 // The affine map of a frame from three mapped points, in 26-bit fixed
 // point. `integerCentre` maps pixel indices instead of pixel centres; for
 // interpolating resampling the origin is shifted by half a pixel so that
 // integer coordinates are pixel centres.
-void buildFrameMapping(MappingDirection direction, int sourceWidth, int sourceHeight,
-                       int destWidth, int destHeight, double rotation, double zoom, double panX,
-                       double panY, double scale, double sourceAspect, double destAspect,
-                       int interlaced, int outputInterlaced, int field, int integerCentre,
-                       int resampling, RAffineMap out);
+void buildFrameMapping(MappingDirection direction, int sourceWidth, int sourceHeight, int destWidth,
+                       int destHeight, double rotation, double zoom, double panX, double panY,
+                       double scale, double sourceAspect, double destAspect, int interlaced,
+                       int outputInterlaced, int field, int integerCentre, int resampling,
+                       RAffineMap out);
 
 // v * 2^26 rounded half up, saturated to the 64-bit range (NaN gives 0), so
 // absurd settings never reach undefined conversions.

@@ -129,8 +129,8 @@ int solveSmoothPath(int n, const double* t, double* x, const double* w, double t
     divisor[i] = w[i] + 2.0;
     follows[i] = 0 < i && i < n - 1 && (b == nullptr || (b[i] == 0 && b[i + 1] == 0));
   }
-  const RSweepRules rules{t,         weighted.data(), divisor.data(), follows.data(),
-                          n,         pin == 0 && n > 2, pin == 0 && n - 1 > 1};
+  const RSweepRules rules{t, weighted.data(),   divisor.data(),       follows.data(),
+                          n, pin == 0 && n > 2, pin == 0 && n - 1 > 1};
   return plainSweeps.load() || n < 2 * kGroup ? sweepPlain(rules, x, tolerance)
                                               : sweepWavefront(rules, x, tolerance);
 }

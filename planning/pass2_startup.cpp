@@ -20,7 +20,7 @@ double destinationAspect(const InstanceData& data) {
   return data.sameDestAsSource ? data.sourcePixelAspect : data.destPixelAspect;
 }
 
-void startPass2(FilterActivation* fa) {
+PlanOutcome startPass2(FilterActivation* fa, RPlanReport* report) {
   InstanceData& data = *instanceOf(fa);
   const int sourceWidth = static_cast<int>(fa->src.w);
   const int sourceHeight = static_cast<int>(fa->src.h);
@@ -43,6 +43,7 @@ void startPass2(FilterActivation* fa) {
   // The log, unless it is unchanged since the plan was made.
   RMotionSeries series;
   bool planningFailed = false;
+  PlanOutcome outcome = PlanOutcome::kUnchanged;
   const LogReadResult result = readLog(data, series);
   if (result != LogReadResult::kUnchanged) {
     // No plan survives a read that changed or lost the log: entries of a
@@ -50,9 +51,11 @@ void startPass2(FilterActivation* fa) {
     // back later is read again whatever its time.
     releaseFramePlans(data);
     if (result == LogReadResult::kNotRead) data.logFileTime = 0;
+    outcome = PlanOutcome::kNoPlan;
     if (series.size() > 2) {
       const RPlanSizes sizes{sourceWidth, sourceHeight, destWidth, destHeight};
-      planningFailed = !planCorrections(data, sizes, series);
+      planningFailed = !planCorrections(data, sizes, series, report);
+      outcome = planningFailed ? PlanOutcome::kFailed : PlanOutcome::kPlanned;
     }
   }
 
@@ -68,4 +71,5 @@ void startPass2(FilterActivation* fa) {
     data.plannedFrameCount = -1;
     data.logFileTime = 0;
   }
+  return outcome;
 }

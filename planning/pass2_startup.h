@@ -7,7 +7,17 @@
 
 struct InstanceData;
 
-void startPass2(FilterActivation* fa);
+struct RPlanReport;
+
+enum class PlanOutcome {
+  kPlanned,    // a new plan from a changed log
+  kUnchanged,  // the log is unchanged: the previous plan (if any) stays
+  kNoPlan,     // the log is unreadable or holds two entries or fewer
+  kFailed,     // smoothing was aborted or hit its iteration cap
+};
+
+// With `report`, a plan made here also describes itself there.
+PlanOutcome startPass2(FilterActivation* fa, RPlanReport* report = nullptr);
 
 // The scale that fits the source into the destination: the smaller of the
 // width ratio and the height ratio in square-pixel units.

@@ -54,7 +54,12 @@ TEST(CommandLineTest, ReadsCommandsFilesAndOptionsInAnyOrder) {
 
 TEST(CommandLineTest, RefusesWhatItCannotUseWithAMessageNamingIt) {
   EXPECT_NE(usageErrorOf({}).find("no command"), std::string::npos);
-  EXPECT_NE(usageErrorOf({"plan"}).find("unknown command 'plan'"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"frobnicate"}).find("unknown command 'frobnicate'"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"plan"}).find("missing file arguments"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"plan", "a.log"}).find("--size WIDTHxHEIGHT"), std::string::npos);
+  EXPECT_NE(usageErrorOf({"plan", "a.log", "--size", "640"}).find("WIDTHxHEIGHT"),
+            std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "--plot", "p.svg"}).find("belong to plan"), std::string::npos);
   EXPECT_NE(usageErrorOf({"render", "in.mp4"}).find("missing file arguments"), std::string::npos);
   EXPECT_NE(usageErrorOf({"config", "x"}).find("too many"), std::string::npos);
   EXPECT_NE(usageErrorOf({"config", "--frob"}).find("unknown option --frob"), std::string::npos);

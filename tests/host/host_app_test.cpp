@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -432,6 +433,47 @@ TEST_F(StabiliserModuleTest, AnalyzeAndRenderRunEndToEnd) {
   const host_test::RVideoFrames in = host_test::readVideo(input);
   ASSERT_EQ(out.times.size(), 12u);
   for (std::size_t j = 0; j < 12; ++j) EXPECT_NEAR(out.times[j], in.times[j], 1e-6);
+}
+
+TEST_F(StabiliserModuleTest, PlanShowsWhatPassTwoWouldMakeOfALog) {
+  std::string log;
+  for (int i = 1; i <= 60; ++i) {
+    const double shake = (i % 3 - 1) * 2.0;
+    char line[200];
+    std::snprintf(line, sizeof line, "%7i\t%7.2f\t%7.2f\t%7.3f\t%7.5f%s\r\n", i, 1.0 + shake,
+                  -shake, 0.1 * shake, 1.0, i == 30 ? "\tnew_scene" : "");
+    log += line;
+  }
+  writeText(path("shaky.log"), log);
+  ASSERT_EQ(run(module({"plan", path("shaky.log"), "--size", "320x240", "--plot", path("plan.svg"),
+                        "--set", "edgeCompensation=3"})),
+            0)
+      << err_.str();
+  const std::string summary = out_.str();
+  EXPECT_NE(summary.find("61 entries"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("scene starts: 1 at entries 30"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("Fixed zoom"), std::string::npos) << summary;
+  std::ifstream svg(path("plan.svg"));
+  const std::string plot((std::istreambuf_iterator<char>(svg)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(plot.rfind("<svg", 0), 0u);
+  EXPECT_NE(plot.find("Horizontal panning"), std::string::npos);
+  EXPECT_NE(plot.find("scene start"), std::string::npos);
+
+  // The size is required; broken, empty and missing logs are messages.
+  EXPECT_EQ(run(module({"plan", path("shaky.log")})), 2);
+  EXPECT_NE(err_.str().find("--size WIDTHxHEIGHT"), std::string::npos);
+  writeText(path("broken.log"), "not a log\n\x01\x02\n");
+  EXPECT_EQ(run(module({"plan", path("broken.log"), "--size", "320x240"})), 1);
+  EXPECT_NE(err_.str().find("holds no plan"), std::string::npos);
+  writeText(path("empty.log"), "");
+  EXPECT_EQ(run(module({"plan", path("empty.log"), "--size", "320x240"})), 1);
+  EXPECT_EQ(run(module({"plan", path("missing.log"), "--size", "320x240"})), 1);
+  EXPECT_NE(err_.str().find("cannot read"), std::string::npos);
+  // An unwritable plot path leaves no file behind.
+  EXPECT_EQ(run(module({"plan", path("shaky.log"), "--size", "320x240", "--plot",
+                        path("no/such/folder/plan.svg")})),
+            1);
+  EXPECT_FALSE(fs::exists(path("no")));
 }
 
 TEST_F(HostRunTest, TellsTheFilterTheProcessorCountBeforeItStarts) {
