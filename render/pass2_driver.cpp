@@ -47,10 +47,13 @@ RRowTableItem* newRowTable(long height) {
   return new RRowTableItem[static_cast<std::size_t>(3 * height)];
 }
 
+enum class MessageNumber { kNone, kFrames, kMilliseconds };
+
 struct RMessageLine {
   const char* text;
   COLORREF colour;
   int top, bottomFromEnd;  // rectangle: top .. H - bottomFromEnd
+  MessageNumber number = MessageNumber::kNone;
 };
 
 void drawMessage(const InstanceData& data, VFBitmap& destination, int textHeight,
@@ -64,7 +67,8 @@ void drawMessage(const InstanceData& data, VFBitmap& destination, int textHeight
       static_cast<int>(frames * static_cast<double>(state.lMicrosecsPerSrcFrame) / 1000.0 + 0.5);
   for (int i = 0; i < count; ++i) {
     char text[128];
-    std::snprintf(text, sizeof text, lines[i].text, std::strstr(lines[i].text, "ms") ? milliseconds : frames);
+    const int number = lines[i].number == MessageNumber::kMilliseconds ? milliseconds : frames;
+    std::snprintf(text, sizeof text, lines[i].text, number);
     dc->setTextColor(lines[i].colour);
     const platform::RRect rect{0, lines[i].top, static_cast<int>(destination.w),
                                textHeight - lines[i].bottomFromEnd};
@@ -81,9 +85,9 @@ const RMessageLine kNotProcessed[] = {
 
 const RMessageLine kWaiting[] = {
     {"Quiventa:", kWhite, 0, 70},
-    {"Output is delayed %i frames", kGrey, 20, 50},
+    {"Output is delayed %i frames", kGrey, 20, 50, MessageNumber::kFrames},
     {"to collect \"future\" frames", kGrey, 35, 35},
-    {"Audio should be delayed %i ms", kGrey, 55, 15},
+    {"Audio should be delayed %i ms", kGrey, 55, 15, MessageNumber::kMilliseconds},
     {"to maintain audio/video sync", kGrey, 70, 0},
 };
 

@@ -1,0 +1,130 @@
+// Colours for the pixels that no frame covered: the inverse-squared-distance
+// mean of the rim around them.
+#include "render/border_extrapolation.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "render/render_threads.h"
+#include "tests/support/render_fixtures.h"
+
+namespace {
+
+using testing_support::CBorderTableScope;
+using testing_support::patternColour;
+using testing_support::rgb;
+
+// A destination of w x h pixels with the border pixel table for it.
+struct RBorderScene {
+  RBorderScene(int w, int h) : target(1, 1, w, h), borders(w, h) {
+    job.activation = &target.activation;
+    target.destination.fill([](int x, int row) { return patternColour(9, x, row); });
+  }
+  std::uint32_t& at(int x, int row) { return target.destination.at(x, row); }
+  void extrapolate(const std::vector<std::pair<int, int>>& border) {
+    for (const auto& [x, row] : border) registerBorderPixel(job, x, row);
+    extrapolateBorder(job);
+  }
+  testing_support::RRenderTarget target;
+  CBorderTableScope borders;
+  RenderJob job;
+};
+
+TEST(BorderExtrapolationTest, SinglePixelGetsTheMeanOfItsFourNeighbours) {
+  RBorderScene scene(5, 5);
+  scene.at(2, 2) = 0xFF123456;
+  scene.at(2, 1) = rgb(10, 0, 255);
+  scene.at(2, 3) = rgb(11, 0, 255);
+  scene.at(1, 2) = rgb(10, 1, 254);
+  scene.at(3, 2) = rgb(11, 1, 254);
+  std::vector<std::uint32_t> expected = scene.target.destination.pixels();
+  expected[2 * 5 + 2] = rgb(11, 1, 255);  // 10.5, 0.5, 254.5 rounded half up, top byte 0
+  scene.extrapolate({{2, 2}});
+  EXPECT_EQ(scene.target.destination.pixels(), expected);
+}
+
+TEST(BorderExtrapolationTest, RimPixelsWeighByInverseSquaredDistance) {
+  RBorderScene scene(4, 1);
+  scene.at(0, 0) = rgb(100, 0, 50);
+  scene.at(3, 0) = rgb(0, 100, 50);
+  scene.extrapolate({{1, 0}, {2, 0}});
+  // Distances 1 and 2: weights 1 and 1/4.
+  EXPECT_EQ(scene.at(1, 0), rgb(80, 20, 50));
+  EXPECT_EQ(scene.at(2, 0), rgb(20, 80, 50));
+}
+
+TEST(BorderExtrapolationTest, NeighboursNeverWrapAcrossRowsOrOutOfTheFrame) {
+  const int w = 4, h = 3;
+  const std::pair<int, int> positions[] = {{0, 1}, {3, 1}, {1, 0}, {2, 2},
+                                           {0, 0}, {3, 2}, {3, 0}, {0, 2}};
+  for (const auto& [bx, brow] : positions) {
+    RBorderScene scene(w, h);
+    // Everything white except the true neighbours, which are black: any other
+    // pixel in the rim would lighten the result.
+    scene.target.destination.fill([&](int x, int row) {
+      const int d = (x > bx ? x - bx : bx - x) + (row > brow ? row - brow : brow - row);
+      return d == 1 ? 0u : rgb(255, 255, 255);
+    });
+    scene.extrapolate({{bx, brow}});
+    EXPECT_EQ(scene.at(bx, brow), 0u) << bx << "," << brow;
+  }
+}
+
+TEST(BorderExtrapolationTest, WholeFrameBorderBecomesBlack) {
+  RBorderScene scene(6, 4);
+  std::vector<std::pair<int, int>> all;
+  for (int row = 0; row < 4; ++row) {
+    for (int x = 0; x < 6; ++x) all.emplace_back(x, row);
+  }
+  scene.extrapolate(all);
+  EXPECT_EQ(scene.target.destination.pixels(), std::vector<std::uint32_t>(24, 0u));
+}
+
+TEST(BorderExtrapolationTest, EachFrameStartsWithoutBorderPixels) {
+  RBorderScene scene(5, 5);
+  scene.extrapolate({{2, 2}});
+  // Next frame: (2, 2) is an ordinary rendered pixel again and belongs to
+  // the rim of (2, 1).
+  scene.at(2, 2) = rgb(40, 40, 40);
+  scene.at(2, 0) = rgb(0, 0, 0);
+  scene.at(1, 1) = rgb(0, 0, 0);
+  scene.at(3, 1) = rgb(0, 0, 0);
+  scene.extrapolate({{2, 1}});
+  EXPECT_EQ(scene.at(2, 1), rgb(10, 10, 10));
+}
+
+// Source and destination 20 x 12 of one colour; bilinear sampling half a
+// pixel to the left, so column 0 reads half black.
+struct RHalfPixelScene {
+  RHalfPixelScene() : target(20, 12, 20, 12), plans(1) {
+    target.source.fill([](int, int) { return rgb(120, 60, 31); });
+    testing_support::setShift(plans[0].transform, -0.5, 0);
+  }
+  std::vector<std::uint32_t> render(bool extrapolate) {
+    renderFrame(&target.activation, plans.data(), 0, 0, 1, false, true, extrapolate, false, 0, 0,
+                2);
+    return target.destination.pixels();
+  }
+  testing_support::RRenderTarget target;
+  testing_support::CPlanEntries plans;
+};
+
+TEST(BorderExtrapolationTest, ReplacesPartlyBlackEdgeSamplesOnlyWhenSwitchedOn) {
+  RHalfPixelScene scene;
+  {
+    const CBorderTableScope borders(20, 12);
+    EXPECT_EQ(scene.render(true), std::vector<std::uint32_t>(240, rgb(120, 60, 31)));
+    // Off: the edge keeps the current frame's sample.
+    const std::vector<std::uint32_t> off = scene.render(false);
+    EXPECT_EQ(off[5 * 20 + 0], rgb(60, 30, 16));
+    EXPECT_EQ(off[5 * 20 + 1], rgb(120, 60, 31));
+  }
+  // Without the table (extrapolation was off at the start) nothing is
+  // registered either.
+  EXPECT_EQ(scene.render(true)[5 * 20 + 0], rgb(60, 30, 16));
+}
+
+}  // namespace

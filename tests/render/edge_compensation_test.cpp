@@ -1,0 +1,320 @@
+// Filling pixels near or beyond the current frame's edge from the held
+// previous and future frames: which frame is asked and in what order, scene
+// starts, soft-border weights, and what is left for colour extrapolation.
+#include "render/edge_compensation.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "render/render_threads.h"
+#include "render/samplers.h"
+#include "tests/support/render_fixtures.h"
+
+namespace {
+
+using testing_support::CBorderTableScope;
+using testing_support::CPlanEntries;
+using testing_support::fixedOf;
+using testing_support::patternColour;
+using testing_support::RDirectJob;
+using testing_support::rgb;
+using testing_support::setShift;
+
+constexpr int kW = 32, kH = 24;
+constexpr std::int64_t kOne = std::int64_t{1} << 26;
+constexpr std::uint32_t kCurrent = 0x00ABCDEF;  // what the current frame gave the pixel
+
+// Entry i holds a busy picture of its own.
+std::uint32_t pictureOf(int entry, int x, int row) { return patternColour(100 + entry, x, row); }
+
+void holdPictures(CPlanEntries& plans) {
+  for (int i = 0; i < plans.size(); ++i) {
+    plans.holdFrame(i, kW, kH, [i](int x, int row) { return pictureOf(i, x, row); });
+  }
+}
+
+struct RResult {
+  bool found;
+  std::uint32_t pixel;
+};
+
+RResult compensate(const RenderJob& job, double x, double y) {
+  Pixel32 pixel = kCurrent;
+  const bool found = compensateEdge(job, kW, kH, fixedOf(x), fixedOf(y), &pixel);
+  return {found, pixel};
+}
+
+// --- hard borders ---------------------------------------------------------
+
+TEST(EdgeCompensationTest, PixelOneInsideTheEdgeTakesTheFirstFrameThatCoversIt) {
+  CPlanEntries plans(3);
+  holdPictures(plans);
+  RDirectJob direct(plans, 1);
+
+  // x = 1.5 lies in the frame but less than 2 pixels inside it.
+  setShift(plans[1].toPrevious, 3, 0);  // the previous frame has it at 4.5
+  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(0, 4, 10));
+  EXPECT_TRUE(compensate(direct.job, 1.5, 10.5).found);
+
+  // The previous frame has it at 1.5 too; the next one at 6.5.
+  setShift(plans[1].toPrevious, 0, 0);
+  setShift(plans[1].toNext, 5, 0);
+  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(2, 6, 10));
+
+  // Nobody covers it: not found, the current sample stays.
+  setShift(plans[1].toNext, 0, 0);
+  const RResult none = compensate(direct.job, 1.5, 10.5);
+  EXPECT_FALSE(none.found);
+  EXPECT_EQ(none.pixel, kCurrent);
+
+  // Two pixels inside is inside: the others are not asked.
+  setShift(plans[1].toPrevious, 3, 0);
+  const RResult inside = compensate(direct.job, 2.0, 10.5);
+  EXPECT_TRUE(inside.found);
+  EXPECT_EQ(inside.pixel, kCurrent);
+  // The far sides: W - 2 and H - 2 are no longer inside.
+  EXPECT_EQ(compensate(direct.job, kW - 2.01, kH - 2.01).pixel, kCurrent);
+  setShift(plans[1].toPrevious, -3, -4);
+  EXPECT_EQ(compensate(direct.job, kW - 2.0, 10.5).pixel, pictureOf(0, kW - 5, 6));
+  EXPECT_EQ(compensate(direct.job, 10.5, kH - 2.0).pixel, pictureOf(0, 7, kH - 6));
+  // Here the previous frame has it at -2.5.
+  EXPECT_EQ(compensate(direct.job, 10.5, 1.5).pixel, kCurrent);
+}
+
+TEST(EdgeCompensationTest, FramesAreAskedPreviousOneFutureOnePreviousTwoFutureTwo) {
+  CPlanEntries plans(5);
+  holdPictures(plans);
+  RDirectJob direct(plans, 2);
+  // Positions walk along the maps: 1.5 -> 1.0 -> 3.0 backwards and
+  // 1.5 -> 1.5 -> 3.5 forwards; only the second step of each side covers.
+  setShift(plans[2].toPrevious, -0.5, 0);
+  setShift(plans[1].toPrevious, 2, 0);
+  setShift(plans[3].toNext, 2, 0);
+  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(0, 3, 10));
+
+  // Previous 1 and future 1 both cover: previous wins.
+  setShift(plans[2].toPrevious, 3, 0);
+  setShift(plans[2].toNext, 4, 0);
+  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(1, 4, 10));
+  // Only future 1 covers, though previous 2 would.
+  setShift(plans[2].toPrevious, -0.5, 0);
+  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(3, 5, 10));
+
+  // An exhausted side is skipped: without entry 0's frame the walk back
+  // ends after one step, the walk forward goes on.
+  setShift(plans[2].toNext, 0, 0);
+  freeEntry(plans.data(), 0, false);
+  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(4, 3, 10));
+  // The last entry has no future.
+  RDirectJob last(plans, 4);
+  setShift(plans[4].toPrevious, 3, 0);
+  EXPECT_EQ(compensate(last.job, 1.5, 10.5).pixel, pictureOf(3, 4, 10));
+}
+
+TEST(EdgeCompensationTest, NeighbourRowTablesTakeThePlaceOfTheMaps) {
+  CPlanEntries plans(3);
+  holdPictures(plans);
+  RDirectJob direct(plans, 1);
+  // Tables that move x by +3 (back) and +5 (forward) on every row; the affine
+  // maps alone would not cover the position.
+  const auto shiftedTable = [](double dx) {
+    RRowTableItem* table = CPlanEntries::newRowTable(kH);
+    for (int r = -kH; r < 2 * kH; ++r) table[r + kH] = {{fixedOf(dx), r * kOne, kOne, 0, 0, kOne}};
+    return table;
+  };
+  plans[1].previousRowTable = shiftedTable(3);
+  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(0, 4, 10));
+  freeEntry(plans.data(), 1, false);  // drops the tables (and the unused frame copy)
+  plans[1].nextRowTable = shiftedTable(5);
+  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(2, 6, 10));
+}
+
+TEST(EdgeCompensationTest, SceneStartsEndTheWalkOnTheirSide) {
+  CPlanEntries plans(5);
+  holdPictures(plans);
+  RDirectJob direct(plans, 2);
+  setShift(plans[2].toPrevious, 3, 0);
+  setShift(plans[2].toNext, 4, 0);
+
+  // The output frame starts a scene: no previous frame, future ones still.
+  plans[2].sceneStart = 1;
+  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(3, 5, 10));
+  setShift(plans[2].toNext, 0, 0);
+  setShift(plans[3].toNext, 0, 0);
+  EXPECT_FALSE(compensate(direct.job, 1.5, 10.5).found);
+
+  // The next frame starts a scene: only previous frames.
+  plans[2].sceneStart = 0;
+  plans[3].sceneStart = 1;
+  setShift(plans[2].toNext, 4, 0);
+  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(1, 4, 10));
+  setShift(plans[2].toPrevious, 0, 0);
+  EXPECT_FALSE(compensate(direct.job, 1.5, 10.5).found);
+
+  // A cut between entries 0 and 1: previous 1 is asked, previous 2 is not.
+  plans[3].sceneStart = 0;
+  plans[1].sceneStart = 1;
+  setShift(plans[2].toNext, 0, 0);
+  setShift(plans[1].toPrevious, 3, 0);
+  EXPECT_FALSE(compensate(direct.job, 1.5, 10.5).found);
+  plans[1].sceneStart = 0;
+  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(0, 4, 10));
+}
+
+TEST(EdgeCompensationTest, WithoutFrameSearchNothingIsAsked) {
+  CPlanEntries plans(3);
+  holdPictures(plans);
+  RDirectJob direct(plans, 1);
+  direct.job.noFrameSearch = 1;
+  setShift(plans[1].toPrevious, 3, 0);
+  const RResult result = compensate(direct.job, 1.5, 10.5);
+  EXPECT_FALSE(result.found);
+  EXPECT_EQ(result.pixel, kCurrent);
+  EXPECT_TRUE(compensate(direct.job, 2.0, 2.0).found);
+}
+
+// --- soft borders ---------------------------------------------------------
+
+// Uniform frames, soft borders with widths 4 (inside from 6 to 26 across,
+// from 6 to 18 down).
+struct RSoftScene {
+  explicit RSoftScene(int count, int output, int width = 4) : plans(count), direct(plans, output) {
+    direct.job.soft = 1;
+    direct.job.widthX = direct.job.widthY = width;
+  }
+  CPlanEntries plans;
+  RDirectJob direct;
+};
+
+TEST(EdgeCompensationTest, SoftPixelWithoutOtherFramesIsNotFound) {
+  RSoftScene scene(3, 1);
+  scene.plans.holdFrame(1, kW, kH, rgb(1, 2, 3));  // only the output entry holds a frame
+  for (double x : {2.0, 3.0, 5.99, 26.5, 29.99}) {
+    const RResult result = compensate(scene.direct.job, x, 12.0);
+    EXPECT_FALSE(result.found) << x;
+    EXPECT_EQ(result.pixel, kCurrent) << x;
+  }
+  EXPECT_TRUE(compensate(scene.direct.job, 6.0, 12.0).found);
+  // Exactly on the inner end of the far ramp the current frame's share is 1:
+  // the pixel keeps its sample as found.
+  const RResult onRamp = compensate(scene.direct.job, 26.0, 12.0);
+  EXPECT_TRUE(onRamp.found);
+  EXPECT_EQ(onRamp.pixel, kCurrent);
+}
+
+TEST(EdgeCompensationTest, SoftPixelOutsideTheFrameTakesTheWeightedMeanOfTheOthers) {
+  RSoftScene scene(5, 2);
+  scene.plans.holdFrame(0, kW, kH, rgb(0, 10, 77));
+  scene.plans.holdFrame(1, kW, kH, rgb(100, 20, 77));
+  scene.plans.holdFrame(2, kW, kH, rgb(9, 9, 9));
+  scene.plans.holdFrame(3, kW, kH, rgb(200, 30, 77));
+  scene.plans.holdFrame(4, kW, kH, rgb(255, 40, 77));
+  // x = -3 in the current frame, 9 (fully inside) in all others.
+  setShift(scene.plans[2].toPrevious, 12, 0);
+  setShift(scene.plans[2].toNext, 12, 0);
+  // Weights 1 for the first cycle, 1/1.3 for the second; the current frame
+  // has none: red (100 + 200 + 255/1.3) / (2 + 2/1.3) = 140.2.
+  const RResult result = compensate(scene.direct.job, -3.0, 12.0);
+  EXPECT_TRUE(result.found);
+  EXPECT_EQ(result.pixel, rgb(140, 25, 77));
+}
+
+TEST(EdgeCompensationTest, SoftPixelInTheRampKeepsItsShareOfTheBlend) {
+  RSoftScene scene(3, 1);
+  scene.plans.holdFrame(0, kW, kH, rgb(50, 0, 2));
+  scene.plans.holdFrame(1, kW, kH, rgb(9, 9, 9));
+  setShift(scene.plans[1].toPrevious, 10, 0);
+  // x = 3: ramp (3 - 2) / 4, so the current sample has a quarter of the blend.
+  Pixel32 pixel = rgb(11, 200, 1);
+  EXPECT_TRUE(compensateEdge(scene.direct.job, kW, kH, fixedOf(3.0), fixedOf(12.0), &pixel));
+  EXPECT_EQ(pixel, rgb(40, 50, 2));  // 40.25, 50, 1.75
+
+  // Other frames are weighted by their own ramps: the previous frame at x = 4
+  // (ramp 1/2) against the next at x = 12 (inside, 1), current outside.
+  RSoftScene two(3, 1);
+  two.plans.holdFrame(0, kW, kH, rgb(0, 0, 0));
+  two.plans.holdFrame(2, kW, kH, rgb(150, 3, 0));
+  setShift(two.plans[1].toPrevious, 5, 0);
+  setShift(two.plans[1].toNext, 13, 0);
+  EXPECT_EQ(compensate(two.direct.job, -1.0, 12.0).pixel, rgb(100, 2, 0));
+
+  // The inner edge of a frame still counts, with the smallest weight.
+  setShift(two.plans[1].toPrevious, 3, 0);  // x = 2: ramp 0, raised to 1e-5
+  setShift(two.plans[1].toNext, 0, 0);
+  two.plans.holdFrame(0, kW, kH, rgb(7, 8, 9));
+  const RResult edge = compensate(two.direct.job, -1.0, 12.0);
+  EXPECT_TRUE(edge.found);
+  EXPECT_EQ(edge.pixel, rgb(7, 8, 9));
+}
+
+TEST(EdgeCompensationTest, SoftTransitionWidthZeroWeighsFramesByTheirDistanceAlone) {
+  RSoftScene scene(5, 2, 0);
+  scene.plans.holdFrame(1, kW, kH, rgb(0, 0, 0));
+  scene.plans.holdFrame(4, kW, kH, rgb(230, 0, 0));
+  scene.plans.holdFrame(3, kW, kH, rgb(99, 99, 99));
+  // The previous frame has the point at x = 2 (usable, weight 1, however
+  // close to its edge); the next at 1.5 (unusable); the one after at 12
+  // (weight 1/1.3); entry 0 holds nothing.
+  setShift(scene.plans[2].toPrevious, 0.5, 0);
+  setShift(scene.plans[3].toNext, 10.5, 0);
+  EXPECT_EQ(compensate(scene.direct.job, 1.5, 12.0).pixel, rgb(100, 0, 0));
+  // Usable means fully inside: the pixel is done.
+  const RResult inside = compensate(scene.direct.job, 2.0, 2.0);
+  EXPECT_TRUE(inside.found);
+  EXPECT_EQ(inside.pixel, kCurrent);
+}
+
+TEST(EdgeCompensationTest, SoftBlendStopsOnceTheFarFramesWouldWeighTooLittle) {
+  // 16 frames on each side, all fully inside. Red is 255 from distance 14
+  // on, 0 nearer. The walk stops after the 14th cycle (accumulated 8.45 >
+  // 256 / 1.3^14), so red is 255 * 2 / 1.3^13 / 8.45 = 1.99.
+  const int out = 16;
+  RSoftScene scene(2 * out + 1, out);
+  for (int i = 0; i < scene.plans.size(); ++i) {
+    const int distance = i < out ? out - i : i - out;
+    scene.plans.holdFrame(i, kW, kH, rgb(distance >= 14 ? 255 : 0, 60, 0));
+  }
+  setShift(scene.plans[out].toPrevious, 12, 0);
+  setShift(scene.plans[out].toNext, 12, 0);
+  EXPECT_EQ(compensate(scene.direct.job, -3.0, 12.0).pixel, rgb(2, 60, 0));
+}
+
+// --- what is left for extrapolation ---------------------------------------
+
+// Source and destination 24 x 16, transform the identity (nearest neighbour,
+// pixel centres). Pixels within `ring` of the edge are red, the others blue.
+struct RRingScene {
+  explicit RRingScene(int ring) : target(24, 16, 24, 16), plans(3) {
+    target.source.fill([ring](int x, int row) {
+      const bool edge = x < ring || row < ring || x >= 24 - ring || row >= 16 - ring;
+      return edge ? rgb(200, 0, 0) : rgb(0, 0, 200);
+    });
+    setShift(plans[1].transform, 0.5, 0.5);
+  }
+  std::vector<std::uint32_t> render(bool noFrameSearch, bool soft, int width) {
+    const CBorderTableScope borders(24, 16);
+    renderFrame(&target.activation, plans.data(), 1, 2, 0, false, noFrameSearch, true, soft, width,
+                width, 1);
+    return target.destination.pixels();
+  }
+  testing_support::RRenderTarget target;
+  CPlanEntries plans;
+};
+
+TEST(EdgeCompensationTest, EveryPixelNotFullyInsideIsExtrapolatedWhenNoFrameHelps) {
+  const std::vector<std::uint32_t> allBlue(24 * 16, rgb(0, 0, 200));
+  // Hard borders: the two outer pixels of every side are not fully inside;
+  // the rim they are extrapolated from is all blue.
+  EXPECT_EQ(RRingScene(2).render(true, false, 3), allBlue);
+  // The third pixel is inside and keeps its own colour (extrapolated, it
+  // would take the blue of the fourth).
+  EXPECT_EQ(RRingScene(3).render(true, false, 3)[16 / 2 * 24 + 2], rgb(200, 0, 0));
+  // Soft borders of width 3: up to 5 pixels in; also when frame search is on
+  // but no other frame is held.
+  EXPECT_EQ(RRingScene(5).render(true, true, 3), allBlue);
+  EXPECT_EQ(RRingScene(5).render(false, true, 3), allBlue);
+  EXPECT_EQ(RRingScene(6).render(false, true, 3)[16 / 2 * 24 + 5], rgb(200, 0, 0));
+}
+
+}  // namespace

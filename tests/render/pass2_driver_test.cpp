@@ -1,0 +1,449 @@
+// The pass-2 frame callback through the host callbacks: which entry is shown,
+// the message frames while future frames are collected or when a frame lies
+// outside the log, the window of held frame copies, and interlaced fields.
+#include "render/pass2_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "planning/end_of_processing.h"
+#include "planning/frame_plan.h"
+#include "platform/device_context.h"
+#include "plugin/filter_callbacks.h"
+#include "plugin/start_callback.h"
+#include "render/row_tables.h"
+#include "tests/support/filter_instance.h"
+#include "tests/support/planning_fixtures.h"
+#include "tests/support/render_fixtures.h"
+
+namespace {
+
+using testing_support::CFilterInstance;
+using testing_support::COwnedBitmap;
+using testing_support::patternColour;
+
+// A log of `lines` motionless lines from frame (or field) 1 on, as pass 1
+// writes it; fields carry the frame number and A or B.
+std::string stillLog(int lines, bool fields, int first = 1) {
+  std::string text;
+  char line[200];
+  for (int i = first; i < first + lines; ++i) {
+    if (fields) {
+      std::snprintf(line, sizeof line, "%6i%c\t%7.2lf\t%7.2lf\t%7.3lf\t%7.5lf\r\n", i / 2,
+                    i % 2 == 0 ? 'A' : 'B', 0.0, 0.0, 0.0, 1.0);
+      text += line;
+    } else {
+      text += testing_support::logLine(i, 0, 0, 0, 1);
+    }
+  }
+  return text;
+}
+
+// Pass 2 of one instance over a still log; host frame n shows its own busy
+// picture (sourcePixel).
+class CPass2Run {
+ public:
+  CPass2Run(int width, int height, const std::string& log,
+            const std::function<void(InstanceData&)>& configure, bool withDeviceContext = true)
+      : width_(width), height_(height) {
+    InstanceData& data = instance_.data();
+    data.pass = 2;
+    data.edgeCompensation = 0;  // a still log then gives identity transforms
+    const std::string path = folder_.path("pass1.log");
+    if (!log.empty()) testing_support::writeTextFile(path, log);
+    *data.logFilePath = path;
+    if (configure) configure(data);
+    instance_.setSourceSize(width, height);
+    paramProc(&instance_.fa(), nullptr);
+    output_.allocate(instance_.dst().w, instance_.dst().h, instance_.dst().pitch);
+    if (withDeviceContext) {
+      dc_ = std::make_unique<platform::CDeviceContext>(
+          output_.bitmap.data, static_cast<int>(output_.bitmap.w),
+          static_cast<int>(output_.bitmap.h), output_.bitmap.pitch);
+      output_.bitmap.hdc = dc_.get();
+    }
+    output_.bitmap.dwFlags = instance_.dst().dwFlags;
+    instance_.dst() = output_.bitmap;
+    instance_.state().lMicrosecsPerSrcFrame = 40000;
+    startProc(&instance_.fa(), nullptr);
+  }
+  ~CPass2Run() { endProc(&instance_.fa(), nullptr); }
+
+  InstanceData& data() { return instance_.data(); }
+  CFilterInstance& instance() { return instance_; }
+  const VFBitmap& output() const { return output_.bitmap; }
+
+  static std::uint32_t sourcePixel(long frame, int x, int row) {
+    return patternColour(static_cast<unsigned>(frame) + 1000, x, row);
+  }
+  void frame(long n) {
+    VFBitmap& source = instance_.src();
+    for (int row = 0; row < source.h; ++row) {
+      for (int x = 0; x < source.w; ++x) pixelOf(source, x, row) = sourcePixel(n, x, row);
+    }
+    instance_.state().lCurrentSourceFrame = n;
+    instance_.state().lCurrentFrame = n;
+    runProc(&instance_.fa(), nullptr);
+  }
+  void fillOutput(std::uint32_t colour) {
+    for (int row = 0; row < output_.bitmap.h; ++row) {
+      for (int x = 0; x < output_.bitmap.w; ++x) pixelOf(output_.bitmap, x, row) = colour;
+    }
+  }
+  std::vector<std::uint32_t> outputPixels() const { return pixelsOf(output_.bitmap); }
+  std::vector<std::uint32_t> sourcePixels(long frame) const {
+    std::vector<std::uint32_t> result;
+    for (int row = 0; row < height_; ++row) {
+      for (int x = 0; x < width_; ++x) result.push_back(sourcePixel(frame, x, row));
+    }
+    return result;
+  }
+  std::set<int> heldEntries() {
+    std::set<int> held;
+    for (int i = 0; i < data().plannedFrameCount; ++i) {
+      if (data().framePlans[i].frameBitmap != nullptr) held.insert(i);
+    }
+    return held;
+  }
+
+  static std::uint32_t& pixelOf(const VFBitmap& bitmap, int x, int row) {
+    return reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(bitmap.data) +
+                                            bitmap.pitch * row)[x];
+  }
+  static std::vector<std::uint32_t> pixelsOf(const VFBitmap& bitmap) {
+    std::vector<std::uint32_t> result;
+    for (int row = 0; row < bitmap.h; ++row) {
+      for (int x = 0; x < bitmap.w; ++x) result.push_back(pixelOf(bitmap, x, row));
+    }
+    return result;
+  }
+
+ private:
+  int width_, height_;  // of the source frames
+  testing_support::CScratchFolder folder_;
+  CFilterInstance instance_;
+  COwnedBitmap output_;
+  std::unique_ptr<platform::CDeviceContext> dc_;
+};
+
+struct RLine {
+  std::string text;
+  COLORREF colour;
+  int top, bottomFromEnd;
+};
+
+// A black picture with the lines drawn as the filter is meant to draw them:
+// 9-point Verdana, black background, centred in rectangles across the whole
+// width, bottoms measured from the frame height.
+std::vector<std::uint32_t> expectedMessage(int width, int height, std::ptrdiff_t pitch,
+                                           const std::vector<RLine>& lines) {
+  COwnedBitmap picture;
+  picture.allocate(width, height, pitch);
+  platform::CDeviceContext dc(picture.bitmap.data, width, height, pitch);
+  platform::CFont font;
+  EXPECT_TRUE(font.createPointFont(90, "Verdana")) << "no font to draw the message with";
+  dc.setBkColor(0);
+  dc.selectFont(&font);
+  for (const RLine& line : lines) {
+    dc.setTextColor(line.colour);
+    dc.drawText(line.text, platform::RRect{0, line.top, width, height - line.bottomFromEnd},
+                platform::DT_CENTER | platform::DT_VCENTER | platform::DT_SINGLELINE);
+  }
+  return CPass2Run::pixelsOf(picture.bitmap);
+}
+
+std::vector<RLine> waitingLines(int frames, int milliseconds) {
+  return {{"Quiventa:", 0xFFFFFF, 0, 70},
+          {"Output is delayed " + std::to_string(frames) + " frames", 0xD0D0D0, 20, 50},
+          {"to collect \"future\" frames", 0xD0D0D0, 35, 35},
+          {"Audio should be delayed " + std::to_string(milliseconds) + " ms", 0xD0D0D0, 55, 15},
+          {"to maintain audio/video sync", 0xD0D0D0, 70, 0}};
+}
+
+const std::vector<RLine> kNotProcessedLines = {
+    {"Quiventa:", 0xFFFFFF, 0, 20}, {"This frame was not processed in pass 1", 0xD0D0D0, 20, 0}};
+
+// Rows (top-down) of the picture that hold anything but black.
+std::set<int> litRows(const std::vector<std::uint32_t>& pixels, int width) {
+  std::set<int> rows;
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    if (pixels[i] != 0) rows.insert(static_cast<int>(pixels.size() / width - 1 - i / width));
+  }
+  return rows;
+}
+
+TEST(Pass2DriverTest, ThirtyFutureFramesDelayTheOutputBehindMessageFrames) {
+  const int w = 200, h = 150;
+  CPass2Run run(w, h, stillLog(40, false), [](InstanceData& d) {
+    d.useFutureFrames = 1;
+    d.futureFrames = 30;
+  });
+  const std::vector<std::uint32_t> message =
+      expectedMessage(w, h, run.output().pitch, waitingLines(30, 1200));
+  // The text is there, in the bands of its rectangles.
+  const std::set<int> rows = litRows(message, w);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_GE(*rows.begin(), 0 + 5);
+  EXPECT_LE(*rows.rbegin(), h - 5);
+  for (const RLine& line : waitingLines(30, 1200)) {
+    const int centre = (line.top + h - line.bottomFromEnd) / 2;
+    EXPECT_TRUE(rows.count(centre) || rows.count(centre - 1) || rows.count(centre + 1))
+        << line.text;
+  }
+  const std::vector<std::uint32_t> otherCount =
+      expectedMessage(w, h, run.output().pitch, waitingLines(31, 1200));
+  const std::vector<std::uint32_t> otherDelay =
+      expectedMessage(w, h, run.output().pitch, waitingLines(30, 1240));
+  ASSERT_NE(otherCount, message);
+  ASSERT_NE(otherDelay, message);
+
+  for (long n = 0; n < 30; ++n) {
+    run.fillOutput(0x12345678);
+    run.frame(n);
+    EXPECT_EQ(run.outputPixels(), message) << "frame " << n;
+  }
+  // Then frame i of the input, for every logged frame.
+  for (long n = 30; n <= 70; ++n) {
+    run.frame(n);
+    EXPECT_EQ(run.outputPixels(), run.sourcePixels(n - 30)) << "frame " << n;
+  }
+  // Frame 71 would show entry 41, which the log does not have.
+  run.frame(71);
+  EXPECT_EQ(run.outputPixels(), expectedMessage(w, h, run.output().pitch, kNotProcessedLines));
+  EXPECT_EQ(run.data().framesProcessed, 72);
+}
+
+TEST(Pass2DriverTest, AudioDelayIsRoundedToWholeMilliseconds) {
+  const int w = 220, h = 140;
+  CPass2Run run(w, h, stillLog(10, false), [](InstanceData& d) {
+    d.useFutureFrames = 1;
+    d.futureFrames = 5;
+  });
+  run.instance().state().lMicrosecsPerSrcFrame = 40100;  // 200.5 ms
+  run.frame(0);
+  EXPECT_EQ(run.outputPixels(), expectedMessage(w, h, run.output().pitch, waitingLines(5, 201)));
+}
+
+TEST(Pass2DriverTest, InterlacedDelayCountsFieldsButShowsFrames) {
+  const int w = 200, h = 150;
+  CPass2Run run(w, h, stillLog(81, true), [](InstanceData& d) {
+    d.interlaced = 1;
+    d.useFutureFrames = 1;
+    d.futureFrames = 30;
+  });
+  ASSERT_EQ(run.data().plannedFrameCount, 82);
+  const std::vector<std::uint32_t> message =
+      expectedMessage(w, h, run.output().pitch, waitingLines(30, 1200));
+  for (long n = 0; n < 30; ++n) {
+    run.fillOutput(0x12345678);
+    run.frame(n);
+    ASSERT_EQ(run.outputPixels(), message) << "frame " << n;
+  }
+  EXPECT_EQ(run.data().framesProcessed, 60);  // field calls
+  EXPECT_EQ(run.data().futureFrames, 30);     // doubled only during a call
+  for (long n = 30; n < 35; ++n) {
+    run.frame(n);
+    EXPECT_EQ(run.outputPixels(), run.sourcePixels(n - 30)) << "frame " << n;
+  }
+}
+
+TEST(Pass2DriverTest, FramesOutsideTheLogAreReportedAsNotProcessed) {
+  const int w = 240, h = 120;
+  const std::vector<std::uint32_t> notProcessed = [&] {
+    CPass2Run sizer(w, h, "", {});
+    return expectedMessage(w, h, sizer.output().pitch, kNotProcessedLines);
+  }();
+  const std::set<int> rows = litRows(notProcessed, w);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_TRUE(rows.count((0 + h - 20) / 2));
+  EXPECT_TRUE(rows.count((20 + h) / 2));
+
+  {  // Log for frames 20 .. 29 (entries 0 .. 10 from frame 19).
+    CPass2Run run(w, h, stillLog(10, false, 20), {});
+    for (long n : {0L, 18L, 30L, 100L}) {
+      run.frame(n);
+      EXPECT_EQ(run.outputPixels(), notProcessed) << "frame " << n;
+    }
+    run.frame(25);
+    EXPECT_EQ(run.outputPixels(), run.sourcePixels(25));
+  }
+  {  // No log at all.
+    CPass2Run run(w, h, "", {});
+    EXPECT_EQ(run.data().plannedFrameCount, -1);
+    run.frame(3);
+    EXPECT_EQ(run.outputPixels(), notProcessed);
+  }
+}
+
+TEST(Pass2DriverTest, MessageFramesAreClearedEvenWithoutADeviceContext) {
+  for (bool interlaced : {false, true}) {
+    CPass2Run run(
+        64, 48, stillLog(20, interlaced),
+        [&](InstanceData& d) {
+          d.interlaced = interlaced ? 1 : 0;
+          d.useFutureFrames = 1;
+          d.futureFrames = 3;
+        },
+        false);
+    for (long n : {0L, 500L}) {  // waiting, then outside the log
+      run.fillOutput(0xFF345678);
+      run.frame(n);
+      EXPECT_EQ(run.outputPixels(), std::vector<std::uint32_t>(64 * 48, 0u))
+          << "frame " << n << (interlaced ? " interlaced" : "");
+    }
+  }
+}
+
+TEST(Pass2DriverTest, WithoutNeighbourFramesNoCopyIsKept) {
+  CPass2Run run(48, 32, stillLog(12, false), {});
+  for (long n = 0; n < 10; ++n) {
+    run.frame(n);
+    EXPECT_EQ(run.outputPixels(), run.sourcePixels(n)) << "frame " << n;
+    EXPECT_TRUE(run.heldEntries().empty()) << "frame " << n;
+  }
+}
+
+TEST(Pass2DriverTest, HeldFramesFollowTheWindowAndASeekFreesTheRest) {
+  CPass2Run run(48, 32, stillLog(30, false), [](InstanceData& d) {
+    d.usePreviousFrames = d.useFutureFrames = 1;
+    d.previousFrames = 3;
+    d.futureFrames = 2;
+  });
+  const auto window = [](int first, int last) {
+    std::set<int> s;
+    for (int i = first; i <= last; ++i) s.insert(i);
+    return s;
+  };
+  for (int n = 0; n < 10; ++n) {
+    run.frame(n);
+    EXPECT_EQ(run.heldEntries(), window(std::max(0, n - 2 - 3), n)) << "frame " << n;
+  }
+  // Each copy is the frame that arrived with it.
+  const RFrameCopy& copy = *run.data().framePlans[7].frameBitmap;
+  EXPECT_EQ(CPass2Run::pixelsOf(copy.bitmap), run.sourcePixels(7));
+  EXPECT_EQ(copy.bitmap.hdc, nullptr);
+  EXPECT_NE(copy.bitmap.data, run.instance().src().data);
+
+  // Jump back: everything outside the new window goes; entry 0 was freed
+  // long ago, so the output waits for it in vain.
+  run.frame(2);
+  EXPECT_EQ(run.heldEntries(), window(2, 2));
+  EXPECT_EQ(run.outputPixels(), expectedMessage(48, 32, run.output().pitch, waitingLines(2, 80)));
+  run.frame(3);
+  EXPECT_EQ(run.heldEntries(), window(2, 3));
+  run.frame(4);
+  EXPECT_EQ(run.outputPixels(), run.sourcePixels(2));
+  // A jump forward frees the old frames too.
+  run.frame(20);
+  EXPECT_EQ(run.heldEntries(), window(20, 20));
+}
+
+TEST(Pass2DriverTest, RollingShutterTablesLiveWithTheirFrames) {
+  const int w = 40, h = 30;
+  std::string log;
+  for (int i = 1; i <= 12; ++i) {
+    log += testing_support::logLineWithTopEdge(i, 0.5, 0.2, 0.01, 1.001, 0.7, 0.3, 0.02, 1.002);
+  }
+  CPass2Run run(w, h, log, [](InstanceData& d) {
+    d.rollingShutter = 1;
+    d.usePreviousFrames = d.useFutureFrames = 1;
+    d.previousFrames = 2;
+    d.futureFrames = 1;
+  });
+  const InstanceData& data = run.data();
+  ASSERT_EQ(data.plannedFrameCount, 13);
+  const auto table = [&](bool inverse, const REdgeSet& top, const REdgeSet& bottom, int field) {
+    std::vector<RRowTableItem> items(3 * h);
+    (inverse ? buildRowTableInverse : buildRowTable)(w, h, top, bottom, data.sourcePixelAspect, 0,
+                                                     field, items.data());
+    return items;
+  };
+  const auto same = [](const RRowTableItem* a, const std::vector<RRowTableItem>& b) {
+    for (std::size_t i = 0; i < b.size(); ++i) {
+      for (int c = 0; c < 6; ++c) {
+        if (a[i].t[c] != b[i].t[c]) return false;
+      }
+    }
+    return true;
+  };
+  for (int n = 0; n < 8; ++n) {
+    run.frame(n);
+    for (int i = 0; i < data.plannedFrameCount; ++i) {
+      const RFramePlan& entry = data.framePlans[i];
+      EXPECT_EQ(entry.currentRowTable, nullptr) << "frame " << n << ", entry " << i;
+      const bool held = entry.frameBitmap != nullptr;
+      EXPECT_EQ(entry.previousRowTable != nullptr, held && entry.previousTopEdge != nullptr)
+          << "frame " << n << ", entry " << i;
+      EXPECT_EQ(entry.nextRowTable != nullptr, held && entry.nextTopEdge != nullptr)
+          << "frame " << n << ", entry " << i;
+    }
+  }
+  // Progressive frames come with field flag 0 (upperFieldFirst off): the
+  // previous table maps with the edge sets towards the previous frame, the
+  // next table with the inverse mapping and the opposite flag.
+  const RFramePlan& entry = data.framePlans[6];
+  ASSERT_NE(entry.previousRowTable, nullptr);
+  ASSERT_NE(entry.nextRowTable, nullptr);
+  EXPECT_TRUE(same(entry.previousRowTable,
+                   table(false, *entry.previousTopEdge, *entry.previousBottomEdge, 0)));
+  EXPECT_TRUE(same(entry.nextRowTable, table(true, *entry.nextTopEdge, *entry.nextBottomEdge, 1)));
+  EXPECT_NE(data.framePlans[5].ownSkewPlus, nullptr);
+}
+
+TEST(Pass2DriverTest, InterlacedProgressiveOutputInterleavesFullHeightFields) {
+  const int w = 64, h = 48;
+  CPass2Run run(w, h, stillLog(21, true), [](InstanceData& d) {
+    d.interlaced = 1;
+    d.interlacedProgressive = 1;
+    d.usePreviousFrames = 1;  // so that the fields are copied
+    d.previousFrames = 1;
+  });
+  ASSERT_EQ(run.output().w, w);
+  ASSERT_EQ(run.output().h, 2 * h);
+
+  // A source whose two fields are flat but different: even stored rows red,
+  // odd stored rows blue.
+  VFBitmap& source = run.instance().src();
+  const auto colourOf = [](int row) { return row % 2 == 0 ? 0x00C83232u : 0x003232C8u; };
+  for (int row = 0; row < h; ++row) {
+    for (int x = 0; x < w; ++x) CPass2Run::pixelOf(source, x, row) = colourOf(row);
+  }
+  run.instance().state().lCurrentSourceFrame = 1;
+  runProc(&run.instance().fa(), nullptr);
+
+  // Every output row shows the field of its parity, stretched to the full
+  // frame height: output row r lies near field row r / 4, so rows within 8
+  // of the edges see the field's edge.
+  const std::vector<std::uint32_t> out = run.outputPixels();
+  int wrong = 0;
+  for (int row = 10; row < 2 * h - 10; ++row) {
+    for (int x = 2; x < w - 2; ++x) {
+      const std::uint32_t got = out[static_cast<std::size_t>(row) * w + x];
+      if (got != colourOf(row) && wrong++ < 10)
+        ADD_FAILURE() << row << "," << x << ": " << std::hex << got;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+
+  // The copies are compact images of one field each: the first field of a
+  // frame with upperFieldFirst off is the field of stored rows 0, 2, 4, ...
+  for (int field = 0; field < 2; ++field) {
+    const RFrameCopy* copy = run.data().framePlans[2 + field].frameBitmap;
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->bitmap.h, h / 2);
+    EXPECT_EQ(copy->bitmap.pitch, source.pitch);
+    const std::vector<std::uint32_t> pixels = CPass2Run::pixelsOf(copy->bitmap);
+    int mismatched = 0;
+    for (std::size_t i = 0; i < pixels.size(); ++i) mismatched += pixels[i] != colourOf(field);
+    EXPECT_EQ(mismatched, 0) << "field " << field;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+// Rendering one output frame on several worker threads: every destination
+// pixel is the source seen through the transform, and the result does not
+// depend on the number of threads. Small frames, so that the suite stays
+// quick under ThreadSanitizer (CI runs the suites named *Thread* there).
+#include "render/render_threads.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/row_tables.h"
+#include "render/samplers.h"
+#include "tests/support/render_fixtures.h"
+#include "tests/support/synthetic_frames.h"
+
+namespace {
+
+using testing_support::CBorderTableScope;
+using testing_support::CPlanEntries;
+using testing_support::RRenderTarget;
+
+const testing_support::CSmoothTexture& texture() {
+  static const testing_support::CSmoothTexture instance(21, 5.0);
+  return instance;
+}
+
+// Entry i shows the texture moved by (1.7 i, -0.9 i) pixels; its maps to the
+// neighbours undo the difference.
+double offsetX(int i) { return 1.7 * i; }
+double offsetY(int i) { return -0.9 * i; }
+
+testing_support::PixelFunction frameOf(int i) {
+  return [i](int x, int row) { return texture().sample(x + offsetX(i), row + offsetY(i)); };
+}
+
+// Entries around `output`, each holding its frame; the output entry's
+// transform rotates by 3 degrees, zooms by 1.04 and shifts, so that borders
+// appear on every side.
+struct RScene {
+  RScene(int w, int h, int count = 5, int output = 2)
+      : target(w, h, w, h), plans(count), output(output) {
+    for (int i = 0; i < count; ++i) {
+      plans.holdFrame(i, w, h, frameOf(i));
+      testing_support::setShift(plans[i].toPrevious, offsetX(i) - offsetX(i - 1),
+                                offsetY(i) - offsetY(i - 1));
+      testing_support::setShift(plans[i].toNext, offsetX(i) - offsetX(i + 1),
+                                offsetY(i) - offsetY(i + 1));
+    }
+    target.source.fill(frameOf(output));
+    const double angle = 3.0 * 0.017453292519943295, zoom = 1.04;
+    const double c = zoom * std::cos(angle), s = zoom * std::sin(angle);
+    const double cx = w / 2.0, cy = h / 2.0;
+    testing_support::setAffineMap(plans[output].transform, cx - c * cx + s * cy + 3.3,
+                                  cy - s * cx - c * cy - 2.6, c, s, -s, c);
+  }
+
+  // A rolling-shutter clip: per-row maps for the output frame and between
+  // the neighbours.
+  void addRowTables() {
+    const int h = static_cast<int>(target.source.bitmap().h),
+              w = static_cast<int>(target.source.bitmap().w);
+    const REdgeSet top{0.8, -0.4, 0.2, 1.01}, bottom{-0.6, 0.3, -0.1, 0.995};
+    plans[output].currentRowTable = CPlanEntries::newRowTable(h);
+    buildRowTable(w, h, top, bottom, 1.0, 0, 0, plans[output].currentRowTable);
+    for (int i = 0; i < plans.size(); ++i) {
+      const REdgeSet previousTop{offsetX(i) - offsetX(i - 1) + 0.3, -0.9, 0.1, 1.0};
+      const REdgeSet previousBottom{offsetX(i) - offsetX(i - 1) - 0.3, -0.9, -0.1, 1.0};
+      plans[i].previousRowTable = CPlanEntries::newRowTable(h);
+      buildRowTable(w, h, previousTop, previousBottom, 1.0, 0, 0, plans[i].previousRowTable);
+      plans[i].nextRowTable = CPlanEntries::newRowTable(h);
+      buildRowTableInverse(w, h, previousTop, previousBottom, 1.0, 0, 1, plans[i].nextRowTable);
+    }
+  }
+
+  RRenderTarget target;
+  CPlanEntries plans;
+  int output;
+};
+
+struct ROptions {
+  int resampling = 2;
+  bool noFrameSearch = true;
+  bool extrapolate = false;
+  bool soft = false;
+  int width = 3;
+  bool delayed = false;
+};
+
+std::vector<std::uint32_t> render(RScene& scene, const ROptions& o, int threads) {
+  scene.target.destination.fill([](int, int) { return 0x77777777u; });
+  renderFrame(&scene.target.activation, scene.plans.data(), scene.output, scene.plans.size() - 1,
+              o.resampling, o.delayed, o.noFrameSearch, o.extrapolate, o.soft, o.width, o.width,
+              threads);
+  EXPECT_TRUE(scene.target.destination.guardsIntact());
+  return scene.target.destination.pixels();
+}
+
+// The destination a single pass over the pixels would give when no pixel
+// looks at other frames: the source at the transform of each pixel.
+std::vector<std::uint32_t> expectedWithoutEdgeWork(RScene& scene, int resampling, bool delayed) {
+  const RFramePlan& entry = scene.plans[scene.output];
+  const RFrameView source =
+      RFrameView::of(delayed ? entry.frameBitmap->bitmap : scene.target.source.bitmap());
+  const VFBitmap& destination = scene.target.destination.bitmap();
+  const std::int64_t* a = entry.transform;
+  std::vector<std::uint32_t> result;
+  for (int y = 0; y < destination.h; ++y) {
+    for (int x = 0; x < destination.w; ++x) {
+      std::int64_t X = a[0] + x * a[2] + y * a[4], Y = a[1] + x * a[3] + y * a[5];
+      if (entry.currentRowTable != nullptr)
+        applyRowTable(entry.currentRowTable, source.height, X, Y, &X, &Y);
+      result.push_back(sampleFrame(source, resampling, X, Y));
+    }
+  }
+  return result;
+}
+
+class RenderThreadsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { buildBicubicWeights(-0.6); }
+};
+
+TEST_F(RenderThreadsTest, EveryPixelShowsTheSourceAtItsTransformedPosition) {
+  // 97 x 63 = 6111 pixels: the last run is 111 pixels long and runs cross rows.
+  for (int resampling : {0, 1, 2}) {
+    for (bool rowTables : {false, true}) {
+      RScene scene(97, 63);
+      if (rowTables) scene.addRowTables();
+      const std::vector<std::uint32_t> expected = expectedWithoutEdgeWork(scene, resampling, false);
+      for (int threads : {1, 3}) {
+        ROptions options;
+        options.resampling = resampling;
+        EXPECT_EQ(render(scene, options, threads), expected)
+            << "resampling " << resampling << ", row tables " << rowTables << ", threads "
+            << threads;
+      }
+    }
+  }
+}
+
+TEST_F(RenderThreadsTest, DelayedOutputReadsTheEntrysOwnCopy) {
+  RScene scene(40, 30);
+  scene.target.source.fill(
+      [](int x, int row) { return testing_support::patternColour(2, x, row); });
+  ROptions options;
+  options.delayed = true;
+  EXPECT_EQ(render(scene, options, 2), expectedWithoutEdgeWork(scene, 2, true));
+}
+
+TEST_F(RenderThreadsTest, DestinationsWithFewerPixelsThanThreads) {
+  for (const auto& [w, h] : {std::pair{1, 1}, std::pair{3, 1}, std::pair{2, 3}}) {
+    RScene scene(w, h);
+    ROptions options;
+    options.resampling = 1;
+    EXPECT_EQ(render(scene, options, 7), expectedWithoutEdgeWork(scene, 1, false)) << w << "x" << h;
+  }
+}
+
+struct RThreadCase {
+  int resampling;
+  bool frameSearch;
+  bool soft;
+  bool extrapolate;
+  bool rowTables;
+};
+
+class RenderThreadCountTest : public ::testing::TestWithParam<RThreadCase> {
+ protected:
+  void SetUp() override { buildBicubicWeights(-0.6); }
+};
+
+TEST_P(RenderThreadCountTest, DestinationIsIdenticalForAnyThreadCount) {
+  const RThreadCase& c = GetParam();
+  RScene scene(96, 64);
+  if (c.rowTables) scene.addRowTables();
+  const CBorderTableScope borders(96, 64);
+  ROptions options;
+  options.resampling = c.resampling;
+  options.noFrameSearch = !c.frameSearch;
+  options.soft = c.soft;
+  options.extrapolate = c.extrapolate;
+  const std::vector<std::uint32_t> single = render(scene, options, 1);
+  for (int threads : {2, 4, 7})
+    EXPECT_EQ(render(scene, options, threads), single) << threads << " threads";
+  // The case does exercise the border: some pixels are not plain samples.
+  EXPECT_NE(single, expectedWithoutEdgeWork(scene, c.resampling, false));
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, RenderThreadCountTest,
+                         ::testing::Values(RThreadCase{0, true, false, false, false},
+                                           RThreadCase{1, true, false, true, false},
+                                           RThreadCase{2, true, false, true, false},
+                                           RThreadCase{2, true, true, false, false},
+                                           RThreadCase{1, true, true, true, false},
+                                           RThreadCase{2, false, false, true, false},
+                                           RThreadCase{2, false, true, true, false},
+                                           RThreadCase{2, true, true, true, true},
+                                           RThreadCase{0, true, false, true, true}),
+                         [](const auto& info) {
+                           const RThreadCase& c = info.param;
+                           return "Resampling" + std::to_string(c.resampling) +
+                                  (c.frameSearch ? "Neighbours" : "Alone") +
+                                  (c.soft ? "Soft" : "Hard") +
+                                  (c.extrapolate ? "Extrapolated" : "") +
+                                  (c.rowTables ? "RowTables" : "");
+                         });
+
+}  // namespace

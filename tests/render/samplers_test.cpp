@@ -1,0 +1,195 @@
+// The three samplers and the bicubic weight table: exact results on small
+// hand-made frames, black outside, and no read outside the frame's pixels.
+#include "render/samplers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "tests/support/render_fixtures.h"
+
+namespace {
+
+using testing_support::CGuardedBitmap;
+using testing_support::patternColour;
+using testing_support::rgb;
+
+constexpr std::int64_t kOne = std::int64_t{1} << 26;  // one pixel, 26-bit format
+constexpr std::int64_t kOne10 = 1024;                 // one pixel, 22.10 format
+
+// A frame over a plain vector of exactly w x h pixels (stored row 0 first), so
+// that a read outside them is a heap overflow under AddressSanitizer.
+struct RTightFrame {
+  RTightFrame(int width, int height, const testing_support::PixelFunction& colour)
+      : pixels(static_cast<std::size_t>(width) * height) {
+    for (int row = 0; row < height; ++row) {
+      for (int x = 0; x < width; ++x)
+        pixels[static_cast<std::size_t>(row) * width + x] = colour(x, row);
+    }
+    view = {reinterpret_cast<const unsigned char*>(pixels.data()), width, height,
+            static_cast<std::ptrdiff_t>(width) * 4};
+  }
+  std::vector<std::uint32_t> pixels;
+  RFrameView view;
+};
+
+// The shared table with a = -0.6, as pass 2 builds it, for every test here;
+// tests that rebuild it with another parameter put this one back.
+class SamplersTest : public ::testing::Test {
+ protected:
+  void SetUp() override { buildBicubicWeights(-0.6); }
+  void TearDown() override { buildBicubicWeights(-0.6); }
+  const RBicubicTable& weights() const { return *bicubicWeights(); }
+};
+
+TEST_F(SamplersTest, NearestReadsThePixelThatContainsThePosition) {
+  const RTightFrame frame(4, 3, [](int x, int row) { return rgb(x, row, 7); });
+  EXPECT_EQ(sampleNearest(frame.view, 0, kOne + 5), rgb(0, 1, 7));
+  EXPECT_EQ(sampleNearest(frame.view, -1, kOne + 5), 0u);
+  EXPECT_EQ(sampleNearest(frame.view, 3 * kOne + kOne - 1, 2 * kOne + kOne - 1), rgb(3, 2, 7));
+  EXPECT_EQ(sampleNearest(frame.view, 4 * kOne, kOne), 0u);
+  EXPECT_EQ(sampleNearest(frame.view, kOne, -1), 0u);
+  EXPECT_EQ(sampleNearest(frame.view, kOne, 3 * kOne), 0u);
+  EXPECT_EQ(sampleNearest(frame.view, 2 * kOne + kOne / 2, kOne / 3), rgb(2, 0, 7));
+}
+
+TEST_F(SamplersTest, OnlyNearestKeepsTheTopByte) {
+  const RTightFrame frame(8, 8, [](int, int) { return 0xAB123456u; });
+  EXPECT_EQ(sampleNearest(frame.view, 3 * kOne + 123, 4 * kOne), 0xAB123456u);
+  EXPECT_EQ(sampleBilinear(frame.view, 3 * kOne10 + 300, 4 * kOne10 + 17), 0x00123456u);
+  EXPECT_EQ(sampleBicubic(frame.view, weights(), 3 * kOne10 + 300, 4 * kOne10 + 17), 0x00123456u);
+  // The resampling setting: 0 nearest, 1 bilinear, any other value bicubic.
+  const std::int64_t X = 3 * kOne + (kOne / 3), Y = 4 * kOne;
+  EXPECT_EQ(sampleFrame(frame.view, 0, X, Y), 0xAB123456u);
+  for (int resampling : {1, 2, 3, -1})
+    EXPECT_EQ(sampleFrame(frame.view, resampling, X, Y), 0x00123456u);
+}
+
+TEST_F(SamplersTest, BilinearAtIntegerPositionsReturnsTheSourcePixel) {
+  const RTightFrame frame(7, 5, [](int x, int row) { return patternColour(3, x, row); });
+  for (int row = 0; row < 5; ++row) {
+    for (int x = 0; x < 7; ++x) {
+      EXPECT_EQ(sampleBilinear(frame.view, x * kOne10, row * kOne10), frame.view.at(x, row))
+          << x << "," << row;
+    }
+  }
+}
+
+TEST_F(SamplersTest, BilinearWeightsAndRoundingOnAHandComputedExample) {
+  // Stored row 0: (10,20,30) (50,60,70); stored row 1: (100,0,255) (0,255,1).
+  const std::uint32_t pixels[2][2] = {{rgb(10, 20, 30), rgb(50, 60, 70)},
+                                      {rgb(100, 0, 255), rgb(0, 255, 1)}};
+  const RTightFrame frame(2, 2, [&](int x, int row) { return pixels[row][x]; });
+  // fx = 1/4, fy = 3/4: weights 3/16, 1/16, 9/16, 3/16 of (p00, p10, p01, p11);
+  // exact means 61.25, 55.3125, 153.625.
+  EXPECT_EQ(sampleBilinear(frame.view, 256, 768), rgb(61, 55, 154));
+  // Half way to the right pixel, which lies outside: half the colour.
+  EXPECT_EQ(sampleBilinear(frame.view, kOne10 + 512, 0), rgb(25, 30, 35));
+
+  // Exact halves round up.
+  const RTightFrame halves(2, 1,
+                           [](int x, int) { return x == 0 ? rgb(10, 0, 254) : rgb(11, 1, 255); });
+  EXPECT_EQ(sampleBilinear(halves.view, 512, 0), rgb(11, 1, 255));
+  EXPECT_EQ(sampleBilinear(halves.view, kOne10 + 512, 0), rgb(6, 1, 128));  // 5.5, 0.5, 127.5
+}
+
+TEST_F(SamplersTest, BicubicOnAUniformAreaIsExactForEveryFraction) {
+  for (std::uint32_t colour : {rgb(255, 128, 1), rgb(0, 127, 254)}) {
+    const RTightFrame frame(8, 8, [colour](int, int) { return colour; });
+    int wrong = 0;
+    for (int fy = 0; fy < 1024; ++fy) {
+      for (int fx = 0; fx < 1024; ++fx) {
+        if (sampleBicubic(frame.view, weights(), 3 * kOne10 + fx, 3 * kOne10 + fy) != colour) {
+          ++wrong;
+        }
+      }
+    }
+    EXPECT_EQ(wrong, 0) << std::hex << colour;
+  }
+}
+
+TEST_F(SamplersTest, BicubicOvershootIsClampedPerChannel) {
+  // Red steps up from 0 to 255 between columns 3 and 4, blue steps down,
+  // green is flat: the kernel's negative lobes overshoot on both sides.
+  const RTightFrame frame(8, 6,
+                          [](int x, int) { return x < 4 ? rgb(0, 100, 255) : rgb(255, 100, 0); });
+  // At column 4 + 1/4 the unclamped red is 276.5 and blue -21.5.
+  EXPECT_EQ(sampleBicubic(frame.view, weights(), 4 * kOne10 + 256, 2 * kOne10), rgb(255, 100, 0));
+  // At column 2 + 3/4 red is -21.5 and blue 276.5.
+  EXPECT_EQ(sampleBicubic(frame.view, weights(), 2 * kOne10 + 768, 2 * kOne10), rgb(0, 100, 255));
+}
+
+TEST_F(SamplersTest, BicubicReadsTheOuterPixelsJustPastTheFrameAndNothingFurther) {
+  // Only the corner pixel is lit. Just past the corner, the only tap inside
+  // is the corner itself, weighted by two negative lobes: -1456 / 16384 per
+  // axis at fraction 341 (tap -1) and at 683 (tap +2), which leaves 2, 1, 0
+  // of 255, 128, 1.
+  const int w = 6, h = 5;
+  const std::uint32_t lit = rgb(255, 128, 1);
+  const RTightFrame topRight(w, h,
+                             [&](int x, int row) { return x == w - 1 && row == h - 1 ? lit : 0u; });
+  EXPECT_EQ(sampleBicubic(topRight.view, weights(), w * kOne10 + 341, h * kOne10 + 341),
+            rgb(2, 1, 0));
+  EXPECT_EQ(sampleBicubic(topRight.view, weights(), (w + 1) * kOne10 + 341, h * kOne10 + 341), 0u);
+  EXPECT_EQ(sampleBicubic(topRight.view, weights(), w * kOne10 + 341, (h + 1) * kOne10 + 341), 0u);
+
+  const RTightFrame bottomLeft(w, h, [&](int x, int row) { return x == 0 && row == 0 ? lit : 0u; });
+  EXPECT_EQ(sampleBicubic(bottomLeft.view, weights(), -2 * kOne10 + 683, -2 * kOne10 + 683),
+            rgb(2, 1, 0));
+  EXPECT_EQ(sampleBicubic(bottomLeft.view, weights(), -3 * kOne10 + 683, -2 * kOne10 + 683), 0u);
+  EXPECT_EQ(sampleBicubic(bottomLeft.view, weights(), -2 * kOne10 + 683, -3 * kOne10 + 683), 0u);
+  EXPECT_EQ(sampleBicubic(bottomLeft.view, weights(), -40 * kOne10, 2 * kOne10), 0u);
+}
+
+TEST_F(SamplersTest, WeightTableRows) {
+  const RBicubicTable table = computeBicubicWeights(-0.6);
+  ASSERT_EQ(table.size(), 1024u);
+  EXPECT_EQ(table[0], (RBicubicRow{0, 0, 16384, 0}));
+  EXPECT_EQ(table[512], (RBicubicRow{-1229, 9421, 9421, -1229}));
+  EXPECT_EQ(table[256], (RBicubicRow{-461, 3942, 14285, -1382}));
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const int sum = table[i][0] + table[i][1] + table[i][2] + table[i][3];
+    EXPECT_GE(sum, 16383) << i;
+    EXPECT_LE(sum, 16386) << i;
+  }
+  EXPECT_EQ(weights(), table);
+
+  // Building replaces the shared table.
+  buildBicubicWeights(-0.5);
+  EXPECT_EQ((*bicubicWeights())[512], (RBicubicRow{-1024, 9216, 9216, -1024}));
+}
+
+// Every sampler at random positions around the edges of a frame that sits in
+// a larger buffer of guard pixels (right of each row, above and below), and
+// of the same frame in a buffer of exactly its pixels: guard pixels would
+// change the results, and AddressSanitizer sees reads past the tight one.
+TEST_F(SamplersTest, NoTapReadsOutsideTheFrame) {
+  for (const auto& [w, h] : {std::pair{13, 9}, std::pair{1, 1}, std::pair{2, 3}, std::pair{4, 4}}) {
+    const auto colour = [](int x, int row) { return patternColour(11, x, row) | 0x5A000000u; };
+    CGuardedBitmap guarded(w, h);
+    guarded.fill(colour);
+    const RFrameView inGuards = RFrameView::of(guarded.bitmap());
+    const RTightFrame tight(w, h, colour);
+
+    std::mt19937 random(5);
+    std::uniform_int_distribution<std::int64_t> xs(-5 * kOne, (w + 5) * kOne);
+    std::uniform_int_distribution<std::int64_t> ys(-5 * kOne, (h + 5) * kOne);
+    for (int i = 0; i < 20000; ++i) {
+      const std::int64_t X = xs(random), Y = ys(random);
+      const std::uint32_t nearest = sampleNearest(tight.view, X, Y);
+      ASSERT_EQ(sampleNearest(inGuards, X, Y), nearest) << X << "," << Y;
+      const bool inside = X >= 0 && Y >= 0 && X < w * kOne && Y < h * kOne;
+      ASSERT_EQ(nearest == 0u, !inside) << X << "," << Y;
+      ASSERT_EQ(sampleBilinear(inGuards, X >> 16, Y >> 16),
+                sampleBilinear(tight.view, X >> 16, Y >> 16))
+          << X << "," << Y;
+      ASSERT_EQ(sampleBicubic(inGuards, weights(), X >> 16, Y >> 16),
+                sampleBicubic(tight.view, weights(), X >> 16, Y >> 16))
+          << X << "," << Y;
+    }
+  }
+}
+
+}  // namespace

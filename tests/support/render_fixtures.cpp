@@ -1,0 +1,133 @@
+#include "tests/support/render_fixtures.h"
+
+#include <cstddef>
+
+#include "planning/correction_planner.h"
+#include "render/border_extrapolation.h"
+
+namespace testing_support {
+
+CGuardedBitmap::CGuardedBitmap(int width, int height, int paddingPixels, int guardRows)
+    : guardRows_(guardRows) {
+  const int pitchPixels = width + paddingPixels;
+  memory_.assign(static_cast<std::size_t>(pitchPixels) * (height + 2 * guardRows), kGuardColour);
+  bitmap_.data = memory_.data() + static_cast<std::size_t>(pitchPixels) * guardRows;
+  bitmap_.w = width;
+  bitmap_.h = height;
+  bitmap_.pitch = static_cast<std::ptrdiff_t>(pitchPixels) * 4;
+  bitmap_.modulo = static_cast<std::ptrdiff_t>(paddingPixels) * 4;
+  bitmap_.size = bitmap_.pitch * height;
+  fill([](int, int) { return 0u; });
+}
+
+std::uint32_t& CGuardedBitmap::at(int x, int row) {
+  return reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(bitmap_.data) +
+                                          bitmap_.pitch * row)[x];
+}
+
+std::uint32_t CGuardedBitmap::at(int x, int row) const {
+  return reinterpret_cast<const std::uint32_t*>(
+      reinterpret_cast<const unsigned char*>(bitmap_.data) + bitmap_.pitch * row)[x];
+}
+
+void CGuardedBitmap::fill(const PixelFunction& colour) {
+  for (int row = 0; row < bitmap_.h; ++row) {
+    for (int x = 0; x < bitmap_.w; ++x) at(x, row) = colour(x, row);
+  }
+}
+
+bool CGuardedBitmap::guardsIntact() const {
+  const std::size_t pitchPixels = static_cast<std::size_t>(bitmap_.pitch / 4);
+  for (std::size_t i = 0; i < memory_.size(); ++i) {
+    const long row = static_cast<long>(i / pitchPixels) - guardRows_;
+    const long x = static_cast<long>(i % pitchPixels);
+    const bool inside = row >= 0 && row < bitmap_.h && x < bitmap_.w;
+    if (!inside && memory_[i] != kGuardColour) return false;
+  }
+  return true;
+}
+
+std::vector<std::uint32_t> CGuardedBitmap::pixels() const {
+  std::vector<std::uint32_t> result;
+  result.reserve(static_cast<std::size_t>(bitmap_.w * bitmap_.h));
+  for (int row = 0; row < bitmap_.h; ++row) {
+    for (int x = 0; x < bitmap_.w; ++x) result.push_back(at(x, row));
+  }
+  return result;
+}
+
+std::int64_t fixedOf(double pixels) { return toFixedPoint(pixels); }
+
+void setAffineMap(RAffineMap map, double c0, double c1, double c2, double c3, double c4,
+                  double c5) {
+  const double values[6] = {c0, c1, c2, c3, c4, c5};
+  for (int i = 0; i < 6; ++i) map[i] = fixedOf(values[i]);
+}
+
+CPlanEntries::CPlanEntries(int count) : entries_(static_cast<std::size_t>(count)) {
+  for (RFramePlan& entry : entries_) {
+    entry = RFramePlan{};
+    setShift(entry.transform, 0, 0);
+    setShift(entry.toPrevious, 0, 0);
+    setShift(entry.toNext, 0, 0);
+  }
+}
+
+CPlanEntries::~CPlanEntries() {
+  for (int i = 0; i < size(); ++i) freeEntry(entries_.data(), i, true);
+}
+
+void CPlanEntries::holdFrame(int i, int width, int height, const PixelFunction& colour) {
+  freeEntry(entries_.data(), i, false);
+  auto copy = std::make_unique<RFrameCopy>();
+  copy->pixels.resize(static_cast<std::size_t>(width) * height);
+  for (int row = 0; row < height; ++row) {
+    for (int x = 0; x < width; ++x) {
+      copy->pixels[static_cast<std::size_t>(row) * width + x] = colour(x, row);
+    }
+  }
+  VFBitmap& bitmap = copy->bitmap;
+  bitmap = VFBitmap{};
+  bitmap.data = copy->pixels.data();
+  bitmap.w = width;
+  bitmap.h = height;
+  bitmap.pitch = static_cast<std::ptrdiff_t>(width) * 4;
+  bitmap.size = bitmap.pitch * height;
+  (*this)[i].frameBitmap = copy.release();  // the entry owns it from here
+}
+
+RRowTableItem* CPlanEntries::newRowTable(int height) {
+  // Entries release their tables with delete[].
+  return std::make_unique<RRowTableItem[]>(static_cast<std::size_t>(3 * height)).release();
+}
+
+CBorderTableScope::CBorderTableScope(int width, int height) {
+  createBorderPixelTable(width, height);
+}
+
+CBorderTableScope::~CBorderTableScope() { releaseBorderPixelTable(); }
+
+RRenderTarget::RRenderTarget(int sourceWidth, int sourceHeight, int destWidth, int destHeight)
+    : source(sourceWidth, sourceHeight),
+      destination(destWidth, destHeight),
+      activation(destination.bitmap(), source.bitmap()) {
+  activation.pfsi = &state;
+}
+
+RDirectJob::RDirectJob(CPlanEntries& entries, int outputEntry) {
+  job.entries = entries.data();
+  job.outputEntry = outputEntry;
+  job.lastEntry = entries.size() - 1;
+  job.resampling = 0;
+}
+
+std::uint32_t patternColour(unsigned seed, int x, int row) {
+  std::uint32_t h = seed * 0x9E3779B9u ^ static_cast<std::uint32_t>(x) * 0x85EBCA6Bu ^
+                    static_cast<std::uint32_t>(row) * 0xC2B2AE35u;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  h ^= h >> 12;
+  return h & 0xFFFFFFu;
+}
+
+}  // namespace testing_support
