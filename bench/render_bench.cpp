@@ -14,37 +14,20 @@
 #include "plugin/module_state.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"
+#include "tests/support/log_files.h"
 #include "tests/support/synthetic_frames.h"
 
 namespace {
 
 using testing_support::CFilterInstance;
-using testing_support::COwnedBitmap;
-
-std::string writeShakyLog(int frames) {
-  const std::string path = "/tmp/quiventa_render_bench.log";
-  std::mt19937 random(3);
-  std::normal_distribution<double> jitter(0.0, 2.0);
-  std::string text;
-  char line[200];
-  for (int i = 1; i <= frames; ++i) {
-    std::snprintf(line, sizeof line, "%7i\t%7.2lf\t%7.2lf\t%7.3lf\t%7.5lf\r\n", i,
-                  1.0 + jitter(random), jitter(random), 0.1 * jitter(random),
-                  1.0 + 0.001 * jitter(random));
-    text += line;
-  }
-  platform::FileHandle file = platform::createFileTruncate(path.c_str());
-  platform::writeFile(file, text.data(), text.size());
-  platform::closeFile(file);
-  return path;
-}
 
 // Args: width, height, resampling, neighbour frames (0/1), threads.
 void BM_Pass2Frame(benchmark::State& state) {
   const long width = state.range(0), height = state.range(1);
   const int threads = static_cast<int>(state.range(4));
   const int frames = 400;
-  const std::string log = writeShakyLog(frames);
+  const std::string log = "/tmp/quiventa_render_bench.log";
+  testing_support::writeTextFile(log, testing_support::shakyLogText(frames, 3, 1.0));
   CFilterInstance instance;
   module_state::processorCount = threads;
   InstanceData& data = instance.data();
@@ -58,12 +41,7 @@ void BM_Pass2Frame(benchmark::State& state) {
   testing_support::renderFrame(instance.src(),
                                [&](double x, double y) { return texture.sample(x, y); });
   paramProc(&instance.fa(), nullptr);
-  COwnedBitmap output;
-  output.allocate(instance.dst().w, instance.dst().h, instance.dst().pitch);
-  platform::CDeviceContext dc(output.bitmap.data, static_cast<int>(output.bitmap.w),
-                              static_cast<int>(output.bitmap.h), output.bitmap.pitch);
-  output.bitmap.hdc = &dc;
-  instance.dst() = output.bitmap;
+  instance.useDrawableDestination();
   startProc(&instance.fa(), nullptr);
   long frame = 0;
   for (auto _ : state) {

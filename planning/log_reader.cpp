@@ -115,28 +115,15 @@ void parseLine(InstanceData& data, std::string line, RMotionSeries& series) {
 
 }  // namespace
 
-void RMotionSeries::appendEmpty(std::size_t count) {
-  panX.insert(panX.end(), count, 0.0);
-  panY.insert(panY.end(), count, 0.0);
-  rotation.insert(rotation.end(), count, 0.0);
-  logZoom.insert(logZoom.end(), count, 0.0);
-  topPanX.insert(topPanX.end(), count, MISSING_VALUE);
-  topPanY.insert(topPanY.end(), count, MISSING_VALUE);
-  topRotation.insert(topRotation.end(), count, MISSING_VALUE);
-  topZoom.insert(topZoom.end(), count, MISSING_VALUE);
-  sceneStart.insert(sceneStart.end(), count, 0);
-}
-
-void RMotionSeries::prependEmpty(std::size_t count) {
-  panX.insert(panX.begin(), count, 0.0);
-  panY.insert(panY.begin(), count, 0.0);
-  rotation.insert(rotation.begin(), count, 0.0);
-  logZoom.insert(logZoom.begin(), count, 0.0);
-  topPanX.insert(topPanX.begin(), count, MISSING_VALUE);
-  topPanY.insert(topPanY.begin(), count, MISSING_VALUE);
-  topRotation.insert(topRotation.begin(), count, MISSING_VALUE);
-  topZoom.insert(topZoom.begin(), count, MISSING_VALUE);
-  sceneStart.insert(sceneStart.begin(), count, 0);
+void RMotionSeries::insertEmpty(bool atFront, std::size_t count) {
+  auto insert = [&](auto& series, auto value) {
+    series.insert(atFront ? series.begin() : series.end(), count, value);
+  };
+  for (std::vector<double>* series : {&panX, &panY, &rotation, &logZoom}) insert(*series, 0.0);
+  for (std::vector<double>* series : {&topPanX, &topPanY, &topRotation, &topZoom}) {
+    insert(*series, MISSING_VALUE);
+  }
+  insert(sceneStart, 0);
 }
 
 void parseLogText(InstanceData& data, const char* text, std::size_t size, RMotionSeries& series) {

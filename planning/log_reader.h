@@ -22,9 +22,12 @@ struct RMotionSeries {
 
   std::size_t size() const { return panX.size(); }
   // Appends `count` entries without motion.
-  void appendEmpty(std::size_t count);
+  void appendEmpty(std::size_t count) { insertEmpty(false, count); }
   // Inserts `count` entries without motion before entry 0.
-  void prependEmpty(std::size_t count);
+  void prependEmpty(std::size_t count) { insertEmpty(true, count); }
+
+ private:
+  void insertEmpty(bool atFront, std::size_t count);
 };
 
 enum class LogReadResult {

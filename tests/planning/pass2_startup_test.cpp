@@ -15,6 +15,7 @@
 #include "plugin/module_state.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"
+#include "tests/support/log_files.h"
 #include "tests/support/planning_fixtures.h"
 
 namespace {
@@ -25,17 +26,7 @@ using testing_support::CRecordingMessageBoxes;
 using testing_support::CRecordingProgressWindows;
 
 std::string shakyLog(int frames, unsigned seed) {
-  std::mt19937 random(seed);
-  std::normal_distribution<double> jitter(0.0, 2.0);
-  std::string text;
-  char line[200];
-  for (int i = 1; i <= frames; ++i) {
-    std::snprintf(line, sizeof line, "%7i\t%7.2lf\t%7.2lf\t%7.3lf\t%7.5lf\r\n", i,
-                  0.5 + jitter(random), jitter(random), 0.1 * jitter(random),
-                  1.0 + 0.001 * jitter(random));
-    text += line;
-  }
-  return text;
+  return testing_support::shakyLogText(frames, seed);
 }
 
 void writeText(const std::string& path, const std::string& text) {

@@ -32,4 +32,14 @@ void CFilterInstance::setSourceSize(long width, long height) {
   destination_.allocate(width, height);
 }
 
+void CFilterInstance::useDrawableDestination() {
+  const VFBitmap requested = destination_.bitmap;
+  destination_.allocate(requested.w, requested.h, requested.pitch);
+  deviceContext_ = std::make_unique<platform::CDeviceContext>(
+      destination_.bitmap.data, static_cast<int>(requested.w), static_cast<int>(requested.h),
+      requested.pitch);
+  destination_.bitmap.hdc = deviceContext_.get();
+  destination_.bitmap.dwFlags = requested.dwFlags;
+}
+
 }  // namespace testing_support

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/device_context.h"
 #include "plugin/filter_definition.h"
 #include "plugin/filter_interface.h"
 #include "plugin/instance_data.h"
@@ -35,10 +36,15 @@ class CFilterInstance {
   // size, as a host does before paramProc).
   void setSourceSize(long width, long height);
 
+  // After paramProc: a destination of the size and pitch paramProc chose,
+  // with a device context over it, as a host grants one.
+  void useDrawableDestination();
+
  private:
   std::vector<std::uint64_t> memory_;  // 8-byte aligned instance memory
   COwnedBitmap source_;
   COwnedBitmap destination_;
+  std::unique_ptr<platform::CDeviceContext> deviceContext_;
   FilterStateInfo state_;
   FilterActivation fa_;
 };

@@ -22,19 +22,14 @@ RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string
 
   instance.setSourceSize(clip.width, clip.height);
   paramProc(&instance.fa(), nullptr);
-  COwnedBitmap output;
-  output.allocate(instance.dst().w, instance.dst().h, instance.dst().pitch);
-  platform::CDeviceContext dc(output.bitmap.data, static_cast<int>(output.bitmap.w),
-                              static_cast<int>(output.bitmap.h), output.bitmap.pitch);
-  output.bitmap.hdc = &dc;
-  output.bitmap.dwFlags = instance.dst().dwFlags;
-  instance.dst() = output.bitmap;
+  instance.useDrawableDestination();
+  const VFBitmap& output = instance.dst();
   instance.state().lMicrosecsPerSrcFrame = 40000;
   startProc(&instance.fa(), nullptr);
 
   RPass2Output result;
-  result.width = static_cast<int>(output.bitmap.w);
-  result.height = static_cast<int>(output.bitmap.h);
+  result.width = static_cast<int>(output.w);
+  result.height = static_cast<int>(output.h);
   qvclip::RFrame frame;
   for (int n = 0; n < clip.frameCount + extraCalls; ++n) {
     if (n < clip.frameCount) {
@@ -50,8 +45,8 @@ RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string
     out.pixels.resize(static_cast<std::size_t>(out.width) * out.height);
     for (int y = 0; y < out.height; ++y) {
       const auto* row = reinterpret_cast<const std::uint32_t*>(
-          reinterpret_cast<const unsigned char*>(output.bitmap.data) +
-          output.bitmap.pitch * (out.height - 1 - y));
+          reinterpret_cast<const unsigned char*>(output.data) +
+          output.pitch * (out.height - 1 - y));
       for (int x = 0; x < out.width; ++x) out.pixels[static_cast<std::size_t>(y) * out.width + x] = row[x];
     }
     result.frames.push_back(std::move(out));

@@ -22,12 +22,6 @@ CScratchFolder::~CScratchFolder() {
   std::filesystem::remove_all(folder_, ignored);
 }
 
-void writeTextFile(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  if (!file) throw std::runtime_error("cannot write " + path);
-}
-
 void setLastWriteTime(const std::string& path, std::int64_t seconds) {
   const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
   if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {

@@ -16,6 +16,7 @@
 
 #include "platform/message_box.h"
 #include "platform/progress_window.h"
+#include "tests/support/log_files.h"
 #include "ui/settings_dialog.h"
 
 namespace testing_support {
@@ -35,8 +36,6 @@ class CScratchFolder {
   std::filesystem::path folder_;
 };
 
-// Replaces the file's content (creating it if missing).
-void writeTextFile(const std::string& path, const std::string& text);
 // Sets the file's last-write time to `seconds` after the epoch, so that tests
 // do not depend on the file system's timestamp granularity.
 void setLastWriteTime(const std::string& path, std::int64_t seconds);
