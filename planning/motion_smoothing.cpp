@@ -20,9 +20,11 @@ namespace {
 bool userAborts() {
   CDlgProgress* dialog = module_state::progressDialog;
   if (dialog == nullptr || !dialog->checkCancelButton()) return false;
-  return platform::messageBox(kReallyAbortQuestion, loadStringResource(kCaptionStringId),
-                              platform::MessageBoxButtons::kYesNo) ==
-         platform::MessageBoxAnswer::kYes;
+  const bool abort = platform::messageBox(kReallyAbortQuestion, loadStringResource(kCaptionStringId),
+                                          platform::MessageBoxButtons::kYesNo) ==
+                     platform::MessageBoxAnswer::kYes;
+  if (abort) dialog->reportAbort();
+  return abort;
 }
 
 }  // namespace

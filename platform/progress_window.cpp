@@ -30,8 +30,9 @@ class CTerminalProgressWindow : public CProgressWindow {
   }
 
   ~CTerminalProgressWindow() override {
-    if (hooked_) sigaction(SIGINT, &previous_, nullptr);
     if (interactive_ && shown_) std::fputs("\r\033[K", stderr);
+    if (hooked_) sigaction(SIGINT, &previous_, nullptr);
+    if (aborted_) raise(SIGINT);
   }
 
   void setCaption(const std::string& caption) override {
@@ -44,7 +45,19 @@ class CTerminalProgressWindow : public CProgressWindow {
     show();
   }
 
-  int pumpMessages() override { return interruptCount.exchange(0); }
+  int pumpMessages() override {
+    const int clicks = interruptCount.exchange(0);
+    if (clicks > 0 && interactive_ && shown_) {
+      // The question that follows starts on a line of its own.
+      std::fputs("\n", stderr);
+      shown_ = false;
+    } else if (clicks == 0 && !shown_) {
+      show();
+    }
+    return clicks;
+  }
+
+  void userAborted() override { aborted_ = true; }
 
  private:
   void show() {
@@ -57,6 +70,7 @@ class CTerminalProgressWindow : public CProgressWindow {
   bool interactive_;
   bool hooked_ = false;
   bool shown_ = false;
+  bool aborted_ = false;
   struct sigaction previous_ {};
   std::string caption_;
   std::string status_;

@@ -22,6 +22,10 @@ class CProgressWindow {
   // Handles pending input; returns how many cancel clicks arrived since the
   // previous call.
   virtual int pumpMessages() = 0;
+  // The user confirmed that the computation is to stop. The terminal window
+  // passes the Ctrl-C on to the program when it closes, so a host that stops
+  // on Ctrl-C stops here too.
+  virtual void userAborted() {}
 };
 
 using ProgressWindowFactory = std::function<std::unique_ptr<CProgressWindow>()>;

@@ -32,6 +32,10 @@ class CDlgProgress {
   int checkCancelButton();
   // What a click on "Cancel" does.
   void onCancel() { cancelRequested_ = 1; }
+  // The computation stops because the user confirmed the cancel.
+  void reportAbort() {
+    if (window_) window_->userAborted();
+  }
 
   const std::string& caption() const { return caption_; }
   const std::string& statusText() const { return status_; }
