@@ -34,7 +34,17 @@ std::vector<RLogEntry> parseLog(const std::string& text) {
   return entries;
 }
 
-RJitter measureJitter(const std::vector<RLogEntry>& entries, int halfWindow) {
+RJitter measureJitter(const std::vector<RLogEntry>& entries, int halfWindow, Average average) {
+  // Centre weights of a least-squares quadratic over 2m + 1 points.
+  const int m = halfWindow;
+  std::vector<double> weights(static_cast<std::size_t>(2 * m + 1), 1.0 / (2 * m + 1));
+  if (average == Average::kQuadratic) {
+    const double denominator = (2.0 * m - 1) * (2.0 * m + 1) * (2.0 * m + 3);
+    for (int j = -m; j <= m; ++j) {
+      weights[static_cast<std::size_t>(j + m)] =
+          (3.0 * (3.0 * m * m + 3.0 * m - 1) - 15.0 * j * j) / denominator;
+    }
+  }
   RJitter jitter;
   double sums[4] = {};
   std::size_t start = 0;
@@ -57,8 +67,9 @@ RJitter measureJitter(const std::vector<RLogEntry>& entries, int halfWindow) {
     for (int i = halfWindow; i + halfWindow < length; ++i) {
       for (int c = 0; c < 4; ++c) {
         double mean = 0;
-        for (int j = i - halfWindow; j <= i + halfWindow; ++j) mean += path[c][static_cast<std::size_t>(j)];
-        mean /= 2 * halfWindow + 1;
+        for (int j = -m; j <= m; ++j) {
+          mean += weights[static_cast<std::size_t>(j + m)] * path[c][static_cast<std::size_t>(i + j)];
+        }
         const double d = path[c][static_cast<std::size_t>(i)] - mean;
         sums[c] += d * d;
       }

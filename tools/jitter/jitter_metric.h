@@ -4,6 +4,11 @@
 // high-frequency part is the path minus its centred moving average. Scene
 // starts begin a new path.
 //
+// The default average is weighted so that it follows a steady acceleration
+// exactly (the weights of a local quadratic fit); a plain average lags behind
+// a curving path and would count, e.g., a pan that speeds up by 0.05 px per
+// frame as 0.25 px of shake with 11 frames.
+//
 // Thread-safety: the functions share no state.
 #pragma once
 
@@ -28,6 +33,9 @@ struct RJitter {
 
 // `halfWindow` frames on either side form the moving average; entries closer
 // than that to a scene boundary or the ends take no part.
-RJitter measureJitter(const std::vector<RLogEntry>& entries, int halfWindow = 5);
+enum class Average { kQuadratic, kPlain };
+
+RJitter measureJitter(const std::vector<RLogEntry>& entries, int halfWindow = 5,
+                      Average average = Average::kQuadratic);
 
 }  // namespace qvjitter
