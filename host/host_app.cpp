@@ -81,8 +81,9 @@ class CQuiventa {
       std::string text;
       for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i + 1 == kLogFilePathPosition) fields[i] = line_.input;
-        if (i + 1 == kPassPosition) fields[i] = "2";
-        text += (i > 0 ? "|" : "") + fields[i];
+        if (i + 1 == kPassPosition) fields[i].assign(1, '2');  // pass 2
+        if (i > 0) text += '|';
+        text += fields[i];
       }
       RPlanRequest request{text, line_.input, line_.planWidth, line_.planHeight, line_.plotPath};
       return runPlan(request, out_, err_);

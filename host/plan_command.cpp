@@ -118,7 +118,11 @@ bool writeFileSafely(const std::string& path, const std::string& content, std::s
   namespace fs = std::filesystem;
   const fs::path target(path);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string pattern = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
+  // Appended piece by piece: GCC 12 warns falsely about "literal" + string&& at -O3.
+  std::string hiddenName = ".";
+  hiddenName += target.filename().string();
+  hiddenName += ".tmp-XXXXXX";
+  std::string pattern = (folder / hiddenName).string();
   const int descriptor = mkstemp(pattern.data());
   if (descriptor < 0) {
     *error = "cannot write " + path + ": " + std::strerror(errno);
