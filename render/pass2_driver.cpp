@@ -26,14 +26,20 @@ RFrameCopy* copySourceFrame(const VFBitmap& source, bool field) {
   header.hdc = nullptr;
   const std::ptrdiff_t pitch = field ? source.pitch / 2 : source.pitch;
   const std::size_t bytes = static_cast<std::size_t>(pitch) * static_cast<std::size_t>(source.h);
-  copy->pixels.resize((bytes + 3) / 4);
-  auto* target = reinterpret_cast<unsigned char*>(copy->pixels.data());
   const auto* origin = reinterpret_cast<const unsigned char*>(source.data);
-  if (!field) {
-    std::memcpy(target, origin, bytes);
+  if (!field && bytes % 4 == 0) {
+    // Copied straight in: a zero-fill first would touch the memory twice.
+    const Pixel32* first = source.data;
+    copy->pixels.assign(first, first + bytes / 4);
+  } else if (!field) {
+    copy->pixels.resize((bytes + 3) / 4);
+    std::memcpy(copy->pixels.data(), origin, bytes);
   } else {
+    copy->pixels.resize((bytes + 3) / 4);
+    auto* target = reinterpret_cast<unsigned char*>(copy->pixels.data());
     for (long row = 0; row < source.h; ++row) {
-      std::memcpy(target + pitch * row, origin + source.pitch * row, static_cast<std::size_t>(pitch));
+      std::memcpy(target + pitch * row, origin + source.pitch * row,
+                  static_cast<std::size_t>(pitch));
     }
     header.pitch = pitch;
     header.modulo -= pitch;
@@ -132,8 +138,7 @@ void processPass2Frame(const FilterActivation* fa, const FilterFunctions*, int f
         if (entry.previousTopEdge != nullptr && entry.previousBottomEdge != nullptr) {
           entry.previousRowTable = newRowTable(height);
           buildRowTable(width, height, *entry.previousTopEdge, *entry.previousBottomEdge,
-                        data.sourcePixelAspect, data.interlaced, fieldFlag,
-                        entry.previousRowTable);
+                        data.sourcePixelAspect, data.interlaced, fieldFlag, entry.previousRowTable);
         }
         if (entry.nextTopEdge != nullptr && entry.nextBottomEdge != nullptr) {
           entry.nextRowTable = newRowTable(height);

@@ -45,11 +45,44 @@ void releaseBicubicWeights() { sharedTable().reset(); }
 
 const RBicubicTable* bicubicWeights() { return sharedTable().get(); }
 
+namespace {
+std::atomic<bool> plainKernels{false};
+}  // namespace
+
 std::uint32_t sampleNearest(const RFrameView& frame, std::int64_t X, std::int64_t Y) {
   return tap(frame, X >> kFixedShift, Y >> kFixedShift);
 }
 
 std::uint32_t sampleBilinear(const RFrameView& frame, std::int64_t x10, std::int64_t y10) {
+  const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
+  if (ix >= 0 && ix < frame.width - 1 && iy >= 0 && iy < frame.height - 1 &&
+      !plainKernels.load(std::memory_order_relaxed)) {
+    // All four taps inside: no tests, and red and blue in two 32-bit halves
+    // of one 64-bit product (each sum stays below 2^28).
+    const auto* row = reinterpret_cast<const std::uint32_t*>(frame.data + frame.pitch * iy) + ix;
+    const auto* next =
+        reinterpret_cast<const std::uint32_t*>(frame.data + frame.pitch * (iy + 1)) + ix;
+    const std::uint64_t fx = static_cast<std::uint64_t>(x10 & 1023);
+    const std::uint64_t fy = static_cast<std::uint64_t>(y10 & 1023);
+    const std::uint64_t weights[4] = {(1024 - fx) * (1024 - fy), fx * (1024 - fy), (1024 - fx) * fy,
+                                      fx * fy};
+    const std::uint32_t taps[4] = {row[0], row[1], next[0], next[1]};
+    std::uint64_t redBlue = 0, green = 0;
+    for (int t = 0; t < 4; ++t) {
+      const std::uint64_t p = taps[t];
+      redBlue += weights[t] * (((p >> 16) & 0xFF) << 32 | (p & 0xFF));
+      green += weights[t] * ((p >> 8) & 0xFF);
+    }
+    const std::uint32_t red = static_cast<std::uint32_t>(((redBlue >> 32) + 0x80000) >> 20);
+    const std::uint32_t blue =
+        static_cast<std::uint32_t>(((redBlue & 0xFFFFFFFFu) + 0x80000) >> 20);
+    const std::uint32_t g = static_cast<std::uint32_t>((green + 0x80000) >> 20);
+    return red << 16 | g << 8 | blue;
+  }
+  return sampleBilinearPlain(frame, x10, y10);
+}
+
+std::uint32_t sampleBilinearPlain(const RFrameView& frame, std::int64_t x10, std::int64_t y10) {
   const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
   const std::uint32_t fx = static_cast<std::uint32_t>(x10 & 1023);
   const std::uint32_t fy = static_cast<std::uint32_t>(y10 & 1023);
@@ -68,8 +101,6 @@ std::uint32_t sampleBilinear(const RFrameView& frame, std::int64_t x10, std::int
 
 namespace {
 
-std::atomic<bool> plainKernels{false};
-
 // The bicubic kernel with all 16 taps inside, channels in SSE2 lanes. Every
 // product and sum is the plain kernel's, in 32-bit lanes: the horizontal
 // pass pairs taps (+2, +1) and (0, -1) for _mm_madd_epi16 (weights fit in
@@ -84,25 +115,25 @@ std::uint32_t bicubicInteriorSse2(const RFrameView& frame, const RBicubicRow& wx
   const __m128i rounding = _mm_set1_epi32(2048);
   __m128i rows[4];
   for (int r = 0; r < 4; ++r) {
-    const auto* p = reinterpret_cast<const std::uint32_t*>(frame.data + frame.pitch * (iy + 2 - r)) +
-                    (ix - 1);
+    const auto* p =
+        reinterpret_cast<const std::uint32_t*>(frame.data + frame.pitch * (iy + 2 - r)) + (ix - 1);
     // Bytes of taps +2 and +1 interleaved, then 0 and -1.
-    const __m128i outer = _mm_unpacklo_epi8(
-        _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[3])),
-                          _mm_cvtsi32_si128(static_cast<int>(p[2]))),
-        zero);
-    const __m128i inner = _mm_unpacklo_epi8(
-        _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[1])),
-                          _mm_cvtsi32_si128(static_cast<int>(p[0]))),
-        zero);
+    const __m128i outer =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[3])),
+                                            _mm_cvtsi32_si128(static_cast<int>(p[2]))),
+                          zero);
+    const __m128i inner =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[1])),
+                                            _mm_cvtsi32_si128(static_cast<int>(p[0]))),
+                          zero);
     const __m128i sum = _mm_add_epi32(_mm_madd_epi16(outer, wOuter), _mm_madd_epi16(inner, wInner));
     rows[r] = _mm_srai_epi32(_mm_add_epi32(sum, rounding), 12);
   }
   // Lanes of rows (iy+2, iy+1) and (iy, iy-1) interleaved as 16-bit pairs.
-  const __m128i outerRows = _mm_unpacklo_epi16(_mm_packs_epi32(rows[0], zero),
-                                               _mm_packs_epi32(rows[1], zero));
-  const __m128i innerRows = _mm_unpacklo_epi16(_mm_packs_epi32(rows[2], zero),
-                                               _mm_packs_epi32(rows[3], zero));
+  const __m128i outerRows =
+      _mm_unpacklo_epi16(_mm_packs_epi32(rows[0], zero), _mm_packs_epi32(rows[1], zero));
+  const __m128i innerRows =
+      _mm_unpacklo_epi16(_mm_packs_epi32(rows[2], zero), _mm_packs_epi32(rows[3], zero));
   const __m128i wyOuter = _mm_set1_epi32((wy[1] << 16) | (wy[0] & 0xFFFF));
   const __m128i wyInner = _mm_set1_epi32((wy[3] << 16) | (wy[2] & 0xFFFF));
   __m128i v = _mm_add_epi32(_mm_madd_epi16(outerRows, wyOuter), _mm_madd_epi16(innerRows, wyInner));
@@ -116,14 +147,14 @@ std::uint32_t bicubicInteriorSse2(const RFrameView& frame, const RBicubicRow& wx
 void setPlainKernels(bool plain) { plainKernels.store(plain, std::memory_order_relaxed); }
 bool plainKernelsForced() { return plainKernels.load(std::memory_order_relaxed); }
 
-std::uint32_t sampleBicubic(const RFrameView& frame, const RBicubicTable& weights,
-                            std::int64_t x10, std::int64_t y10) {
+std::uint32_t sampleBicubic(const RFrameView& frame, const RBicubicTable& weights, std::int64_t x10,
+                            std::int64_t y10) {
   const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
   if (ix >= 1 && ix < frame.width - 2 && iy >= 1 && iy < frame.height - 2 &&
       !plainKernels.load(std::memory_order_relaxed)) {
     return bicubicInteriorSse2(frame, weights[static_cast<std::size_t>(x10 & 1023)],
-                               weights[static_cast<std::size_t>(y10 & 1023)],
-                               static_cast<int>(ix), static_cast<int>(iy));
+                               weights[static_cast<std::size_t>(y10 & 1023)], static_cast<int>(ix),
+                               static_cast<int>(iy));
   }
   return sampleBicubicPlain(frame, weights, x10, y10);
 }

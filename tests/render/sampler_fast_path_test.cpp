@@ -63,4 +63,18 @@ TEST(SamplerFastPathTest, BicubicVectorKernelEqualsThePlainOne) {
   }
 }
 
+TEST(SamplerFastPathTest, BilinearInteriorPathEqualsThePlainOne) {
+  std::mt19937 random(23);
+  for (int kind = 0; kind < 3; ++kind) {
+    const RTestFrame frame = makeFrame(29, 17, random, kind);
+    std::uniform_int_distribution<std::int64_t> x10(-3 * 1024, 32 * 1024);
+    std::uniform_int_distribution<std::int64_t> y10(-3 * 1024, 20 * 1024);
+    for (int i = 0; i < 20000; ++i) {
+      const std::int64_t x = x10(random), y = y10(random);
+      ASSERT_EQ(sampleBilinear(frame.view, x, y), sampleBilinearPlain(frame.view, x, y))
+          << "kind " << kind << " at " << x << ", " << y;
+    }
+  }
+}
+
 }  // namespace
