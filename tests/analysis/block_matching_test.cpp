@@ -169,90 +169,6 @@ TEST(AnalysedImageTest, ReductionAveragesFourPixelsAndSpreadsIgnoredOnes) {
 // ---------------------------------------------------------------------------
 // The score of one offset.
 
-// The sample rules written out pixel by pixel, with wide sums.
-double directValue(const CVideoImage& c, const CVideoImage& p, const RMatchRequest& r, int ox,
-                   int oy) {
-  const int threshold =
-      c.rgb ? static_cast<int>(r.darkPercent * 7.65) : static_cast<int>(r.darkPercent * 2.55);
-  std::int64_t n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
-  for (int j = 0; j < r.bh; j += r.step) {
-    for (int i = 0; i < r.bw; i += r.step) {
-      const int qx = r.px + ox + i, qy = r.py + oy + j;
-      if (qx < 0 || qx >= p.width || qy < 0 || qy >= p.height) continue;
-      const RGBPixel& a = c.at(r.bx + i, r.by + j);
-      const RGBPixel& b = p.at(qx, qy);
-      if (c.rgb) {
-        if (a.g < 0 || b.g < 0) continue;
-        if (a.r + a.g + a.b < threshold || b.r + b.g + b.b < threshold) continue;
-        n += 3;
-        sx += a.r + a.g + a.b;
-        sy += b.r + b.g + b.b;
-        sxx += a.rr + a.gg + a.bb;
-        syy += b.rr + b.gg + b.bb;
-        sxy += a.r * b.r + a.g * b.g + a.b * b.b;
-      } else {
-        if (a.g < threshold || b.g < threshold) continue;
-        n += 1;
-        sx += a.g;
-        sy += b.g;
-        sxx += a.gg;
-        syy += b.gg;
-        sxy += a.g * b.g;
-      }
-    }
-  }
-  if (n < 36) return -1.0;
-  const double dn = static_cast<double>(n), dx = static_cast<double>(sx),
-               dy = static_cast<double>(sy);
-  const double q =
-      (static_cast<double>(sxx) - dx * dx / dn) * (static_cast<double>(syy) - dy * dy / dn);
-  if (q <= 0) return 0.0;
-  const double value = (static_cast<double>(sxy) - dx * dy / dn) / std::sqrt(q);
-  return value > 1 || value < -1 ? 0.0 : value;
-}
-
-TEST(MatchValueTest, AgreesWithThePixelByPixelRulesNearBordersWithStepsAndMarks) {
-  std::mt19937 random(17);
-  auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
-  for (int rgb = 0; rgb <= 1; ++rgb) {
-    CVideoImage current, previous;
-    // Mostly bright, some dark and some ignored pixels (with junk in the
-    // members an ignored pixel must not be read by).
-    auto level = [&](int x, int y, unsigned seed) {
-      const int v = noiseAt(seed, x, y);
-      return v < 40 ? v / 2 : 40 + v * 215 / 255;
-    };
-    fillAnalysedImage(current, 40, 30, rgb, [&](int x, int y) {
-      return rgbPixel(level(x, y, 5), level(x, y, 6), level(x, y, 7));
-    });
-    fillAnalysedImage(previous, 37, 33, rgb, [&](int x, int y) {
-      return rgbPixel(level(x + 2, y - 1, 5), level(x + 2, y - 1, 6), level(x, y, 8));
-    });
-    for (CVideoImage* image : {&current, &previous}) {
-      for (RGBPixel& pixel : image->pixels) {
-        if (uniform(0, 19) == 0) pixel = RGBPixel{255, kIgnoredPixel, 255, 65025, 0, 65025};
-      }
-    }
-    for (int trial = 0; trial < 300; ++trial) {
-      RMatchRequest r;
-      r.bw = uniform(4, 16);
-      r.bh = uniform(4, 16);
-      r.bx = uniform(0, current.width - r.bw);
-      r.by = uniform(0, current.height - r.bh);
-      r.px = uniform(-12, previous.width);
-      r.py = uniform(-12, previous.height);
-      r.step = uniform(1, 4);
-      r.darkPercent = std::vector<double>{0.0, 15.0, 40.0}[static_cast<std::size_t>(uniform(0, 2))];
-      const int ox = uniform(-3, 3), oy = uniform(-3, 3);
-      EXPECT_DOUBLE_EQ(matchValue(current, previous, r, ox, oy),
-                       directValue(current, previous, r, ox, oy))
-          << "rgb " << rgb << " block " << r.bx << "," << r.by << " " << r.bw << "x" << r.bh
-          << " at " << r.px + ox << "," << r.py + oy << " step " << r.step << " dark "
-          << r.darkPercent;
-    }
-  }
-}
-
 TEST(MatchValueTest, OffsetsWithFewerThan36SamplesScoreMinusOne) {
   auto colour = [](int x, int y) {
     return rgbPixel(noiseAt(1, x, y), noiseAt(2, x, y), noiseAt(3, x, y));
@@ -444,31 +360,6 @@ TEST(MatchBlockTest, SecondPeakTwoOffsetsAwayFailsWhenWithinTheMargin) {
   EXPECT_EQ(oy, 0.0);
 }
 
-TEST(MatchBlockTest, NeighboursOfTheBestOffsetAreNoSecondPeak) {
-  // A smooth texture scores high one offset away from its match; those
-  // neighbours do not count against the margin, two offsets away they do.
-  CSmoothTexture texture(8, 10.0);
-  CVideoImage image;
-  fillAnalysedImage(image, 48, 48, 1,
-                    [&](int x, int y) { return texture.sample(x + 0.5, y + 0.5); });
-  RMatchRequest r{.bx = 16,
-                  .by = 16,
-                  .bw = 16,
-                  .bh = 16,
-                  .px = 16,
-                  .py = 16,
-                  .rx = 1,
-                  .ry = 1,
-                  .mMin = 0.3,
-                  .mSep = 1.5};
-  double ox = 9, oy = 9;
-  ASSERT_TRUE(matchBlock(image, image, r, &ox, &oy));
-  EXPECT_NEAR(ox, 0.0, 0.15);
-  EXPECT_NEAR(oy, 0.0, 0.15);
-  r.rx = r.ry = 2;
-  EXPECT_FALSE(matchBlock(image, image, r, &ox, &oy));
-}
-
 TEST(MatchBlockTest, BestOffsetOnTheRangeEdgeIsKeptUnrefined) {
   for (int sign : {1, -1}) {
     CVideoImage current, previous;
@@ -625,20 +516,6 @@ TEST_F(BlockJobTest, PredictionRoundsTheDoubledCoarseVectorHalfUp) {
   }
 }
 
-TEST_F(BlockJobTest, RefinedVectorIsThePredictionPlusTheFoundOffset) {
-  CSmoothTexture texture(7, 7.0);
-  CVideoImage current, previous;
-  textureImages(current, previous, 120, 90, 1, texture, 5.5, -3.25);
-  data_.scale = 0;
-  const double coarseDx[1] = {1.4};   // predicts 3
-  const double coarseDy[1] = {-0.9};  // predicts -2
-  double dx[12], dy[12];
-  const RLevelJob job{&data_, &current, &previous, 0, 4, 3, 1, 1, dx, dy, coarseDx, coarseDy};
-  runBlockJob(job, 5);
-  EXPECT_NEAR(dx[5], 5.5, 0.15);
-  EXPECT_NEAR(dy[5], -3.25, 0.15);
-}
-
 TEST_F(BlockJobTest, LevelAboveWithoutBlocksLeavesEveryBlockWithoutVector) {
   CSmoothTexture texture(7);
   CVideoImage image;
@@ -654,26 +531,6 @@ TEST_F(BlockJobTest, LevelAboveWithoutBlocksLeavesEveryBlockWithoutVector) {
     EXPECT_EQ(dx[static_cast<std::size_t>(i)], MISSING_VALUE);
     EXPECT_EQ(dy[static_cast<std::size_t>(i)], MISSING_VALUE);
   }
-}
-
-TEST_F(BlockJobTest, DarkBlocksFailOnRefinedLevelsUnlessDarknessIsAllowed) {
-  CSmoothTexture texture(5, 6.0);
-  auto dark = [&](int x, int y) {
-    const std::uint32_t c = texture.sample(x + 0.5, y + 0.5);
-    return rgbPixel((c >> 16 & 0xFF) / 8, (c >> 8 & 0xFF) / 8, (c & 0xFF) / 8);
-  };
-  CVideoImage image;
-  fillAnalysedImage(image, 120, 90, 1, dark);
-  data_.scale = 0;
-  const double coarse[1] = {0.0};
-  double dx[12], dy[12];
-  const RLevelJob job{&data_, &image, &image, 0, 4, 3, 1, 1, dx, dy, coarse, coarse};
-  runBlockJob(job, 5);
-  EXPECT_EQ(dx[5], MISSING_VALUE);
-  data_.ignoreDarker = 0;
-  runBlockJob(job, 5);
-  EXPECT_NEAR(dx[5], 0.0, 0.2);
-  EXPECT_NEAR(dy[5], 0.0, 0.2);
 }
 
 }  // namespace

@@ -150,12 +150,6 @@ TEST_F(GlobalFitTest, PureClockwiseRotationIsPositive) {
   }
 }
 
-TEST_F(GlobalFitTest, CombinedMotionIsSeparated) {
-  prepare(300, 210);
-  setField(similarity(1.015, -0.8, 3.25, -2.5));
-  expectMotion(fit().whole, 3.25, -2.5, -0.8, 1.015);
-}
-
 TEST_F(GlobalFitTest, LowerFieldUsesTheSecondHalfOfTheOffsets) {
   // Fields of a 240 x 360 frame; the lower field's block centres lie half a
   // frame line below the upper field's ones.
@@ -234,21 +228,6 @@ TEST_F(GlobalFitTest, BlocksBeyondTheAbsoluteLimitAreNoCandidates) {
 
 // ---------------------------------------------------------------------------
 // Remembered areas and new scenes.
-
-TEST_F(GlobalFitTest, BlocksUnusableSinceTheLastFrameAreLeftOut) {
-  prepare(240, 180);
-  setField(similarity(1.0, 0.0, -2.0, 1.0));
-  (*data_.blockUsable)[5] = 0;
-  ASSERT_EQ(data_.rememberDiscardedAreas, 1);
-  RFrameMotion m = fit();
-  EXPECT_EQ(okFlags_[5], 0);
-  EXPECT_EQ(m.okCount, count() - 1);
-
-  data_.rememberDiscardedAreas = 0;
-  m = fit();
-  EXPECT_EQ(okFlags_[5], 1);
-  EXPECT_EQ(m.okCount, count());
-}
 
 TEST_F(GlobalFitTest, FewRememberedBlocksLiftTheMemoryForTheNextFrame) {
   prepare(240, 240);  // 64 blocks
@@ -428,38 +407,6 @@ TEST_F(GlobalFitTest, DeepAnalysisFindsTheMotionMostBlocksAgreeOn) {
   data_.deepAnalysisPercent = 0;
   fit();
   EXPECT_EQ(okFlags_[static_cast<std::size_t>(remembered)], 0);
-}
-
-TEST_F(GlobalFitTest, DeepAnalysisNeedsAToleranceBelowTwiceTheLargerSide) {
-  // With a tolerance of 2 M or more there is no cell level to search: the
-  // deep analysis finds nothing and leaves the flags alone.
-  data_.deepAnalysisPercent = 100;
-  prepare(240, 180);  // M = 240
-  setField(similarity(1.0, 0.0, 1.0, 2.0));
-  (*data_.blockUsable)[7] = 0;
-  data_.discardWrongDirection = 480.0;
-  EXPECT_TRUE(fit().deepAnalysisRan);
-  EXPECT_EQ(okFlags_[7], 0);
-  data_.discardWrongDirection = 479.0;
-  EXPECT_TRUE(fit().deepAnalysisRan);
-  EXPECT_EQ(okFlags_[7], 1);
-}
-
-TEST_F(GlobalFitTest, DeepAnalysisWithTooFewCandidatesChangesNothing) {
-  // 3 x 3 blocks: half of 9 is below the support a deep-analysis cell needs.
-  data_.blockSize = 40;
-  prepare(120, 120);
-  setField(similarity(1.0, 0.0, 1.0, 1.0));
-  dx_[4] += 9;
-  const RFrameMotion plain = fit();
-  const std::vector<int> plainFlags = okFlags_;
-  data_.deepAnalysisPercent = 100;
-  const RFrameMotion deep = fit();
-  EXPECT_TRUE(deep.deepAnalysisRan);
-  EXPECT_EQ(okFlags_, plainFlags);
-  EXPECT_EQ(deep.okCount, plain.okCount);
-  expectMotion(deep.whole, plain.whole.panX, plain.whole.panY, plain.whole.rotation,
-               plain.whole.zoom, 0.0);
 }
 
 // ---------------------------------------------------------------------------

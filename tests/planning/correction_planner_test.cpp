@@ -95,32 +95,6 @@ TEST(FrameMappingTest, PanAndRotationFollowTheGeometry) {
   EXPECT_EQ(zoomed.c[5], 2LL << 26);
 }
 
-TEST(FrameMappingTest, CoefficientsRoundHalfUp) {
-  // Pans of exactly half a unit of the last fraction bit, integer centres
-  // and the identity otherwise: c0 is the pan alone.
-  const double half = std::ldexp(1.0, -27);
-  EXPECT_EQ(mapping(MappingDirection::kForward, 0, 1, half, 0, 1, 2).c[0], 1);
-  EXPECT_EQ(mapping(MappingDirection::kForward, 0, 1, -half, 0, 1, 2).c[0], 0);
-  EXPECT_EQ(mapping(MappingDirection::kForward, 0, 1, -3 * half, 0, 1, 2).c[0], -1);
-  EXPECT_EQ(mapping(MappingDirection::kForward, 0, 1, 5 * half, 0, 1, 2).c[0], 3);
-  EXPECT_EQ(mapping(MappingDirection::kForward, 0, 1, 0, -half, 1, 2).c[1], 1);
-}
-
-TEST(FrameMappingTest, TheInverseUndoesTheForwardMap) {
-  const double rotation = 3.5, zoom = 1.08, panX = -12.25, panY = 7.5;
-  const RMap f = mapping(MappingDirection::kForward, rotation, zoom, panX, panY, 1, 2);
-  const RMap g = mapping(MappingDirection::kInverse, rotation, zoom, panX, panY, 1, 2);
-  const double points[][2] = {{0, 0}, {639, 0}, {320, 240}, {17, 451}};
-  for (const auto& [x, y] : points) {
-    const double fx = (f.c[0] + x * f.c[2] + y * f.c[4]) / kOne;
-    const double fy = (f.c[1] + x * f.c[3] + y * f.c[5]) / kOne;
-    const double gx = (g.c[0] + fx * g.c[2] + fy * g.c[4]) / kOne;
-    const double gy = (g.c[1] + fx * g.c[3] + fy * g.c[5]) / kOne;
-    EXPECT_NEAR(gx, x, 1e-4);
-    EXPECT_NEAR(gy, y, 1e-4);
-  }
-}
-
 // ---------------------------------------------------------------------------
 // Coverage zoom
 
@@ -155,13 +129,6 @@ TEST_F(CoverageZoomTest, TheSmallestCornerZoomShrunkByOnePixel) {
   EXPECT_NEAR(coverage(0, 32, 0, 1.0), (288.0 / 319.0) * 479.0 / 480.0, 0.0015);
   // A rotation needs zooming in as well.
   EXPECT_LT(coverage(5, 0, 0, 1.0), 0.95);
-}
-
-TEST_F(CoverageZoomTest, ACoveredDestinationStopsAtTheFirstTrial) {
-  // A destination far smaller than the source is covered even at the first
-  // trial zoom of the corner search, 5.05; (m - 1) / m with m = 10.
-  dest_.create(20, 10, 1);
-  EXPECT_DOUBLE_EQ(coverage(0, 0, 0, 1.0), 5.05 * 9.0 / 10.0);
 }
 
 // ---------------------------------------------------------------------------
@@ -380,33 +347,6 @@ TEST_F(PlannerTest, ExtraZoomMagnifiesEveryFrame) {
   }
 }
 
-TEST_F(PlannerTest, FitScaleFitsTheSourceIntoTheDestination) {
-  data().edgeCompensation = 0;
-  data().sameDestAsSource = 0;
-  const std::vector<RLogMotion> lines(5);
-
-  data().destWidth = 320;  // the width ratio is the smaller one
-  data().destHeight = 480;
-  paramProc(&instance_.fa(), nullptr);
-  plan(lines);
-  EXPECT_DOUBLE_EQ(data().fitScale, 0.5);
-  EXPECT_EQ(data().framePlans[2].transform[2], 2LL << 26);
-
-  data().destWidth = 640;  // a destination pixel twice as wide as high
-  data().destHeight = 480;
-  data().destPixelAspect = 2.0;
-  paramProc(&instance_.fa(), nullptr);
-  plan(lines);
-  EXPECT_DOUBLE_EQ(data().fitScale, 0.5);
-
-  data().destWidth = 800;
-  data().destHeight = 480;
-  data().destPixelAspect = 1.0;
-  paramProc(&instance_.fa(), nullptr);
-  plan(lines);
-  EXPECT_DOUBLE_EQ(data().fitScale, 1.0);
-}
-
 TEST_F(PlannerTest, NeighbourMapsLinkEachEntryToItsNeighbours) {
   data().usePreviousFrames = 1;
   data().useFutureFrames = 1;
@@ -514,19 +454,6 @@ TEST_F(RollingShutterPlanTest, EachEntryGetsTheSkewOfTheNextTopEdge) {
   }
 }
 
-TEST_F(RollingShutterPlanTest, OnlyTheEnabledNeighbourSetsAreMade) {
-  data().usePreviousFrames = 1;
-  planLog();
-  EXPECT_NE(data().framePlans[1].previousTopEdge, nullptr);
-  EXPECT_EQ(data().framePlans[0].nextTopEdge, nullptr);
-
-  data().usePreviousFrames = 0;
-  data().useFutureFrames = 1;
-  planLog();
-  EXPECT_EQ(data().framePlans[1].previousTopEdge, nullptr);
-  EXPECT_NE(data().framePlans[0].nextTopEdge, nullptr);
-}
-
 TEST_F(PlannerTest, InterlacedLogsArePlannedPerField) {
   data().interlaced = 1;
   data().edgeCompensation = 0;
@@ -584,17 +511,6 @@ TEST(DegenerateFrameTest, AOnePixelHighFrameDoesNotStallPlanning) {
         std::_Exit(0);
       },
       ::testing::ExitedWithCode(0), "");
-}
-
-TEST(EntryFieldFlagTest, AlternatesFromTheFirstField) {
-  CFilterInstance instance;
-  instance.data().upperFieldFirst = 1;
-  EXPECT_EQ(entryFieldFlag(instance.data(), 0), 1);
-  EXPECT_EQ(entryFieldFlag(instance.data(), 1), 0);
-  EXPECT_EQ(entryFieldFlag(instance.data(), 6), 1);
-  instance.data().upperFieldFirst = 0;
-  EXPECT_EQ(entryFieldFlag(instance.data(), 0), 0);
-  EXPECT_EQ(entryFieldFlag(instance.data(), 7), 1);
 }
 
 }  // namespace

@@ -185,29 +185,6 @@ TEST_F(LogParsingTest, MalformedLinesAreSkipped) {
   EXPECT_EQ(s.panX[2], 2.0);
 }
 
-TEST_F(LogParsingTest, TheFarthestEntryIsOneLessThanAMillion) {
-  const RMotionSeries s = parse(logLine(5, 1, 0, 0, 1) + logLine(1000003, 2, 0, 0, 1));
-  expectAllSeriesOfLength(s, 1000000);
-  EXPECT_EQ(s.panX[999999], 2.0);
-  expectEmptyEntry(s, 500000);
-}
-
-TEST_F(LogParsingTest, ASkippedLineStillSetsTheBase) {
-  // Fewer than four numbers: the line is dropped after its label has fixed
-  // entry 0, so the next label counts from it.
-  const RMotionSeries s = parse("100\t1\t2\r\n" + logLine(102, 5, 0, 0, 1));
-  EXPECT_EQ(data().logBaseFrame, 99);
-  expectAllSeriesOfLength(s, 4);
-  expectEmptyEntry(s, 1);
-  EXPECT_EQ(s.panX[3], 5.0);
-}
-
-TEST_F(LogParsingTest, UnreadableNumberTextGivesZero) {
-  const RMotionSeries s = parse("5\tabc\t2\t-\t1.5\r\n");
-  expectAllSeriesOfLength(s, 2);
-  expectMotion(s, 1, 0.0, 2.0, 0.0, 1.5);
-}
-
 TEST_F(LogParsingTest, NewSceneCountsAnywhereInTheLine) {
   const RMotionSeries s = parse(
       "5\tnew_scene\t1\t2\t3\t1.0\r\n"           // before the numbers
@@ -383,30 +360,6 @@ TEST_F(LogFileTest, AMissingLogIsNotRead) {
   EXPECT_EQ(data().logFileHandle, platform::kInvalidFileHandle);
 }
 
-TEST_F(LogFileTest, AReadRemembersTheFileTimeAndClosesTheFile) {
-  writeLog(4, 1000000);
-  RMotionSeries series;
-  EXPECT_EQ(readLog(data(), series), LogReadResult::kRead);
-  EXPECT_EQ(series.size(), 5u);
-  EXPECT_EQ(data().logBaseFrame, 0);
-  EXPECT_EQ(data().logFileHandle, platform::kInvalidFileHandle);
-  const std::uint64_t time = data().logFileTime;
-  EXPECT_NE(time, 0u);
-
-  RMotionSeries again;
-  EXPECT_EQ(readLog(data(), again), LogReadResult::kUnchanged);
-  EXPECT_EQ(again.size(), 0u);
-  EXPECT_EQ(data().logFileTime, time);
-  EXPECT_EQ(data().logFileHandle, platform::kInvalidFileHandle);
-
-  // An empty file is read: no entries.
-  writeTextFile(logPath_, "");
-  setLastWriteTime(logPath_, 1000100);
-  RMotionSeries empty;
-  EXPECT_EQ(readLog(data(), empty), LogReadResult::kRead);
-  EXPECT_EQ(empty.size(), 0u);
-}
-
 TEST_F(LogFileTest, AnUnchangedFileTimeKeepsThePlanAndPlansNothing) {
   writeLog(10, 1000000);
   startAndEnd();
@@ -471,20 +424,6 @@ TEST_F(LogFileTest, TwoEntriesOrFewerAreNotPlannedAndThePreviousPlanIsGone) {
   EXPECT_EQ(windows_.state().created, 2);
   EXPECT_EQ(data().plannedFrameCount, 3);
   EXPECT_NE(data().framePlans, nullptr);
-}
-
-TEST_F(LogFileTest, AMissingLogLeavesNoPlan) {
-  writeLog(10, 1000000);
-  startAndEnd();
-  ASSERT_EQ(data().plannedFrameCount, 11);
-
-  std::filesystem::remove(logPath_);
-  testing_support::CRecordingMessageBoxes boxes(platform::MessageBoxAnswer::kNo);
-  startAndEnd();
-  EXPECT_TRUE(boxes.messages().empty());  // the reader is silent
-  EXPECT_EQ(windows_.state().created, 1);
-  EXPECT_EQ(data().framePlans, nullptr);
-  EXPECT_EQ(data().plannedFrameCount, -1);
 }
 
 TEST_F(LogFileTest, ALogThatComesBackUnchangedIsPlannedAgain) {

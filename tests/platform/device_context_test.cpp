@@ -101,41 +101,6 @@ TEST(DeviceContextLineTest, SteepAndShallowLinesAreContinuousAndExact) {
   }
 }
 
-TEST(DeviceContextLineTest, ClipsLikeAnUnclippedLineOnALargerBitmap) {
-  constexpr int kOffset = 40;
-  for (const auto& [x0, y0, x1, y1] : {std::tuple{-30, -7, 25, 22}, std::tuple{11, -35, 3, 50},
-                                       std::tuple{-20, 5, 40, 5}, std::tuple{19, 19, 60, -41}}) {
-    CBitmap large(100, 100, kWhite);
-    CDeviceContext largeDc = large.dc();
-    largeDc.moveTo(x0 + kOffset, y0 + kOffset);
-    largeDc.lineTo(x1 + kOffset, y1 + kOffset);
-    CPixels expected;
-    for (const auto& [x, y] : large.pixelsNot(kWhite)) {
-      if (x >= kOffset && x < kOffset + 20 && y >= kOffset && y < kOffset + 20) {
-        expected.insert({x - kOffset, y - kOffset});
-      }
-    }
-    CBitmap small(20, 20, kWhite);  // default pen is black
-    CDeviceContext dc = small.dc();
-    dc.moveTo(x0, y0);
-    dc.lineTo(x1, y1);
-    EXPECT_EQ(small.pixelsNot(kWhite), expected);
-    EXPECT_TRUE(small.paddingIntact());
-  }
-  // Far-off end points neither hang nor overflow; the visible part is drawn.
-  CBitmap bitmap(20, 20);
-  CDeviceContext dc = bitmap.dc();
-  CPen pen(CPen::PS_SOLID, 1, kRed);
-  dc.selectPen(&pen);
-  dc.moveTo(INT_MIN, INT_MIN);
-  dc.lineTo(INT_MAX, INT_MAX);
-  dc.moveTo(INT_MAX, 10);
-  dc.lineTo(INT_MIN, 10);
-  EXPECT_EQ(bitmap.pixelsNot(0).size(), 20u + 19u);
-  EXPECT_EQ(bitmap.at(5, 5), 0xFF0000u);
-  EXPECT_TRUE(bitmap.paddingIntact());
-}
-
 TEST(DeviceContextTest, StoresBottomUpAndConvertsColours) {
   CBitmap bitmap(8, 6);
   CDeviceContext dc = bitmap.dc();
@@ -256,26 +221,6 @@ TEST(DeviceContextTextTest, TextOutFillsItsCellAndInksOnlyInside) {
   EXPECT_GE(dark.top, 5);
 }
 
-TEST(DeviceContextTextTest, TransparentTextBlendsOverThePicture) {
-  CBitmap bitmap(60, 20, 0x0000FF);
-  CDeviceContext dc = bitmap.dc();
-  CFont font;
-  ASSERT_TRUE(font.createPointFont(90, "Verdana"));
-  dc.selectFont(&font);
-  EXPECT_EQ(dc.setBkMode(BackgroundMode::kTransparent), BackgroundMode::kOpaque);
-  dc.setTextColor(rgbColor(255, 0, 0));
-  dc.textOut(2, 2, "Hi");
-  int solid = 0, blended = 0;
-  for (const auto& [x, y] : bitmap.pixelsNot(0x0000FF)) {
-    const std::uint32_t p = bitmap.at(x, y);
-    EXPECT_EQ(p & 0x00FF00, 0u);
-    EXPECT_EQ((p >> 16) + (p & 0xFF), 255u) << std::hex << p;  // red over blue, never white
-    ((p >> 16) >= 0xE0 ? solid : blended)++;
-  }
-  EXPECT_GT(solid, 10);
-  EXPECT_GT(blended, 0);
-}
-
 TEST(DeviceContextTextTest, DrawTextCentresInTheRectangle) {
   CBitmap bitmap(240, 50, 0);
   CDeviceContext dc = bitmap.dc();
@@ -308,70 +253,6 @@ TEST(DeviceContextTextTest, DrawTextCentresInTheRectangle) {
   EXPECT_LE(leftInk.left, 2);
   EXPECT_GE(leftInk.top, 10);
   EXPECT_LT(leftInk.top, 14);
-}
-
-RInk inkOfText(const char* face, int pointTenths, const std::string& text) {
-  CBitmap bitmap(80, 20, kWhite);
-  CDeviceContext dc = bitmap.dc();
-  CFont font;
-  EXPECT_TRUE(font.createPointFont(pointTenths, face));
-  dc.selectFont(&font);
-  dc.textOut(2, 2, text);
-  return inkOf(bitmap, kWhite);
-}
-
-TEST(DeviceContextTextTest, DifferentCharactersLookDifferent) {
-  const RInk i = inkOfText("Verdana", 90, "I"), w = inkOfText("Verdana", 90, "W");
-  EXPECT_GE(w.right - w.left, i.right - i.left + 5);
-  EXPECT_GT(w.count, i.count);
-  // "O" has a hole.
-  CBitmap bitmap(20, 20, kWhite);
-  CDeviceContext dc = bitmap.dc();
-  CFont font;
-  ASSERT_TRUE(font.createPointFont(90, "Verdana"));
-  dc.selectFont(&font);
-  dc.textOut(2, 2, "O");
-  const RInk o = inkOf(bitmap, kWhite);
-  EXPECT_EQ(bitmap.at((o.left + o.right) / 2, (o.top + o.bottom) / 2), kWhite);
-  EXPECT_NE(bitmap.at(o.left, (o.top + o.bottom) / 2), kWhite);
-}
-
-TEST(DeviceContextTextTest, MissingOrEmptyFontDrawsNothing) {
-  CBitmap bitmap(40, 20, kWhite);
-  CDeviceContext dc = bitmap.dc();
-  dc.setBkColor(kRed);
-  dc.textOut(0, 0, "Lost");  // no font selected
-  CFont font;
-  EXPECT_FALSE(font.valid());
-  dc.selectFont(&font);
-  dc.textOut(0, 0, "Lost");
-  EXPECT_EQ(dc.drawText("Lost", RRect{0, 0, 40, 20}, DT_CENTER), 0);
-  int width = -1, height = -1;
-  dc.textExtent("Lost", &width, &height);
-  EXPECT_EQ(width, 0);
-  EXPECT_EQ(height, 0);
-  EXPECT_FALSE(font.createPointFont(0, "Verdana"));
-  EXPECT_FALSE(font.createPointFont(-90, "Verdana"));
-  EXPECT_FALSE(font.createPointFont(INT_MAX, "Verdana"));
-  ASSERT_TRUE(font.createPointFont(90, nullptr));  // no name: the proportional face
-  font.deleteObject();
-  dc.textOut(0, 0, "Lost");
-  EXPECT_TRUE(bitmap.pixelsNot(kWhite).empty());
-}
-
-TEST(DeviceContextTextTest, TextIsClippedToTheBitmap) {
-  CBitmap bitmap(30, 12, 0x808080);
-  CDeviceContext dc = bitmap.dc();
-  CFont font;
-  ASSERT_TRUE(font.createPointFont(90, "Verdana"));
-  dc.selectFont(&font);
-  for (const auto& [x, y] : {std::pair{-7, -6}, std::pair{20, 5}, std::pair{-3, 8},
-                             std::pair{INT_MIN, 0}, std::pair{0, INT_MAX}, std::pair{25, -9}}) {
-    dc.textOut(x, y, "Wgj|%");
-  }
-  dc.drawText("Far too wide to fit", RRect{0, 0, 30, 12}, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  EXPECT_TRUE(bitmap.paddingIntact());
-  EXPECT_FALSE(bitmap.pixelsNot(0x808080).empty());
 }
 
 // Leaves a picture of the two kinds of text the filter draws, for a person to

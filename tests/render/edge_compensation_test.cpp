@@ -112,24 +112,6 @@ TEST(EdgeCompensationTest, FramesAreAskedPreviousOneFutureOnePreviousTwoFutureTw
   EXPECT_EQ(compensate(last.job, 1.5, 10.5).pixel, pictureOf(3, 4, 10));
 }
 
-TEST(EdgeCompensationTest, NeighbourRowTablesTakeThePlaceOfTheMaps) {
-  CPlanEntries plans(3);
-  holdPictures(plans);
-  RDirectJob direct(plans, 1);
-  // Tables that move x by +3 (back) and +5 (forward) on every row; the affine
-  // maps alone would not cover the position.
-  const auto shiftedTable = [](double dx) {
-    RRowTableItem* table = CPlanEntries::newRowTable(kH);
-    for (int r = -kH; r < 2 * kH; ++r) table[r + kH] = {{fixedOf(dx), r * kOne, kOne, 0, 0, kOne}};
-    return table;
-  };
-  plans[1].previousRowTable = shiftedTable(3);
-  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(0, 4, 10));
-  freeEntry(plans.data(), 1, false);  // drops the tables (and the unused frame copy)
-  plans[1].nextRowTable = shiftedTable(5);
-  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(2, 6, 10));
-}
-
 TEST(EdgeCompensationTest, SceneStartsEndTheWalkOnTheirSide) {
   CPlanEntries plans(5);
   holdPictures(plans);
@@ -246,23 +228,6 @@ TEST(EdgeCompensationTest, SoftPixelInTheRampKeepsItsShareOfTheBlend) {
   const RResult edge = compensate(two.direct.job, -1.0, 12.0);
   EXPECT_TRUE(edge.found);
   EXPECT_EQ(edge.pixel, rgb(7, 8, 9));
-}
-
-TEST(EdgeCompensationTest, SoftTransitionWidthZeroWeighsFramesByTheirDistanceAlone) {
-  RSoftScene scene(5, 2, 0);
-  scene.plans.holdFrame(1, kW, kH, rgb(0, 0, 0));
-  scene.plans.holdFrame(4, kW, kH, rgb(230, 0, 0));
-  scene.plans.holdFrame(3, kW, kH, rgb(99, 99, 99));
-  // The previous frame has the point at x = 2 (usable, weight 1, however
-  // close to its edge); the next at 1.5 (unusable); the one after at 12
-  // (weight 1/1.3); entry 0 holds nothing.
-  setShift(scene.plans[2].toPrevious, 0.5, 0);
-  setShift(scene.plans[3].toNext, 10.5, 0);
-  EXPECT_EQ(compensate(scene.direct.job, 1.5, 12.0).pixel, rgb(100, 0, 0));
-  // Usable means fully inside: the pixel is done.
-  const RResult inside = compensate(scene.direct.job, 2.0, 2.0);
-  EXPECT_TRUE(inside.found);
-  EXPECT_EQ(inside.pixel, kCurrent);
 }
 
 TEST(EdgeCompensationTest, SoftBlendStopsOnceTheFarFramesWouldWeighTooLittle) {

@@ -220,17 +220,6 @@ TEST(Pass2DriverTest, ThirtyFutureFramesDelayTheOutputBehindMessageFrames) {
   EXPECT_EQ(run.data().framesProcessed, 72);
 }
 
-TEST(Pass2DriverTest, AudioDelayIsRoundedToWholeMilliseconds) {
-  const int w = 220, h = 140;
-  CPass2Run run(w, h, stillLog(10, false), [](InstanceData& d) {
-    d.useFutureFrames = 1;
-    d.futureFrames = 5;
-  });
-  run.instance().state().lMicrosecsPerSrcFrame = 40100;  // 200.5 ms
-  run.frame(0);
-  EXPECT_EQ(run.outputPixels(), expectedMessage(w, h, run.output().pitch, waitingLines(5, 201)));
-}
-
 TEST(Pass2DriverTest, InterlacedDelayCountsFieldsButShowsFrames) {
   const int w = 200, h = 150;
   CPass2Run run(w, h, stillLog(81, true), [](InstanceData& d) {
@@ -343,58 +332,6 @@ TEST(Pass2DriverTest, HeldFramesFollowTheWindowAndASeekFreesTheRest) {
   // A jump forward frees the old frames too.
   run.frame(20);
   EXPECT_EQ(run.heldEntries(), window(20, 20));
-}
-
-TEST(Pass2DriverTest, RollingShutterTablesLiveWithTheirFrames) {
-  const int w = 40, h = 30;
-  std::string log;
-  for (int i = 1; i <= 12; ++i) {
-    log += testing_support::logLineWithTopEdge(i, 0.5, 0.2, 0.01, 1.001, 0.7, 0.3, 0.02, 1.002);
-  }
-  CPass2Run run(w, h, log, [](InstanceData& d) {
-    d.rollingShutter = 1;
-    d.usePreviousFrames = d.useFutureFrames = 1;
-    d.previousFrames = 2;
-    d.futureFrames = 1;
-  });
-  const InstanceData& data = run.data();
-  ASSERT_EQ(data.plannedFrameCount, 13);
-  const auto table = [&](bool inverse, const REdgeSet& top, const REdgeSet& bottom, int field) {
-    std::vector<RRowTableItem> items(3 * h);
-    (inverse ? buildRowTableInverse : buildRowTable)(w, h, top, bottom, data.sourcePixelAspect, 0,
-                                                     field, items.data());
-    return items;
-  };
-  const auto same = [](const RRowTableItem* a, const std::vector<RRowTableItem>& b) {
-    for (std::size_t i = 0; i < b.size(); ++i) {
-      for (int c = 0; c < 6; ++c) {
-        if (a[i].t[c] != b[i].t[c]) return false;
-      }
-    }
-    return true;
-  };
-  for (int n = 0; n < 8; ++n) {
-    run.frame(n);
-    for (int i = 0; i < data.plannedFrameCount; ++i) {
-      const RFramePlan& entry = data.framePlans[i];
-      EXPECT_EQ(entry.currentRowTable, nullptr) << "frame " << n << ", entry " << i;
-      const bool held = entry.frameBitmap != nullptr;
-      EXPECT_EQ(entry.previousRowTable != nullptr, held && entry.previousTopEdge != nullptr)
-          << "frame " << n << ", entry " << i;
-      EXPECT_EQ(entry.nextRowTable != nullptr, held && entry.nextTopEdge != nullptr)
-          << "frame " << n << ", entry " << i;
-    }
-  }
-  // Progressive frames come with field flag 0 (upperFieldFirst off): the
-  // previous table maps with the edge sets towards the previous frame, the
-  // next table with the inverse mapping and the opposite flag.
-  const RFramePlan& entry = data.framePlans[6];
-  ASSERT_NE(entry.previousRowTable, nullptr);
-  ASSERT_NE(entry.nextRowTable, nullptr);
-  EXPECT_TRUE(same(entry.previousRowTable,
-                   table(false, *entry.previousTopEdge, *entry.previousBottomEdge, 0)));
-  EXPECT_TRUE(same(entry.nextRowTable, table(true, *entry.nextTopEdge, *entry.nextBottomEdge, 1)));
-  EXPECT_NE(data.framePlans[5].ownSkewPlus, nullptr);
 }
 
 TEST(Pass2DriverTest, InterlacedProgressiveOutputInterleavesFullHeightFields) {

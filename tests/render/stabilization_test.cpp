@@ -38,9 +38,9 @@ TEST_P(StabilizationTest, OutputKeepsLittleOfTheShake) {
 
   const qvjitter::RJitter before = qvjitter::measureJitter(qvjitter::parseLog(log));
   const qvjitter::RJitter after = qvjitter::measureJitter(qvjitter::parseLog(outputLog));
-  std::printf("%-8s jitter before/after: pan x %.3f/%.3f px, pan y %.3f/%.3f px, rotation %.4f/%.4f deg\n",
-              c.variant, before.panX, after.panX, before.panY, after.panY, before.rotation,
-              after.rotation);
+  std::printf(
+      "%-8s jitter before/after: pan x %.3f/%.3f px, pan y %.3f/%.3f px, rotation %.4f/%.4f deg\n",
+      c.variant, before.panX, after.panX, before.panY, after.panY, before.rotation, after.rotation);
   const qvclip::RFrame& middle = output.frames[output.frames.size() / 2];
   qvtest::writePng(std::string(QV_TEST_OUTPUT_DIR) + "/stabilized_" + c.variant + ".png",
                    middle.pixels.data(), middle.width, middle.height, middle.width * 4);
