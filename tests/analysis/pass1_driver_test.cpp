@@ -105,20 +105,6 @@ TEST(Pass1DriverTest, FrameAfterAJumpIsNotLoggedButMatchedAgainst) {
   for (const RLogLine& line : lines) expectPan(line, 2, -1);
 }
 
-TEST(Pass1DriverTest, InterlacedJumpDropsTheHeldLine) {
-  CSmoothTexture texture(4);
-  CPass1Run run(160, 120);
-  run.data().videoOutput = 0;
-  run.data().interlaced = 1;
-  run.start();
-  // 0B is held; the jump to frame 5 leaves field 10 unanalysed and drops
-  // it; 5B is held again and written when 6A opens the file.
-  for (long f : {0, 5, 6}) run.frame(f, pannedTexture(texture, f, 1, 0));
-  run.end();
-  EXPECT_EQ(labels(parseLog(run.logText())),
-            (std::vector<std::string>{"     5B", "     6A", "     6B"}));
-}
-
 TEST(Pass1DriverTest, FlagsOfEveryFrameDecideTheNextFramesBlocks) {
   // A cut to a flat picture leaves no block with a vector. Remembering
   // discarded areas, the next frame may use none of them either (and is
@@ -188,16 +174,6 @@ TEST(Pass1DriverTest, InterlacedVideoLogsBothFieldsInFrameLines) {
       }
     }
   }
-}
-
-TEST(Pass1DriverTest, InterlacedSingleFrameLosesItsHeldLine) {
-  CSmoothTexture texture(5);
-  CPass1Run run(160, 120);
-  run.data().interlaced = 1;
-  run.start();
-  run.frame(0, pannedTexture(texture, 0, 0, 0));
-  run.end();
-  EXPECT_FALSE(std::filesystem::exists(run.logPath()));
 }
 
 TEST(Pass1DriverTest, IgnoredAreaFollowsTheMeasuredPan) {
@@ -385,50 +361,6 @@ TEST(Pass1OutputTest, AnalysedFrameShowsPictureVectorsAndResultLine) {
   const std::vector<RLogLine> lines = parseLog(run.logText());
   ASSERT_EQ(lines.size(), 2u);
   for (const RLogLine& line : lines) expectPan(line, 3, -2);
-}
-
-TEST(Pass1OutputTest, NewSceneHasARedResultLine) {
-  CSmoothTexture texture(10);
-  CPass1Run run(320, 240);
-  run.start();
-  run.frame(0, pannedTexture(texture, 0, 1, 1));
-  run.frame(1, pannedTexture(texture, 1, 1, 1));
-  run.frame(2, [](double, double) { return 0x606060u; });  // a cut to a flat picture
-  int red = 0;
-  for (int y = 240; y < 250; ++y) {
-    for (int x = 0; x < 320; ++x) red += run.outputPixel(x, y) == kRed;
-  }
-  EXPECT_GT(red, 1000);
-  EXPECT_EQ(run.outputPixel(5, 5), 0x303030u);
-  run.end();
-  const std::vector<RLogLine> lines = parseLog(run.logText());
-  ASSERT_EQ(lines.size(), 2u);
-  expectPan(lines[0], 1, 1);
-  EXPECT_TRUE(lines[1].newScene);
-  EXPECT_EQ(run.logText().substr(run.logText().find("      2\t")),
-            "      2\t   0.00\t   0.00\t  0.000\t1.00000\tnew_scene\r\n");
-}
-
-TEST(Pass1OutputTest, InterlacedFieldsAreStackedEachWithItsLine) {
-  CSmoothTexture texture(11);
-  CPass1Run run(320, 241);  // an odd height loses its last line
-  run.data().interlaced = 1;
-  run.start();
-  ASSERT_EQ(run.output().bitmap.h, 260);
-  run.frame(0, pannedTexture(texture, 0, 0, 0));
-  // First field: nothing to match on; second field: analysed.
-  auto count = [&](int top, int bottom, std::uint32_t colour) {
-    int n = 0;
-    for (int y = top; y < bottom; ++y) {
-      for (int x = 0; x < 320; ++x) n += run.outputPixel(x, y) == colour;
-    }
-    return n;
-  };
-  EXPECT_EQ(count(0, 120, 0u), 320 * 120);
-  EXPECT_GT(count(120, 130, kYellow), 500);
-  EXPECT_EQ(count(130, 250, 0u), 0);
-  EXPECT_GT(count(250, 260, kWhite), 500);
-  EXPECT_EQ(count(250, 260, kYellow), 0);
 }
 
 }  // namespace

@@ -84,23 +84,6 @@ TEST(DeviceContextLineTest, IncludesStartExcludesEnd) {
   EXPECT_EQ(drawLine(7, 7, 8, 8), (CPixels{{7, 7}}));
 }
 
-TEST(DeviceContextLineTest, SteepAndShallowLinesAreContinuousAndExact) {
-  // Shallow: one pixel per column, y = round(3x/9), halves to the smaller y.
-  EXPECT_EQ(drawLine(0, 0, 9, 3),
-            (CPixels{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}, {5, 2}, {6, 2}, {7, 2}, {8, 3}}));
-  EXPECT_EQ(drawLine(0, 0, 4, 1), (CPixels{{0, 0}, {1, 0}, {2, 0}, {3, 1}}));
-  // Steep, going up and left: one pixel per row, halves to the smaller x.
-  EXPECT_EQ(drawLine(4, 4, 3, 0), (CPixels{{4, 4}, {4, 3}, {3, 2}, {3, 1}}));
-  // Apart from the excluded end, both directions light the same pixels.
-  for (const auto& [x0, y0, x1, y1] : {std::tuple{0, 0, 4, 1}, std::tuple{1, 9, 17, 2},
-                                       std::tuple{3, 2, 6, 17}, std::tuple{15, 1, 2, 8}}) {
-    CPixels forward = drawLine(x0, y0, x1, y1), backward = drawLine(x1, y1, x0, y0);
-    forward.insert({x1, y1});
-    backward.insert({x0, y0});
-    EXPECT_EQ(forward, backward) << x0 << "," << y0 << " " << x1 << "," << y1;
-  }
-}
-
 TEST(DeviceContextTest, StoresBottomUpAndConvertsColours) {
   CBitmap bitmap(8, 6);
   CDeviceContext dc = bitmap.dc();

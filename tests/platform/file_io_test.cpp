@@ -81,28 +81,6 @@ TEST_F(FileIoTest, OpenOrCreateKeepsContentWritesAtStartAndAppendsAfterSeek) {
   EXPECT_EQ(content(file), "Xbcdef");
 }
 
-TEST_F(FileIoTest, ReadFileReportsShortCountOnlyAtEnd) {
-  const std::string file = path("data");
-  std::string big(200'000, '\0');
-  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
-  writeNew(file, big);
-
-  FileHandle fd = openFileForRead(file.c_str());
-  ASSERT_NE(fd, kInvalidFileHandle);
-  std::string buffer(big.size() + 10, '\0');
-  std::size_t got = 0;
-  EXPECT_TRUE(readFile(fd, buffer.data(), 100, &got));
-  EXPECT_EQ(got, 100u);
-  EXPECT_TRUE(readFile(fd, buffer.data() + 100, buffer.size() - 100, &got));
-  EXPECT_EQ(got, big.size() - 100);
-  EXPECT_TRUE(readFile(fd, buffer.data(), 10, &got));
-  EXPECT_EQ(got, 0u);
-  closeFile(fd);
-  buffer.resize(big.size());
-  EXPECT_EQ(buffer, big);
-  EXPECT_EQ(content(file), big);
-}
-
 TEST_F(FileIoTest, LastWriteTimeHasFullNanosecondResolution) {
   const std::string file = path("stamped");
   writeNew(file, "x");
@@ -148,16 +126,6 @@ TEST_F(FileIoTest, UnusablePathsAndHandlesFailCleanly) {
   EXPECT_FALSE(getLastWriteTime(kInvalidFileHandle, &value));
   EXPECT_FALSE(getFileSize(kInvalidFileHandle, &value));
   closeFile(kInvalidFileHandle);
-}
-
-TEST_F(FileIoTest, CreateDirectoryAcceptsOnlyDirectories) {
-  const std::string sub = path("sub");
-  EXPECT_TRUE(createDirectory(sub.c_str()));
-  EXPECT_TRUE(createDirectory(sub.c_str()));
-  EXPECT_TRUE(std::filesystem::is_directory(sub));
-  writeNew(path("plain"), "x");
-  EXPECT_FALSE(createDirectory(path("plain").c_str()));
-  EXPECT_FALSE(createDirectory(path("a/b").c_str()));
 }
 
 }  // namespace

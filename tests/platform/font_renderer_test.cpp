@@ -24,29 +24,6 @@ TEST(FontFaceTest, WindowsFaceNamesMapToDejaVuFamilies) {
   }
 }
 
-TEST(FontFaceTest, RejectsSizesNoScreenFontHas) {
-  EXPECT_EQ(CFontFace::create("Verdana", 0), nullptr);
-  EXPECT_EQ(CFontFace::create("Verdana", -12), nullptr);
-  EXPECT_EQ(CFontFace::create("Verdana", 1 << 20), nullptr);
-}
-
-TEST(FontFaceTest, MetricsArePlausibleForStatusTextSizes) {
-  for (const auto& [name, pixels] : {std::pair{"Lucida Console", 11}, std::pair{"Verdana", 12}}) {
-    auto face = CFontFace::create(name, pixels);
-    ASSERT_NE(face, nullptr);
-    // DejaVu's ascender is 0.93 em and its descender 0.24 em.
-    EXPECT_GE(face->ascent(), pixels * 8 / 10) << name;
-    EXPECT_LE(face->ascent(), pixels) << name;
-    EXPECT_GE(face->lineHeight(), pixels + 1) << name;
-    EXPECT_LE(face->lineHeight(), pixels * 3 / 2) << name;
-    // Capitals sit on the baseline and fit under the ascent.
-    const RGlyphBitmap& capital = face->glyph('H');
-    EXPECT_EQ(capital.top, capital.rows) << name;
-    EXPECT_LE(capital.top, face->ascent()) << name;
-    EXPECT_GE(capital.top, pixels / 2) << name;
-  }
-}
-
 TEST(FontFaceTest, MonospacedAdvancesAreEqualAndProportionalOnesDiffer) {
   auto mono = CFontFace::create("Lucida Console", 11);
   auto sans = CFontFace::create("Verdana", 12);

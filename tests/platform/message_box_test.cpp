@@ -91,31 +91,5 @@ TEST(MessageBoxTest, DefaultAnswersNoWithoutTerminalEvenIfInputSaysYes) {
   ::close(null);
 }
 
-TEST(MessageBoxTest, DefaultAsksOnTerminal) {
-  int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-    if (master >= 0) ::close(master);
-    GTEST_SKIP() << "no pseudo-terminal available";
-  }
-  int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(terminal, 0);
-  {
-    CScopedStdin input(terminal);
-    auto ask = [&](const char* reply) {
-      EXPECT_GT(::write(master, reply, std::char_traits<char>::length(reply)), 0);
-      testing::internal::CaptureStderr();
-      MessageBoxAnswer answer = defaultMessageBox("Go?", "Q", MessageBoxButtons::kYesNo);
-      EXPECT_EQ(testing::internal::GetCapturedStderr(), "Q: Go? [y/N] ");
-      return answer;
-    };
-    EXPECT_EQ(ask(" YeS \n"), MessageBoxAnswer::kYes);
-    EXPECT_EQ(ask("y\n"), MessageBoxAnswer::kYes);
-    EXPECT_EQ(ask("\n"), MessageBoxAnswer::kNo);
-    EXPECT_EQ(ask("yess\n"), MessageBoxAnswer::kNo);
-  }
-  ::close(terminal);
-  ::close(master);
-}
-
 }  // namespace
 }  // namespace platform

@@ -160,38 +160,4 @@ INSTANTIATE_TEST_SUITE_P(
                       RTableCase{false, 1.0926, 0, 1}, RTableCase{false, 0.9, 1, 0},
                       RTableCase{false, 0.9, 1, 1}, RTableCase{true, 1.0926, 1, 1}));
 
-TEST(NeighbourMapTest, IntegerApplicationOfAKnownMap) {
-  RAffineMap map;
-  // X' = 3 + x/2 + y/4, Y' = -1 + 2x - y
-  testing_support::setAffineMap(map, 3, -1, 0.5, 2, 0.25, -1);
-  std::int64_t X = 0, Y = 0;
-  applyNeighbourMap(map, 10 * kOne, 20 * kOne, &X, &Y);
-  EXPECT_EQ(X, 13 * kOne);
-  EXPECT_EQ(Y, -1 * kOne);
-  applyNeighbourMap(map, toFixedPoint(-10.5), toFixedPoint(4.25), &X, &Y);
-  EXPECT_EQ(X, toFixedPoint(-1.1875));
-  EXPECT_EQ(Y, toFixedPoint(-26.25));
-
-  // Position and coefficients lose their low 8 bits before the products.
-  std::int64_t X2 = 0, Y2 = 0;
-  applyNeighbourMap(map, 10 * kOne + 255, 20 * kOne + 255, &X2, &Y2);
-  EXPECT_EQ(X2, 13 * kOne);
-  EXPECT_EQ(Y2, -1 * kOne);
-  applyNeighbourMap(map, 10 * kOne + 256, 20 * kOne, &X2, &Y2);
-  EXPECT_EQ(X2 - 13 * kOne, 128);  // half of 256 units
-  EXPECT_EQ(Y2 - -1 * kOne, 512);  // twice
-  RAffineMap blurred;
-  for (int i = 0; i < 6; ++i) blurred[i] = map[i] + (i < 2 ? 0 : 255);
-  applyNeighbourMap(blurred, 10 * kOne, 20 * kOne, &X2, &Y2);
-  EXPECT_EQ(X2, 13 * kOne);
-  EXPECT_EQ(Y2, -1 * kOne);
-
-  // The shifts are arithmetic: one unit below zero stays below zero.
-  RAffineMap identity;
-  testing_support::setShift(identity, 0, 0);
-  applyNeighbourMap(identity, -1, -1, &X2, &Y2);
-  EXPECT_EQ(X2, -256);
-  EXPECT_EQ(Y2, -256);
-}
-
 }  // namespace

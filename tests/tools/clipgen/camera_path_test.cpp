@@ -67,46 +67,4 @@ TEST(CameraPathTest, SignsFollowTheAnalysisConvention) {
   EXPECT_NEAR(m.z, 0.01, 1e-12);
 }
 
-TEST(CameraPathTest, IntendedPathReportsItsRates) {
-  qvclip::RCameraPathSettings settings;
-  settings.panX = 1.75;
-  settings.panY = -0.6;
-  settings.rotation = 0.2;
-  settings.zoom = 1.003;
-  const qvclip::CCameraPath path(settings, 7, 30);
-  const RMotion first = qvclip::motionBetween(path.poseAt(0.0), path.poseAt(1.0));
-  EXPECT_NEAR(first.panX, 1.75, 1e-12);
-  EXPECT_NEAR(first.panY, -0.6, 1e-12);
-  for (int n = 1; n < 30; ++n) {
-    const RMotion m = qvclip::motionBetween(path.poseAt(n - 1.0), path.poseAt(n));
-    EXPECT_NEAR(m.rotation, 0.2, 1e-9);
-    EXPECT_NEAR(m.zoom, 1.003, 1e-12);
-    // Half a frame later the camera has made half of each step.
-    const RMotion half = qvclip::motionBetween(path.poseAt(n - 1.0), path.poseAt(n - 0.5));
-    EXPECT_NEAR(half.rotation, 0.1, 1e-9);
-    EXPECT_NEAR(half.zoom, std::sqrt(1.003), 1e-12);
-  }
-}
-
-TEST(CameraPathTest, JitterHasTheGivenSpreadAndIsSeeded) {
-  qvclip::RCameraPathSettings settings;
-  settings.jitterPixels = 3.0;
-  settings.jitterDegrees = 0.2;
-  const int frames = 4000;
-  const qvclip::CCameraPath path(settings, 11, frames);
-  double sumX = 0.0, sumXX = 0.0, sumA = 0.0, sumAA = 0.0;
-  for (int n = 0; n < frames; ++n) {
-    const RPose pose = path.poseAt(n);
-    sumX += pose.centreX;
-    sumXX += pose.centreX * pose.centreX;
-    sumA += pose.angle / kDegree;
-    sumAA += (pose.angle / kDegree) * (pose.angle / kDegree);
-  }
-  EXPECT_NEAR(std::sqrt(sumXX / frames - (sumX / frames) * (sumX / frames)), 3.0, 0.3);
-  EXPECT_NEAR(std::sqrt(sumAA / frames - (sumA / frames) * (sumA / frames)), 0.2, 0.02);
-  const qvclip::CCameraPath same(settings, 11, frames), other(settings, 12, frames);
-  EXPECT_EQ(same.poseAt(17).centreX, path.poseAt(17).centreX);
-  EXPECT_NE(other.poseAt(17).centreX, path.poseAt(17).centreX);
-}
-
 }  // namespace

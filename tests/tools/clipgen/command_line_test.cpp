@@ -20,30 +20,6 @@ TEST(CommandLineTest, EveryVariantGivesValidSettings) {
   }
 }
 
-TEST(CommandLineTest, OptionsOverrideTheVariantInAnyOrder) {
-  RCommandLine line;
-  std::string error;
-  ASSERT_TRUE(parse({"--jitter", "0.5", "--size", "320x240", "c.y4m", "--variant", "interlaced",
-                     "--upper-field-first", "--frames", "30", "--fps", "30000/1001", "--pan",
-                     "-1.5,2", "--seed", "9"},
-                    &line, &error))
-      << error;
-  const qvclip::RClipSettings& s = line.settings;
-  EXPECT_EQ(s.width, 320);
-  EXPECT_EQ(s.height, 240);
-  EXPECT_EQ(s.frameCount, 30);
-  EXPECT_EQ(s.fpsNumerator, 30000);
-  EXPECT_EQ(s.fpsDenominator, 1001);
-  EXPECT_EQ(s.seed, 9u);
-  EXPECT_TRUE(s.interlaced);
-  EXPECT_TRUE(s.upperFieldFirst);
-  EXPECT_EQ(s.path.jitterPixels, 0.5);
-  EXPECT_EQ(s.path.panX, -1.5);
-  EXPECT_EQ(s.path.panY, 2.0);
-  ASSERT_TRUE(parse({"c.y4m", "--variant", "cut", "--frames", "30"}, &line, &error));
-  EXPECT_EQ(line.settings.cutFrame, 15);
-}
-
 TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{}, "no output path"},

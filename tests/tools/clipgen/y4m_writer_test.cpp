@@ -77,24 +77,6 @@ TEST_F(Y4mWriterTest, HeaderAndFramesParseBack) {
   EXPECT_EQ(plane(2, 5, 7), 240);
 }
 
-TEST_F(Y4mWriterTest, Chroma420HalvesTheChromaPlanes) {
-  const std::string path = (directory_ / "clip.y4m").string();
-  RY4mFormat format{34, 20, 25, 1, qvclip::EFieldOrder::kProgressive, qvclip::EChroma::k420};
-  CY4mWriter writer;
-  std::string error;
-  ASSERT_TRUE(writer.open(path, format, &error)) << error;
-  ASSERT_TRUE(writer.writeFrame(colourFrame(34, 20), &error)) << error;
-  ASSERT_TRUE(writer.finish(&error)) << error;
-  const std::string data = readFile(path);
-  EXPECT_NE(data.find(" Ip A1:1 C420jpeg "), std::string::npos);
-  EXPECT_EQ(data.size() - data.find('\n') - 1, 6u + 34 * 20 + 2 * 17 * 10);
-
-  format.fieldOrder = qvclip::EFieldOrder::kUpperFirst;
-  CY4mWriter interlaced;
-  EXPECT_FALSE(interlaced.open(path, format, &error));
-  EXPECT_NE(error.find("interlaced"), std::string::npos);
-}
-
 TEST_F(Y4mWriterTest, FailuresLeaveExistingFilesAlone) {
   std::string error;
   CY4mWriter nowhere;
