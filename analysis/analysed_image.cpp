@@ -1,6 +1,6 @@
 #include "analysis/analysed_image.h"
 
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
 
 void loadAnalysedImage(CVideoImage& image, const VFBitmap& source) {
   const int width = image.width;

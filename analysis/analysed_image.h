@@ -7,9 +7,9 @@
 // contribute to a match.
 #pragma once
 
+#include "plugin/common/instance_data.h"
+#include "plugin/common/video_image.h"
 #include "plugin/filter_interface.h"
-#include "plugin/instance_data.h"
-#include "plugin/video_image.h"
 
 struct InstanceData;
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
 
 namespace {
 
@@ -33,8 +33,8 @@ double correlation(const RSums& s) {
   return value;
 }
 
-RSums sumOffset(const CVideoImage& c, const CVideoImage& p, const RMatchRequest& r, int ox,
-                int oy, int threshold) {
+RSums sumOffset(const CVideoImage& c, const CVideoImage& p, const RMatchRequest& r, int ox, int oy,
+                int threshold) {
   RSums sums;
   const int step = r.step;
   // Samples whose partner lies outside the previous image are skipped; the
@@ -106,8 +106,8 @@ bool matchBlock(const CVideoImage& current, const CVideoImage& previous,
   int bestColumn = 0, bestRow = 0;
   for (int row = 0; row < rows; ++row) {
     for (int column = 0; column < columns; ++column) {
-      const double value = correlation(
-          sumOffset(current, previous, request, column - rx, row - ry, threshold));
+      const double value =
+          correlation(sumOffset(current, previous, request, column - rx, row - ry, threshold));
       table[static_cast<std::size_t>(row) * columns + column] = value;
       if (value > best) {
         best = value;

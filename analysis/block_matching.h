@@ -10,20 +10,19 @@
 // block jobs of one level run on several threads at once.
 #pragma once
 
-#include "plugin/video_image.h"
+#include "plugin/common/missing_value.h"
+#include "plugin/common/video_image.h"
 
 struct InstanceData;
 
-inline constexpr double MISSING_VALUE = -583265354.623;
-
 struct RMatchRequest {
-  int bx = 0, by = 0;  // block origin in the current image
-  int bw = 0, bh = 0;  // block size
-  int px = 0, py = 0;  // predicted origin in the previous image
-  int rx = 0, ry = 0;  // half search ranges
-  double mMin = 0.0;   // smallest acceptable correlation
-  double mSep = 0.0;   // required margin of the best over the second best
-  int step = 1;        // sample every step-th column of every step-th row
+  int bx = 0, by = 0;        // block origin in the current image
+  int bw = 0, bh = 0;        // block size
+  int px = 0, py = 0;        // predicted origin in the previous image
+  int rx = 0, ry = 0;        // half search ranges
+  double mMin = 0.0;         // smallest acceptable correlation
+  double mSep = 0.0;         // required margin of the best over the second best
+  int step = 1;              // sample every step-th column of every step-th row
   double darkPercent = 0.0;  // samples darker than this percentage are skipped
 };
 

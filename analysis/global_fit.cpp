@@ -5,7 +5,7 @@
 
 #include "analysis/block_matching.h"
 #include "analysis/linear_system.h"
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
 
 namespace {
 
@@ -66,8 +66,9 @@ double squaredResidual(const RFitContext& context, int block, const RGlobalMotio
 }
 
 double squaredResidual(const RFitContext& context, int block, const RParameters& p) {
-  return squaredResidual(context, block,
-                         blockCoefficients(context, p, context.blocks[static_cast<std::size_t>(block)]));
+  return squaredResidual(
+      context, block,
+      blockCoefficients(context, p, context.blocks[static_cast<std::size_t>(block)]));
 }
 
 // Least squares over the candidates whose flag is 1. False when the normal
@@ -186,10 +187,9 @@ bool deepAnalysis(const RFitContext& context, const std::vector<int>& candidates
           for (int i1 = 0; i1 <= 1; ++i1) {
             for (int i2 = 0; i2 <= 1; ++i2) {
               for (int i3 = 0; i3 <= 1; ++i3) {
-                const RGlobalMotionInfo child{parent.panX + (i0 - 0.5) * s,
-                                              parent.panY + (i1 - 0.5) * s,
-                                              parent.rotation + (i2 - 0.5) * s / M,
-                                              parent.zoom + (i3 - 0.5) * s / M};
+                const RGlobalMotionInfo child{
+                    parent.panX + (i0 - 0.5) * s, parent.panY + (i1 - 0.5) * s,
+                    parent.rotation + (i2 - 0.5) * s / M, parent.zoom + (i3 - 0.5) * s / M};
                 const double limit = s * s;
                 int support = 0;
                 for (int block : candidates) {

@@ -4,7 +4,7 @@
 
 #include "platform/file_io.h"
 #include "platform/message_box.h"
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include "analysis/global_fit.h"
 #include "analysis/log_writer.h"
 #include "analysis/pass1_output.h"
-#include "plugin/frame_geometry.h"
-#include "plugin/instance_data.h"
-#include "plugin/module_state.h"
-#include "plugin/video_image.h"
+#include "plugin/common/frame_geometry.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/common/module_state.h"
+#include "plugin/common/video_image.h"
 
 namespace {
 
@@ -43,14 +43,14 @@ void moveAreaToNextFrame(InstanceData& data, long n, int width, int height, int 
   if (areas[index] == nullptr) areas[index] = new RMargins;
   const double aspect = data.sourcePixelAspect;
   const int interlaced = data.interlaced ? 1 : 0;
-  const RPoint a = mapSourceToDest(width, height, width, height, motion.rotation, motion.zoom,
-                                   motion.panX, motion.panY, 1.0, aspect, aspect, interlaced,
-                                   interlaced, upperField, data.ignoreOutsideLeft,
-                                   height - data.ignoreOutsideTop - 1);
-  const RPoint b = mapSourceToDest(width, height, width, height, motion.rotation, motion.zoom,
-                                   motion.panX, motion.panY, 1.0, aspect, aspect, interlaced,
-                                   interlaced, upperField, width - data.ignoreOutsideRight - 1,
-                                   data.ignoreOutsideBottom);
+  const RPoint a =
+      mapSourceToDest(width, height, width, height, motion.rotation, motion.zoom, motion.panX,
+                      motion.panY, 1.0, aspect, aspect, interlaced, interlaced, upperField,
+                      data.ignoreOutsideLeft, height - data.ignoreOutsideTop - 1);
+  const RPoint b =
+      mapSourceToDest(width, height, width, height, motion.rotation, motion.zoom, motion.panX,
+                      motion.panY, 1.0, aspect, aspect, interlaced, interlaced, upperField,
+                      width - data.ignoreOutsideRight - 1, data.ignoreOutsideBottom);
   RMargins& m = *areas[index];
   m.left = roundTowardZero(a.x);
   m.top = height - roundTowardZero(a.y) - 1;
@@ -61,8 +61,8 @@ void moveAreaToNextFrame(InstanceData& data, long n, int width, int height, int 
 // Coarse-to-fine matching of the current against the previous pyramid.
 // Leaves the finest level's vectors in dx, dy (columns x rows of level 0).
 void matchPyramids(const InstanceData& data, const CImagePyramid& current,
-                   const CImagePyramid& previous, std::vector<double>& dx,
-                   std::vector<double>& dy, int* columns, int* rows) {
+                   const CImagePyramid& previous, std::vector<double>& dx, std::vector<double>& dy,
+                   int* columns, int* rows) {
   const int coarsest = static_cast<int>(current.size()) - 1;
   std::vector<double> coarseDx(1), coarseDy(1);
   matchCoarsestLevel(*current[coarsest], *previous[coarsest], data, &coarseDx[0], &coarseDy[0]);
@@ -76,10 +76,9 @@ void matchPyramids(const InstanceData& data, const CImagePyramid& current,
     const int levelRows = blockSize > 0 ? image.height / blockSize : 0;
     dx.assign(static_cast<std::size_t>(levelColumns) * levelRows, MISSING_VALUE);
     dy.assign(dx.size(), MISSING_VALUE);
-    job.level = RLevelJob{&data,          &image,         previous[level].get(),
-                          level,          levelColumns,   levelRows,
-                          coarseColumns,  coarseRows,     dx.data(),
-                          dy.data(),      coarseDx.data(), coarseDy.data()};
+    job.level = RLevelJob{&data,        &image,    previous[level].get(), level,
+                          levelColumns, levelRows, coarseColumns,         coarseRows,
+                          dx.data(),    dy.data(), coarseDx.data(),       coarseDy.data()};
     runAnalysisLevel(job, module_state::processorCount);
     coarseDx.swap(dx);
     coarseDy.swap(dy);
@@ -120,8 +119,7 @@ void processPass1Frame(const FilterActivation* fa, const FilterFunctions*, int f
   CImagePyramid& previous = *data.imagePyramids[1 - data.framesProcessed % 2];
   const int upperField = (firstField != 0) == (data.upperFieldFirst != 0) ? 1 : 0;
   CVideoImage& image = *current[0];
-  const int yOffset =
-      data.interlaced && firstField == 0 ? static_cast<int>(destination.h) : 0;
+  const int yOffset = data.interlaced && firstField == 0 ? static_cast<int>(destination.h) : 0;
 
   // 2.-4. Level 0, the moving ignore area, ignore marks, reduction.
   loadAnalysedImage(image, fa->src);
@@ -174,7 +172,8 @@ void processPass1Frame(const FilterActivation* fa, const FilterFunctions*, int f
   writeLogLine(data, formatLogLine(data, n, motion));
 
   // 14. The area of the next frame.
-  if (areaFollows) moveAreaToNextFrame(data, n, image.width, image.height, upperField, motion.whole);
+  if (areaFollows)
+    moveAreaToNextFrame(data, n, image.width, image.height, upperField, motion.whole);
 
   // 15.
   data.framesProcessed += 1;

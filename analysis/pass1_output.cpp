@@ -6,13 +6,14 @@
 
 #include "analysis/block_matching.h"
 #include "platform/device_context.h"
-#include "plugin/instance_data.h"
+#include "plugin/common/drawing_context.h"
+#include "plugin/common/instance_data.h"
 
 namespace {
 
-constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr COLORREF kRed = 0x0000FF;
-constexpr COLORREF kYellow = 0x00FFFF;
+constexpr platform::COLORREF kWhite = 0xFFFFFF;
+constexpr platform::COLORREF kRed = 0x0000FF;
+constexpr platform::COLORREF kYellow = 0x00FFFF;
 
 // Region row k counted from the top.
 Pixel32* regionRow(VFBitmap& bitmap, int k) {
@@ -22,8 +23,8 @@ Pixel32* regionRow(VFBitmap& bitmap, int k) {
 
 int roundHalfUp(double t) { return static_cast<int>(std::floor(t + 0.5)); }
 
-void drawVectors(const InstanceData& settings, platform::CDeviceContext& dc,
-                 const RPass1Drawing& d, bool okPass) {
+void drawVectors(const InstanceData& settings, platform::CDeviceContext& dc, const RPass1Drawing& d,
+                 bool okPass) {
   const int bs = settings.blockSize;
   const double k = settings.interlaced ? 2.0 : 1.0;
   const std::vector<int>& okFlags = *d.okFlags;
@@ -86,19 +87,19 @@ void drawAnalysedFrame(const InstanceData& settings, VFBitmap& destination,
     }
   }
 
-  platform::CDeviceContext* dc = destination.hdc;
-  if (dc == nullptr) return;
-  platform::CPen* previousPen = dc->selectPen(settings.redPen);
-  drawVectors(settings, *dc, d, false);
-  dc->selectPen(settings.whitePen);
-  drawVectors(settings, *dc, d, true);
-  dc->selectPen(previousPen);
+  if (destination.hdc == nullptr) return;
+  platform::CDeviceContext dc = openDeviceContext(destination.hdc);
+  platform::CPen* previousPen = dc.selectPen(settings.redPen);
+  drawVectors(settings, dc, d, false);
+  dc.selectPen(settings.whitePen);
+  drawVectors(settings, dc, d, true);
+  dc.selectPen(previousPen);
 
-  dc->setBkColor(d.motion->newScene ? kRed : kWhite);
-  platform::CFont* previousFont = dc->selectFont(settings.textFont);
-  dc->textOut(0, image.height + d.yOffset, formatResultText(settings, *d.motion));
-  dc->selectFont(previousFont);
-  dc->flush();
+  dc.setBkColor(d.motion->newScene ? kRed : kWhite);
+  platform::CFont* previousFont = dc.selectFont(settings.textFont);
+  dc.textOut(0, image.height + d.yOffset, formatResultText(settings, *d.motion));
+  dc.selectFont(previousFont);
+  dc.flush();
 }
 
 void drawNoPreviousFrame(const InstanceData& settings, VFBitmap& destination, int pictureHeight,
@@ -106,11 +107,11 @@ void drawNoPreviousFrame(const InstanceData& settings, VFBitmap& destination, in
   for (int k = 0; k < destination.h; ++k) {
     std::memset(regionRow(destination, k), 0, static_cast<std::size_t>(destination.w) * 4);
   }
-  platform::CDeviceContext* dc = destination.hdc;
-  if (dc == nullptr) return;
-  dc->setBkColor(kYellow);
-  platform::CFont* previousFont = dc->selectFont(settings.textFont);
-  dc->textOut(0, pictureHeight + yOffset, kNoPreviousFrameText);
-  dc->selectFont(previousFont);
-  dc->flush();
+  if (destination.hdc == nullptr) return;
+  platform::CDeviceContext dc = openDeviceContext(destination.hdc);
+  dc.setBkColor(kYellow);
+  platform::CFont* previousFont = dc.selectFont(settings.textFont);
+  dc.textOut(0, pictureHeight + yOffset, kNoPreviousFrameText);
+  dc.selectFont(previousFont);
+  dc.flush();
 }

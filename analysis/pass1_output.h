@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "analysis/global_fit.h"
+#include "plugin/common/video_image.h"
 #include "plugin/filter_interface.h"
-#include "plugin/video_image.h"
 
 struct InstanceData;
 

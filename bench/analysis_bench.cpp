@@ -5,9 +5,9 @@
 
 #include "analysis/analysed_image.h"
 #include "analysis/block_matching.h"
-#include "planning/end_of_processing.h"
+#include "plugin/common/module_state.h"
+#include "plugin/end_callback.h"
 #include "plugin/filter_callbacks.h"
-#include "plugin/module_state.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/synthetic_frames.h"
@@ -74,8 +74,8 @@ void BM_Pass1Frame(benchmark::State& state) {
     runProc(&instance.fa(), nullptr);
   }
   endProc(&instance.fa(), nullptr);
-  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                             benchmark::Counter::kIsRate);
+  state.counters["fps"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Pass1Frame)
     ->Args({1280, 720, 1})

@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
-#include "planning/end_of_processing.h"
 #include "platform/file_io.h"
+#include "plugin/end_callback.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/log_files.h"

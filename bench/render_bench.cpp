@@ -7,11 +7,11 @@
 #include <random>
 #include <string>
 
-#include "planning/end_of_processing.h"
 #include "platform/device_context.h"
 #include "platform/file_io.h"
+#include "plugin/common/module_state.h"
+#include "plugin/end_callback.h"
 #include "plugin/filter_callbacks.h"
-#include "plugin/module_state.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/log_files.h"
@@ -58,7 +58,8 @@ void pass2Arguments(benchmark::internal::Benchmark* b) {
   for (auto size : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
     for (int resampling : {0, 1, 2}) {
       for (int neighbours : {0, 1}) {
-        for (int threads : {1, 2}) b->Args({size.first, size.second, resampling, neighbours, threads});
+        for (int threads : {1, 2})
+          b->Args({size.first, size.second, resampling, neighbours, threads});
       }
     }
   }

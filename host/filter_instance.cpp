@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "host/host_error.h"
-#include "platform/device_context.h"
 
 namespace host {
 namespace {
@@ -110,8 +109,8 @@ void CFilterInstance::beginRun(long sourceWidth, long sourceHeight) {
     destination_.data = reinterpret_cast<Pixel32*>(destinationPixels_.get());
   }
   if (destination_.dwFlags & VFBitmap::NEEDS_HDC) {
-    deviceContext_ = std::make_unique<platform::CDeviceContext>(
-        destination_.data, static_cast<int>(w), static_cast<int>(h), destination_.pitch);
+    deviceContext_ = std::make_unique<RDeviceContext>(
+        RDeviceContext{destination_.data, w, h, destination_.pitch});
     destination_.hdc = deviceContext_.get();
   }
   sourceLayout_ = source_;

@@ -22,10 +22,6 @@
 #include "host/filter_module.h"
 #include "plugin/filter_interface.h"
 
-namespace platform {
-class CDeviceContext;
-}
-
 namespace host {
 
 class CFilterInstance {
@@ -71,7 +67,9 @@ class CFilterInstance {
   FilterActivation activation_;
   AvBuffer sourcePixels_;
   AvBuffer destinationPixels_;
-  std::unique_ptr<platform::CDeviceContext> deviceContext_;
+  // The device context granted for the run: a plain record of the
+  // destination's pixels, which the module draws on with its own code.
+  std::unique_ptr<RDeviceContext> deviceContext_;
   bool runOpen_ = false;
 };
 

@@ -12,14 +12,12 @@
 
 #include "host/svg_plot.h"
 #include "planning/correction_planner.h"
-#include "planning/end_of_processing.h"
 #include "planning/pass2_startup.h"
 #include "platform/file_io.h"
-#include "plugin/config_string.h"
-#include "plugin/field_split.h"
-#include "plugin/filter_callbacks.h"
-#include "plugin/filter_definition.h"
-#include "plugin/instance_data.h"
+#include "plugin/common/config_string.h"
+#include "plugin/common/field_split.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/common/output_format.h"
 
 namespace host {
 
@@ -29,23 +27,23 @@ const char* const kEdgeCompensationNames[] = {
     "None  (large borders)",    "Adaptive zoom  (some borders)", "Adaptive zoom only",
     "Fixed zoom  (no borders)", "Adaptive+fixed (no borders)",   "Adaptive+fixed only"};
 
-// An instance of the filter's own code, driven like the host drives the
-// module: zeroed record, initProc, the settings string, paramProc.
+// An instance record of the filter's own planning code, set up as the
+// module's callbacks set it up: zeroed record, the defaults of initProc, the
+// settings string, the output size of paramProc.
 class CPlanningInstance {
  public:
   CPlanningInstance(int width, int height)
       : memory_((sizeof(InstanceData) + 7) / 8, 0), fa_(destination_, source_) {
-    fa_.filter = &quiventaFilterDefinition();
     fa_.filter_data = memory_.data();
     fa_.pfsi = &state_;
-    initProc(&fa_, nullptr);
+    initializeInstance(data());
     source_.w = destination_.w = width;
     source_.h = destination_.h = height;
     source_.pitch = destination_.pitch = width * 4L;
   }
   ~CPlanningInstance() {
-    endProc(&fa_, nullptr);
-    deinitProc(&fa_, nullptr);
+    endPass2(data());
+    releaseInstance(data());
   }
   InstanceData& data() { return *reinterpret_cast<InstanceData*>(memory_.data()); }
   FilterActivation& fa() { return fa_; }
@@ -159,7 +157,7 @@ int runPlan(const RPlanRequest& request, std::ostream& out, std::ostream& err) {
   parseConfigString(data, settings.data());
   data.pass = 2;
   *data.logFilePath = request.logPath;
-  paramProc(&instance.fa(), nullptr);
+  describeOutputFrame(data, instance.fa().src, instance.fa().dst);
 
   // As the start callback does: fields for interlaced video.
   RPlanReport report;

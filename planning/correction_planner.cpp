@@ -2,17 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <vector>
 
-#include "analysis/block_matching.h"
 #include "planning/log_reader.h"
 #include "planning/motion_smoothing.h"
 #include "planning/pass2_startup.h"
-#include "plugin/instance_data.h"
-#include "plugin/module_state.h"
-#include "plugin/video_image.h"
+#include "plugin/common/fixed_point.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/common/missing_value.h"
+#include "plugin/common/module_state.h"
+#include "plugin/common/video_image.h"
 #include "ui/progress_dialog.h"
 
 namespace {
@@ -41,14 +41,6 @@ bool isFixed(int mode) { return mode == 3 || mode == 4 || mode == 5; }
 bool zoomOnlyFromCoverage(int mode) { return mode == 2 || mode == 5; }
 
 }  // namespace
-
-std::int64_t toFixedPoint(double v) {
-  const double scaled = std::floor(v * 1024 * 65536 + 0.5);
-  if (std::isnan(scaled)) return 0;
-  if (scaled >= 9.2233720368547758e18) return std::numeric_limits<std::int64_t>::max();
-  if (scaled <= -9.2233720368547758e18) return std::numeric_limits<std::int64_t>::min();
-  return static_cast<std::int64_t>(scaled);
-}
 
 void buildFrameMapping(MappingDirection direction, int sourceWidth, int sourceHeight, int destWidth,
                        int destHeight, double rotation, double zoom, double panX, double panY,

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "planning/frame_plan.h"
-#include "plugin/frame_geometry.h"
+#include "plugin/common/frame_geometry.h"
+#include "plugin/common/frame_plan.h"
 
 struct InstanceData;
 struct RMotionSeries;
@@ -56,10 +56,6 @@ void buildFrameMapping(MappingDirection direction, int sourceWidth, int sourceHe
                        double scale, double sourceAspect, double destAspect, int interlaced,
                        int outputInterlaced, int field, int integerCentre, int resampling,
                        RAffineMap out);
-
-// v * 2^26 rounded half up, saturated to the 64-bit range (NaN gives 0), so
-// absurd settings never reach undefined conversions.
-std::int64_t toFixedPoint(double v);
 
 // The largest zoom at which the destination still lies inside the source,
 // for the sizes of sourceImage and destImage: the smallest corner zoom

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "analysis/block_matching.h"
-#include "planning/frame_plan.h"
 #include "platform/file_io.h"
-#include "plugin/instance_data.h"
-#include "plugin/token_reader.h"
+#include "plugin/common/frame_plan.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/common/missing_value.h"
+#include "plugin/common/token_reader.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/message_box.h"
-#include "plugin/module_state.h"
+#include "plugin/common/module_state.h"
 #include "ui/progress_dialog.h"
 
 double smoothnessWeight(int smoothness) {
@@ -20,9 +20,9 @@ namespace {
 bool userAborts() {
   CDlgProgress* dialog = module_state::progressDialog;
   if (dialog == nullptr || !dialog->checkCancelButton()) return false;
-  const bool abort = platform::messageBox(kReallyAbortQuestion, loadStringResource(kCaptionStringId),
-                                          platform::MessageBoxButtons::kYesNo) ==
-                     platform::MessageBoxAnswer::kYes;
+  const bool abort =
+      platform::messageBox(kReallyAbortQuestion, loadStringResource(kCaptionStringId),
+                           platform::MessageBoxButtons::kYesNo) == platform::MessageBoxAnswer::kYes;
   if (abort) dialog->reportAbort();
   return abort;
 }

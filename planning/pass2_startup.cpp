@@ -1,13 +1,11 @@
 #include "planning/pass2_startup.h"
 
 #include "planning/correction_planner.h"
-#include "planning/frame_plan.h"
 #include "planning/log_reader.h"
 #include "platform/device_context.h"
-#include "plugin/instance_data.h"
-#include "plugin/video_image.h"
-#include "render/border_extrapolation.h"
-#include "render/samplers.h"
+#include "plugin/common/frame_plan.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/common/video_image.h"
 
 double computeFitScale(int sourceWidth, int sourceHeight, int destWidth, int destHeight,
                        double sourceAspect, double destAspect) {
@@ -26,9 +24,6 @@ PlanOutcome startPass2(FilterActivation* fa, RPlanReport* report) {
   const int sourceHeight = static_cast<int>(fa->src.h);
   const int destWidth = static_cast<int>(fa->dst.w);
   const int destHeight = static_cast<int>(fa->dst.h);
-
-  buildBicubicWeights(-0.6);
-  if (data.extrapolateColors) createBorderPixelTable(destWidth, destHeight);
 
   delete data.sourceImage;
   data.sourceImage = new CVideoImage;
@@ -72,4 +67,16 @@ PlanOutcome startPass2(FilterActivation* fa, RPlanReport* report) {
     data.logFileTime = 0;
   }
   return outcome;
+}
+
+void endPass2(InstanceData& data) {
+  delete data.sourceImage;
+  data.sourceImage = nullptr;
+  delete data.destImage;
+  data.destImage = nullptr;
+  if (data.textFont != nullptr) {
+    data.textFont->deleteObject();
+    delete data.textFont;
+    data.textFont = nullptr;
+  }
 }

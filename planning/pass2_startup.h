@@ -1,6 +1,7 @@
-// The pass-2 branch of the start callback: rendering tables, the frame size
-// carriers, fitScale, the log read and the plan, the text font.
-// Runs inside the start callback, after the field split.
+// The pass-2 branch of the start callback: the frame size carriers,
+// fitScale, the log read and the plan, the text font. Runs inside the start
+// callback, after the field split; the rendering tables are the renderer's
+// own (render/pass2_driver.h).
 #pragma once
 
 #include "plugin/filter_interface.h"
@@ -18,6 +19,10 @@ enum class PlanOutcome {
 
 // With `report`, a plan made here also describes itself there.
 PlanOutcome startPass2(FilterActivation* fa, RPlanReport* report = nullptr);
+
+// Releases what startPass2 made for the run (size carriers, font); the plan
+// stays for the next start.
+void endPass2(InstanceData& data);
 
 // The scale that fits the source into the destination: the smaller of the
 // width ratio and the height ratio in square-pixel units.

@@ -17,9 +17,11 @@
 #include <memory>
 #include <string>
 
-#include "platform/handles.h"
-
 namespace platform {
+
+// Colour value of a device context: 0x00BBGGRR (red in the lowest byte), the
+// order the drawing code of the filter writes its constants in.
+using COLORREF = unsigned int;
 
 class CFontFace;  // a rasteriser for one face at one pixel size (font_renderer.h)
 

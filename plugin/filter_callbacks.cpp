@@ -1,47 +1,26 @@
 #include "plugin/filter_callbacks.h"
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "analysis/pass1_driver.h"
-#include "planning/frame_plan.h"
 #include "platform/environment.h"
-#include "plugin/field_split.h"
-#include "plugin/instance_data.h"
-#include "plugin/module_state.h"
+#include "plugin/common/config_string.h"
+#include "plugin/common/field_split.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/common/module_state.h"
+#include "plugin/common/output_format.h"
 #include "render/pass2_driver.h"
 #include "ui/settings_dialog.h"
 
 int initProc(FilterActivation* fa, const FilterFunctions*) {
-  InstanceData& data = *instanceOf(fa);
-  setDefaultSettings(data);
-  data.logFilePath = new std::string(defaultLogFilePath());
-
-  data.logFileHandle = platform::kInvalidFileHandle;
-  data.framePlans = nullptr;
-  data.plannedFrameCount = -1;
-  data.logFileTime = 0;
-  data.pendingLogLine = nullptr;
-  data.logWarningShown = 0;
-  data.ignoreAreaByFrame = new std::vector<RMargins*>;
-  data.idle = 1;
-  // Not a run yet: a confirmed dialog must not take frame 0 for the frame shown.
-  data.lastSourceFrame = -999;
-
+  initializeInstance(*instanceOf(fa));
   module_state::processorCount = module_state::readProcessorCount();
   return 0;
 }
 
-void deinitProc(FilterActivation* fa, const FilterFunctions*) {
-  InstanceData& data = *instanceOf(fa);
-  delete data.logFilePath;
-  data.logFilePath = nullptr;
-  releaseFramePlans(data);
-  if (data.ignoreAreaByFrame != nullptr) {
-    for (RMargins* margins : *data.ignoreAreaByFrame) delete margins;
-    delete data.ignoreAreaByFrame;
-    data.ignoreAreaByFrame = nullptr;
-  }
-}
+void deinitProc(FilterActivation* fa, const FilterFunctions*) { releaseInstance(*instanceOf(fa)); }
 
 int runProc(const FilterActivation* fa, const FilterFunctions* ff) {
   InstanceData& data = *instanceOf(fa);
@@ -69,41 +48,14 @@ int runProc(const FilterActivation* fa, const FilterFunctions* ff) {
 }
 
 long paramProc(FilterActivation* fa, const FilterFunctions*) {
-  const InstanceData& data = *instanceOf(fa);
-  VFBitmap& dst = fa->dst;
-  if (data.pass == 1) {
-    if (data.videoOutput) {
-      if (data.interlaced && (dst.h & 1)) dst.h -= 1;
-      dst.h += kPass1TextRows;
-      if (data.interlaced) dst.h += kPass1TextRows;
-      dst.dwFlags |= VFBitmap::NEEDS_HDC;
-    } else {
-      dst.w = 8;
-      dst.h = 8;
-    }
-  } else {
-    if (data.sameDestAsSource) {
-      dst.w = fa->src.w;
-      dst.h = fa->src.h;
-    } else {
-      dst.w = data.destWidth;
-      dst.h = data.destHeight;
-    }
-    if (data.interlaced) {
-      if (dst.h & 1) dst.h -= 1;
-      if (data.interlacedProgressive) dst.h *= 2;
-    }
-    dst.dwFlags |= VFBitmap::NEEDS_HDC;
-  }
-  dst.pitch = outputPitch(dst.w);
+  describeOutputFrame(*instanceOf(fa), fa->src, fa->dst);
   return FILTERPARAM_SWAP_BUFFERS;
 }
 
 int configProc(FilterActivation* fa, const FilterFunctions*, HWND) {
   InstanceData& data = *instanceOf(fa);
-  const int templateId = platform::desktopHorizontalResolution() < 1024
-                             ? kSettingsTemplateCompact
-                             : kSettingsTemplateLarge;
+  const int templateId = platform::desktopHorizontalResolution() < 1024 ? kSettingsTemplateCompact
+                                                                        : kSettingsTemplateLarge;
   if (!runSettingsDialog(data, templateId)) return 1;
 
   // A confirmed dialog may have changed what the plan depends on.
@@ -113,12 +65,26 @@ int configProc(FilterActivation* fa, const FilterFunctions*, HWND) {
     const std::size_t frame = static_cast<std::size_t>(data.lastSourceFrame);
     if (areas.size() <= frame) areas.resize(frame + 1, nullptr);
     if (areas[frame] == nullptr) areas[frame] = new RMargins;
-    *areas[frame] = RMargins{data.ignoreOutsideLeft, data.ignoreOutsideTop,
-                             data.ignoreOutsideRight, data.ignoreOutsideBottom};
+    *areas[frame] = RMargins{data.ignoreOutsideLeft, data.ignoreOutsideTop, data.ignoreOutsideRight,
+                             data.ignoreOutsideBottom};
   }
   return 0;
 }
 
 void stringProc(const FilterActivation* fa, const FilterFunctions*, char* buffer) {
   std::snprintf(buffer, kFilterStringBufferSize, " (Pass %i)", instanceOf(fa)->pass);
+}
+
+bool fssProc(FilterActivation* fa, const FilterFunctions*, char* buffer, int bufferLength) {
+  writeConfigStatement(*instanceOf(fa), buffer, bufferLength);
+  return true;
+}
+
+void configScriptFunction(IScriptInterpreter*, void* lpVoid, CScriptValue* argv, int argc) {
+  if (lpVoid == nullptr || argv == nullptr || argc < 1 || !argv[0].isString()) return;
+  char** text = argv[0].asString();
+  if (text == nullptr || *text == nullptr) return;
+  // The interpreter's string stays as it was; the parser cuts a copy.
+  std::vector<char> copy(*text, *text + std::strlen(*text) + 1);
+  parseConfigString(*instanceOf(static_cast<FilterActivation*>(lpVoid)), copy.data());
 }

@@ -1,7 +1,7 @@
-// The instance callbacks the filter definition registers (besides start,
-// end and the settings-string pair): creation with defaults, destruction,
-// the per-frame dispatch, the output format, the settings dialog and the
-// short description.
+// The instance callbacks the filter definition registers (besides start and
+// end): creation with defaults, destruction, the per-frame dispatch, the
+// output format, the settings dialog, the short description, and the
+// settings statement with its script function "Config".
 #pragma once
 
 #include "plugin/filter_interface.h"
@@ -12,9 +12,6 @@ int runProc(const FilterActivation* fa, const FilterFunctions* ff);
 long paramProc(FilterActivation* fa, const FilterFunctions* ff);
 int configProc(FilterActivation* fa, const FilterFunctions* ff, HWND parent);
 void stringProc(const FilterActivation* fa, const FilterFunctions* ff, char* buffer);
-
-// Rows of the text strip under each analysed picture in pass 1.
-inline constexpr int kPass1TextRows = 10;
-
-// Row pitch of the output: 32-bit pixels, rows padded to 8 bytes.
-inline long outputPitch(long width) { return (width * 4 + 7) & ~7L; }
+bool fssProc(FilterActivation* fa, const FilterFunctions* ff, char* buffer, int bufferLength);
+void configScriptFunction(IScriptInterpreter* interpreter, void* lpVoid, CScriptValue* argv,
+                          int argc);

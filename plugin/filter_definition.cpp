@@ -1,10 +1,10 @@
 #include "plugin/filter_definition.h"
 
-#include "planning/end_of_processing.h"
-#include "plugin/config_string.h"
+#include "plugin/common/config_string.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/common/module_state.h"
+#include "plugin/end_callback.h"
 #include "plugin/filter_callbacks.h"
-#include "plugin/instance_data.h"
-#include "plugin/module_state.h"
 #include "plugin/start_callback.h"
 
 namespace {
@@ -41,8 +41,8 @@ FilterDefinition definition = {
 
 FilterDefinition& quiventaFilterDefinition() { return definition; }
 
-int registerFilter(FilterModule* module, const FilterFunctions* functions,
-                   int& interfaceVersion, int& compatibleVersion) {
+int registerFilter(FilterModule* module, const FilterFunctions* functions, int& interfaceVersion,
+                   int& compatibleVersion) {
   module_state::registeredDefinition =
       functions->addFilter(module, &definition, static_cast<int>(sizeof(FilterDefinition)));
   if (module_state::registeredDefinition == nullptr) return 1;

@@ -1,6 +1,8 @@
 // The video host's plug-in interface: every record the host and the filter
 // module exchange, declared once. The host (host/) and the module (plugin/)
-// both include this header; nothing else defines these records.
+// both include this header; nothing else defines these records, and the
+// header includes nothing of ours: only plain records and function pointers
+// cross the module boundary, so host and module may be built apart.
 //
 // Calling convention: the host calls every callback of one filter instance on
 // one thread, one call at a time (the filter's own re-entry guard covers the
@@ -19,8 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
-
-#include "platform/handles.h"
+#include <type_traits>
 
 struct FilterModule;  // opaque: the host's record of one loaded module
 struct FilterDefinition;
@@ -29,6 +30,25 @@ struct FilterFunctions;
 class IScriptInterpreter;  // opaque: the host's script interpreter
 
 using Pixel32 = std::uint32_t;
+
+// A device context, as a host without GDI grants one: the plain description
+// of the pixels to draw on, in the bitmap layout above. The module draws on
+// it with its own drawing code (GDI's pens, fonts, lines, rectangles and
+// text), so no C++ object crosses the boundary. Drawing state (selected pen
+// and font, colours, current position) does not persist from one call to
+// the next: whoever draws sets what it draws with.
+struct RDeviceContext {
+  Pixel32* bits;         // bottom stored row of the picture
+  long width, height;    // pixels, rows
+  std::ptrdiff_t pitch;  // bytes from one stored row to the next
+};
+static_assert(std::is_trivial_v<RDeviceContext> && std::is_standard_layout_v<RDeviceContext>);
+using HDC = RDeviceContext*;
+
+// A window of the host (the settings dialog's parent). Opaque: the module
+// never looks inside; null means none.
+struct RWindow;
+using HWND = RWindow*;
 
 // Interface versions the module reports back from its init entry.
 inline constexpr int kFilterInterfaceVersion = 7;
@@ -134,8 +154,8 @@ using FilterStringProc = void (*)(const FilterActivation* fa, const FilterFuncti
                                   char* buffer);
 using FilterStartProc = int (*)(FilterActivation* fa, const FilterFunctions* ff);
 using FilterEndProc = int (*)(FilterActivation* fa, const FilterFunctions* ff);
-using FilterScriptStrProc = bool (*)(FilterActivation* fa, const FilterFunctions* ff,
-                                     char* buffer, int bufferLength);
+using FilterScriptStrProc = bool (*)(FilterActivation* fa, const FilterFunctions* ff, char* buffer,
+                                     int bufferLength);
 
 // paramProc's result that asks for separate source and destination buffers.
 inline constexpr long FILTERPARAM_SWAP_BUFFERS = 1;

@@ -5,9 +5,10 @@
 
 #include "planning/pass2_startup.h"
 #include "platform/device_context.h"
-#include "plugin/field_split.h"
-#include "plugin/instance_data.h"
-#include "plugin/video_image.h"
+#include "plugin/common/field_split.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/common/video_image.h"
+#include "render/pass2_driver.h"
 
 namespace {
 
@@ -113,6 +114,7 @@ int startProc(FilterActivation* fa, const FilterFunctions*) {
   if (data.pass == 1) {
     startPass1(data, static_cast<int>(fa->src.w), static_cast<int>(fa->src.h));
   } else {
+    startRendering(data, static_cast<int>(fa->dst.w), static_cast<int>(fa->dst.h));
     startPass2(fa);
   }
 

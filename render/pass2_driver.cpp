@@ -4,17 +4,20 @@
 #include <cstdio>
 #include <cstring>
 
-#include "planning/frame_plan.h"
 #include "platform/device_context.h"
-#include "plugin/instance_data.h"
-#include "plugin/module_state.h"
+#include "plugin/common/drawing_context.h"
+#include "plugin/common/frame_plan.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/common/module_state.h"
+#include "render/border_extrapolation.h"
 #include "render/render_threads.h"
 #include "render/row_tables.h"
+#include "render/samplers.h"
 
 namespace {
 
-constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr COLORREF kGrey = 0xD0D0D0;
+constexpr platform::COLORREF kWhite = 0xFFFFFF;
+constexpr platform::COLORREF kGrey = 0xD0D0D0;
 
 // The entry's own copy of the host's source frame. A field view (pitch over
 // two stored rows) becomes a compact image of the field.
@@ -57,17 +60,17 @@ enum class MessageNumber { kNone, kFrames, kMilliseconds };
 
 struct RMessageLine {
   const char* text;
-  COLORREF colour;
+  platform::COLORREF colour;
   int top, bottomFromEnd;  // rectangle: top .. H - bottomFromEnd
   MessageNumber number = MessageNumber::kNone;
 };
 
 void drawMessage(const InstanceData& data, VFBitmap& destination, int textHeight,
                  const RMessageLine* lines, int count, const FilterStateInfo& state) {
-  platform::CDeviceContext* dc = destination.hdc;
-  if (dc == nullptr) return;
-  dc->setBkColor(0);
-  platform::CFont* previousFont = dc->selectFont(data.textFont);
+  if (destination.hdc == nullptr) return;
+  platform::CDeviceContext dc = openDeviceContext(destination.hdc);
+  dc.setBkColor(0);
+  platform::CFont* previousFont = dc.selectFont(data.textFont);
   const int frames = data.interlaced ? data.futureFrames / 2 : data.futureFrames;
   const int milliseconds =
       static_cast<int>(frames * static_cast<double>(state.lMicrosecsPerSrcFrame) / 1000.0 + 0.5);
@@ -75,13 +78,13 @@ void drawMessage(const InstanceData& data, VFBitmap& destination, int textHeight
     char text[128];
     const int number = lines[i].number == MessageNumber::kMilliseconds ? milliseconds : frames;
     std::snprintf(text, sizeof text, lines[i].text, number);
-    dc->setTextColor(lines[i].colour);
+    dc.setTextColor(lines[i].colour);
     const platform::RRect rect{0, lines[i].top, static_cast<int>(destination.w),
                                textHeight - lines[i].bottomFromEnd};
-    dc->drawText(text, rect, platform::DT_CENTER | platform::DT_VCENTER | platform::DT_SINGLELINE);
+    dc.drawText(text, rect, platform::DT_CENTER | platform::DT_VCENTER | platform::DT_SINGLELINE);
   }
-  dc->selectFont(previousFont);
-  dc->flush();
+  dc.selectFont(previousFont);
+  dc.flush();
 }
 
 const RMessageLine kNotProcessed[] = {
@@ -98,6 +101,16 @@ const RMessageLine kWaiting[] = {
 };
 
 }  // namespace
+
+void startRendering(const InstanceData& data, int destWidth, int destHeight) {
+  buildBicubicWeights(-0.6);
+  if (data.extrapolateColors) createBorderPixelTable(destWidth, destHeight);
+}
+
+void endRendering() {
+  releaseBicubicWeights();
+  releaseBorderPixelTable();
+}
 
 void processPass2Frame(const FilterActivation* fa, const FilterFunctions*, int firstField) {
   InstanceData& data = *instanceOf(fa);

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "planning/frame_plan.h"
 #include "platform/threads.h"
+#include "plugin/common/frame_plan.h"
 #include "plugin/filter_interface.h"
 
 struct RenderJob {

@@ -8,13 +8,13 @@
 // same convention the transform was built in.
 #pragma once
 
-#include "planning/frame_plan.h"
+#include "plugin/common/frame_plan.h"
 #include "render/render_job.h"
 
 inline constexpr int kPixelsPerRun = 200;
 
 void renderFrame(const FilterActivation* activation, RFramePlan* entries, int outputEntry,
-                 int lastEntry, int resampling, bool delayed, bool noFrameSearch,
-                 bool extrapolate, bool soft, int widthX, int widthY, int threadCount);
+                 int lastEntry, int resampling, bool delayed, bool noFrameSearch, bool extrapolate,
+                 bool soft, int widthX, int widthY, int threadCount);
 
 unsigned renderWorker(void* parameter);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "planning/correction_planner.h"
-#include "plugin/frame_geometry.h"
+#include "plugin/common/fixed_point.h"
+#include "plugin/common/frame_geometry.h"
 #include "render/samplers.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "planning/frame_plan.h"
+#include "plugin/common/frame_plan.h"
 
 // `top` is the first set of the pair (ownSkewPlus, previousTopEdge,
 // nextTopEdge), `bottom` the second. The table must hold 3h items. The

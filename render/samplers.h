@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "plugin/common/fixed_point.h"
 #include "plugin/filter_interface.h"
 
 // A non-owning view of a 32-bit frame.
@@ -34,9 +35,6 @@ struct RFrameView {
     return reinterpret_cast<const std::uint32_t*>(data + pitch * y)[x];
   }
 };
-
-inline constexpr int kFixedShift = 26;
-inline constexpr double kFixedToPixel = 1.4901161193847656e-08;  // 2^-26
 
 // 1024 rows of 4 weights (taps +2, +1, 0, -1), scale 2^14.
 using RBicubicRow = std::array<std::int32_t, 4>;

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/handles.h"
 #include "platform/progress_window.h"
+#include "plugin/filter_interface.h"
 
 // String resource of the dialog's default caption: "Quiventa".
 inline constexpr int kCaptionStringId = 1096;

@@ -7,9 +7,9 @@
 #include <limits>
 #include <vector>
 
-#include "plugin/instance_data.h"
-#include "plugin/module_state.h"
-#include "plugin/video_image.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/common/module_state.h"
+#include "plugin/common/video_image.h"
 #include "tests/analysis/pass1_run.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/synthetic_frames.h"

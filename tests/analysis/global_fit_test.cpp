@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "analysis/block_matching.h"
-#include "planning/end_of_processing.h"
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/end_callback.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "planning/end_of_processing.h"
 #include "platform/file_io.h"
 #include "platform/message_box.h"
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/end_callback.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"
 

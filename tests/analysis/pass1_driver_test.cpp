@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/device_context.h"
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
 #include "tests/analysis/pass1_run.h"
 #include "tests/support/png_writer.h"
 #include "tests/support/synthetic_frames.h"
@@ -273,16 +273,7 @@ TEST(Pass1OutputTest, AnalysedFrameShowsPictureVectorsAndResultLine) {
   // the default it would inherit its doubled level-1 vector).
   run.data().scale = 0;
   run.start();
-  // The host's own pen and font are selected again after each frame.
-  platform::CDeviceContext* dc = run.deviceContext();
-  ASSERT_NE(dc, nullptr);
-  platform::CPen hostPen(platform::CPen::PS_SOLID, 0, 0x123456);
-  platform::CFont hostFont;
-  dc->selectPen(&hostPen);
-  dc->selectFont(&hostFont);
   for (long f = 0; f < 3; ++f) run.frame(f, backgroundWithPatch(background, patch, f));
-  EXPECT_EQ(dc->selectPen(nullptr), &hostPen);
-  EXPECT_EQ(dc->selectFont(nullptr), &hostFont);
 
   const std::string png = std::string(QV_TEST_OUTPUT_DIR) + "/pass1_output.png";
   const testing_support::COwnedBitmap& out = run.output();

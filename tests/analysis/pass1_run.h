@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "planning/end_of_processing.h"
 #include "platform/device_context.h"
 #include "platform/file_io.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/end_callback.h"
 #include "plugin/filter_callbacks.h"
-#include "plugin/instance_data.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/synthetic_frames.h"
@@ -57,10 +57,8 @@ class CPass1Run {
     output_.allocate(format.w, format.h, format.pitch);
     output_.bitmap.dwFlags = format.dwFlags;
     if (format.dwFlags & VFBitmap::NEEDS_HDC) {
-      context_ = std::make_unique<platform::CDeviceContext>(
-          output_.pixels.data(), static_cast<int>(format.w), static_cast<int>(format.h),
-          format.pitch);
-      output_.bitmap.hdc = context_.get();
+      context_ = RDeviceContext{output_.pixels.data(), format.w, format.h, format.pitch};
+      output_.bitmap.hdc = &context_;
     }
     instance_.dst() = output_.bitmap;
     startProc(&fa, nullptr);
@@ -86,8 +84,6 @@ class CPass1Run {
     return reinterpret_cast<const std::uint32_t*>(rowBytes)[x];
   }
   const COwnedBitmap& output() const { return output_; }
-  // Null unless the filter asked for one.
-  platform::CDeviceContext* deviceContext() { return context_.get(); }
   // The source of the last frame, top-down.
   std::uint32_t sourcePixel(int x, int y) {
     const VFBitmap& src = instance_.src();
@@ -106,7 +102,7 @@ class CPass1Run {
   std::filesystem::path folder_;
   CFilterInstance instance_;
   COwnedBitmap output_;
-  std::unique_ptr<platform::CDeviceContext> context_;
+  RDeviceContext context_{};
   bool started_ = false;
 };
 

@@ -184,7 +184,11 @@ int runProc(const FilterActivation* fa, const FilterFunctions*) {
     }
     stamp(dst, 1, out);
   }
-  if (dst.hdc != nullptr) dst.hdc->fillSolidRect(0, 2 * kBand, kBand, kBand, 0x0000FF);
+  if (dst.hdc != nullptr) {
+    platform::CDeviceContext dc(dst.hdc->bits, static_cast<int>(dst.hdc->width),
+                                static_cast<int>(dst.hdc->height), dst.hdc->pitch);
+    dc.fillSolidRect(0, 2 * kBand, kBand, kBand, 0x0000FF);
+  }
   return 0;
 }
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "planning/end_of_processing.h"
-#include "planning/frame_plan.h"
 #include "planning/motion_smoothing.h"
+#include "plugin/common/frame_plan.h"
+#include "plugin/common/video_image.h"
+#include "plugin/end_callback.h"
 #include "plugin/filter_callbacks.h"
 #include "plugin/start_callback.h"
-#include "plugin/video_image.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/planning_fixtures.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "analysis/block_matching.h"
-#include "planning/end_of_processing.h"
-#include "planning/frame_plan.h"
+#include "plugin/common/frame_plan.h"
+#include "plugin/end_callback.h"
 #include "plugin/filter_callbacks.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"

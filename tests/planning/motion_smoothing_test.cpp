@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "planning/end_of_processing.h"
-#include "plugin/module_state.h"
+#include "plugin/common/module_state.h"
+#include "plugin/end_callback.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/planning_fixtures.h"

@@ -9,10 +9,10 @@
 #include <random>
 #include <string>
 
-#include "planning/end_of_processing.h"
-#include "planning/frame_plan.h"
 #include "platform/file_io.h"
-#include "plugin/module_state.h"
+#include "plugin/common/frame_plan.h"
+#include "plugin/common/module_state.h"
+#include "plugin/end_callback.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/log_files.h"

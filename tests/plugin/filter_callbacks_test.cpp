@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "platform/environment.h"
-#include "plugin/module_state.h"
+#include "plugin/common/module_state.h"
+#include "plugin/common/output_format.h"
 #include "tests/support/filter_instance.h"
 #include "ui/settings_dialog.h"
 
@@ -22,13 +23,13 @@ struct RParamCase {
 
 TEST(FilterCallbacksTest, ParamProcSizesAndPitches) {
   const RParamCase cases[] = {
-      {1, 0, 0, 0, 1, 720, 576, 8, 8, false},           // no video output: placeholder
-      {1, 1, 0, 0, 1, 640, 480, 640, 490, true},        // text strip
-      {1, 1, 1, 0, 1, 640, 481, 640, 500, true},        // even part plus a strip per field
-      {2, 1, 1, 1, 1, 720, 576, 720, 1152, true},       // interlaced progressive
+      {1, 0, 0, 0, 1, 720, 576, 8, 8, false},      // no video output: placeholder
+      {1, 1, 0, 0, 1, 640, 480, 640, 490, true},   // text strip
+      {1, 1, 1, 0, 1, 640, 481, 640, 500, true},   // even part plus a strip per field
+      {2, 1, 1, 1, 1, 720, 576, 720, 1152, true},  // interlaced progressive
       {2, 1, 1, 1, 1, 720, 575, 720, 1148, true},
-      {2, 1, 0, 0, 0, 720, 576, 321, 200, true},        // destWidth/destHeight
-      {3, 1, 0, 0, 1, 720, 576, 720, 576, true},        // any pass but 1 is pass 2
+      {2, 1, 0, 0, 0, 720, 576, 321, 200, true},  // destWidth/destHeight
+      {3, 1, 0, 0, 1, 720, 576, 720, 576, true},  // any pass but 1 is pass 2
       {0, 0, 0, 0, 1, 720, 576, 720, 576, true},
   };
   for (const RParamCase& c : cases) {
@@ -61,8 +62,8 @@ TEST(FilterCallbacksTest, StringProcShowsThePassAsStored) {
 
 TEST(FilterCallbacksTest, ProcessorCountFromTheEnvironment) {
   const std::optional<std::string> saved = platform::getEnvironmentVariable("NUMBER_OF_PROCESSORS");
-  const std::pair<const char*, int> cases[] = {{"8", 8}, {"0", 1}, {"abc", 1}, {"", 1},
-                                               {"-3", 1}, {" 12cores", 12}};
+  const std::pair<const char*, int> cases[] = {{"8", 8}, {"0", 1},  {"abc", 1},
+                                               {"", 1},  {"-3", 1}, {" 12cores", 12}};
   for (const auto& [text, expected] : cases) {
     platform::setEnvironmentVariable("NUMBER_OF_PROCESSORS", text);
     CFilterInstance instance;

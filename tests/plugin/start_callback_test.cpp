@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "planning/end_of_processing.h"
 #include "platform/device_context.h"
-#include "plugin/video_image.h"
+#include "plugin/common/video_image.h"
+#include "plugin/end_callback.h"
 #include "tests/support/filter_instance.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "planning/end_of_processing.h"
-#include "planning/frame_plan.h"
 #include "platform/device_context.h"
+#include "plugin/common/frame_plan.h"
+#include "plugin/end_callback.h"
 #include "plugin/filter_callbacks.h"
 #include "plugin/start_callback.h"
 #include "render/row_tables.h"
@@ -64,10 +64,9 @@ class CPass2Run {
     paramProc(&instance_.fa(), nullptr);
     output_.allocate(instance_.dst().w, instance_.dst().h, instance_.dst().pitch);
     if (withDeviceContext) {
-      dc_ = std::make_unique<platform::CDeviceContext>(
-          output_.bitmap.data, static_cast<int>(output_.bitmap.w),
-          static_cast<int>(output_.bitmap.h), output_.bitmap.pitch);
-      output_.bitmap.hdc = dc_.get();
+      dc_ = RDeviceContext{output_.bitmap.data, output_.bitmap.w, output_.bitmap.h,
+                           output_.bitmap.pitch};
+      output_.bitmap.hdc = &dc_;
     }
     output_.bitmap.dwFlags = instance_.dst().dwFlags;
     instance_.dst() = output_.bitmap;
@@ -130,12 +129,12 @@ class CPass2Run {
   testing_support::CScratchFolder folder_;
   CFilterInstance instance_;
   COwnedBitmap output_;
-  std::unique_ptr<platform::CDeviceContext> dc_;
+  RDeviceContext dc_{};
 };
 
 struct RLine {
   std::string text;
-  COLORREF colour;
+  platform::COLORREF colour;
   int top, bottomFromEnd;
 };
 

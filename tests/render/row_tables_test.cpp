@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "planning/correction_planner.h"
-#include "plugin/frame_geometry.h"
+#include "plugin/common/fixed_point.h"
+#include "plugin/common/frame_geometry.h"
 #include "tests/support/render_fixtures.h"
 
 namespace {

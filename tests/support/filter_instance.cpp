@@ -35,10 +35,9 @@ void CFilterInstance::setSourceSize(long width, long height) {
 void CFilterInstance::useDrawableDestination() {
   const VFBitmap requested = destination_.bitmap;
   destination_.allocate(requested.w, requested.h, requested.pitch);
-  deviceContext_ = std::make_unique<platform::CDeviceContext>(
-      destination_.bitmap.data, static_cast<int>(requested.w), static_cast<int>(requested.h),
-      requested.pitch);
-  destination_.bitmap.hdc = deviceContext_.get();
+  deviceContext_ =
+      RDeviceContext{destination_.bitmap.data, requested.w, requested.h, requested.pitch};
+  destination_.bitmap.hdc = &deviceContext_;
   destination_.bitmap.dwFlags = requested.dwFlags;
 }
 

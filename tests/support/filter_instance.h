@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/device_context.h"
+#include "plugin/common/instance_data.h"
 #include "plugin/filter_definition.h"
 #include "plugin/filter_interface.h"
-#include "plugin/instance_data.h"
 
 namespace testing_support {
 
@@ -44,7 +44,7 @@ class CFilterInstance {
   std::vector<std::uint64_t> memory_;  // 8-byte aligned instance memory
   COwnedBitmap source_;
   COwnedBitmap destination_;
-  std::unique_ptr<platform::CDeviceContext> deviceContext_;
+  RDeviceContext deviceContext_{};
   FilterStateInfo state_;
   FilterActivation fa_;
 };

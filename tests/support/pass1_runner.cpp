@@ -5,8 +5,8 @@
 #include <map>
 #include <sstream>
 
-#include "planning/end_of_processing.h"
 #include "platform/file_io.h"
+#include "plugin/end_callback.h"
 #include "plugin/filter_callbacks.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"

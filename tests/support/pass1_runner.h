@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
 #include "tools/clipgen/clip_generator.h"
 
 namespace testing_support {

@@ -1,7 +1,7 @@
 #include "tests/support/pass2_runner.h"
 
-#include "planning/end_of_processing.h"
 #include "platform/device_context.h"
+#include "plugin/end_callback.h"
 #include "plugin/filter_callbacks.h"
 #include "plugin/start_callback.h"
 #include "tests/support/filter_instance.h"
@@ -47,7 +47,8 @@ RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string
       const auto* row = reinterpret_cast<const std::uint32_t*>(
           reinterpret_cast<const unsigned char*>(output.data) +
           output.pitch * (out.height - 1 - y));
-      for (int x = 0; x < out.width; ++x) out.pixels[static_cast<std::size_t>(y) * out.width + x] = row[x];
+      for (int x = 0; x < out.width; ++x)
+        out.pixels[static_cast<std::size_t>(y) * out.width + x] = row[x];
     }
     result.frames.push_back(std::move(out));
   }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
 #include "tools/clipgen/clip_generator.h"
 
 namespace testing_support {
@@ -21,7 +21,6 @@ struct RPass2Output {
 // many further frame calls follow with the last picture as source, as a host
 // that compensates the output delay makes them.
 RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string& logPath,
-                      const std::function<void(InstanceData&)>& configure = {},
-                      int extraCalls = 0);
+                      const std::function<void(InstanceData&)>& configure = {}, int extraCalls = 0);
 
 }  // namespace testing_support

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "planning/correction_planner.h"
+#include "plugin/common/fixed_point.h"
 #include "render/border_extrapolation.h"
 
 namespace testing_support {

@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "planning/frame_plan.h"
+#include "plugin/common/frame_plan.h"
 #include "plugin/filter_interface.h"
 #include "render/render_job.h"
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
+#include "plugin/common/video_image.h"
 #include "plugin/filter_interface.h"
-#include "plugin/video_image.h"
 
 namespace testing_support {
 

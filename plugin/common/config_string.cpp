@@ -1,4 +1,4 @@
-#include "plugin/config_string.h"
+#include "plugin/common/config_string.h"
 
 #include <array>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/message_box.h"
-#include "plugin/token_reader.h"
+#include "plugin/common/token_reader.h"
 
 namespace {
 
@@ -27,66 +27,66 @@ constexpr RField pathField() { return {Kind::kPath, nullptr, nullptr}; }
 
 // Positions 2 to 61 of the string, in order.
 constexpr std::array<RField, 60> kFields = {
-    intField(&InstanceData::pass),                                //  2
-    intField(&InstanceData::blockSize),                           //  3
-    intField(&InstanceData::differentialSearchRange),             //  4
-    doubleField(&InstanceData::sourcePixelAspect),                //  5
-    intField(&InstanceData::sourcePixelAspectPreset),             //  6
-    doubleField(&InstanceData::destPixelAspect),                  //  7
-    intField(&InstanceData::destPixelAspectPreset),               //  8
-    intField(&InstanceData::destWidth),                           //  9
-    intField(&InstanceData::destHeight),                          // 10
-    intField(&InstanceData::scale),                               // 11
-    intField(&InstanceData::usePixels),                           // 12
-    boolField(&InstanceData::colorModeRgb),                       // 13
-    intField(&InstanceData::smoothHorizontalPanning),             // 14
-    intField(&InstanceData::smoothVerticalPanning),               // 15
-    intField(&InstanceData::smoothRotation),                      // 16
-    intField(&InstanceData::smoothZoom),                          // 17
-    doubleField(&InstanceData::discardWrongDirection),            // 18
-    boolField(&InstanceData::videoOutput),                        // 19
-    intField(&InstanceData::edgeCompensation),                    // 20
-    intField(&InstanceData::resampling),                          // 21
-    intField(&InstanceData::skipFramePercent),                    // 22
-    intField(&InstanceData::initialSearchRange),                  // 23
-    intField(&InstanceData::discardMatchValue),                   // 24
-    intField(&InstanceData::discardSecondBest),                   // 25
-    pathField(),                                                  // 26
-    boolField(&InstanceData::appendToLogFile),                    // 27
-    boolField(&InstanceData::ignoreOutside),                      // 28
-    intField(&InstanceData::ignoreOutsideLeft),                   // 29
-    intField(&InstanceData::ignoreOutsideRight),                  // 30
-    intField(&InstanceData::ignoreOutsideTop),                    // 31
-    intField(&InstanceData::ignoreOutsideBottom),                 // 32
-    boolField(&InstanceData::ignoreInside),                       // 33
-    intField(&InstanceData::ignoreInsideLeft),                    // 34
-    intField(&InstanceData::ignoreInsideRight),                   // 35
-    intField(&InstanceData::ignoreInsideTop),                     // 36
-    intField(&InstanceData::ignoreInsideBottom),                  // 37
-    boolField(&InstanceData::interlaced),                         // 38
-    boolField(&InstanceData::upperFieldFirst),                    // 39
-    doubleField(&InstanceData::extraZoom),                        // 40
-    doubleField(&InstanceData::maxCorrectionHorizontalPanning),   // 41
-    doubleField(&InstanceData::maxCorrectionVerticalPanning),     // 42
-    doubleField(&InstanceData::maxCorrectionRotation),            // 43
-    doubleField(&InstanceData::maxCorrectionZoom),                // 44
-    boolField(&InstanceData::usePreviousFrames),                  // 45
-    boolField(&InstanceData::useFutureFrames),                    // 46
-    intField(&InstanceData::previousFrames),                      // 47
-    intField(&InstanceData::futureFrames),                        // 48
-    boolField(&InstanceData::ignoreAreaFollowsMotion),            // 49
-    intField(&InstanceData::deepAnalysisPercent),                 // 50
-    boolField(&InstanceData::rollingShutter),                     // 51
-    boolField(&InstanceData::interlacedProgressive),              // 52
-    boolField(&InstanceData::sameDestAsSource),                   // 53
-    boolField(&InstanceData::softBorders),                        // 54
-    boolField(&InstanceData::extrapolateColors),                  // 55
-    intField(&InstanceData::edgeTransitionWidth),                 // 56
-    boolField(&InstanceData::ignoreDarker),                       // 57
-    doubleField(&InstanceData::darkerThanPercent),                // 58
-    doubleField(&InstanceData::discardAbsoluteMotion),            // 59
-    boolField(&InstanceData::rememberDiscardedAreas),             // 60
-    doubleField(&InstanceData::rollingShutterAmount),             // 61
+    intField(&InstanceData::pass),                               //  2
+    intField(&InstanceData::blockSize),                          //  3
+    intField(&InstanceData::differentialSearchRange),            //  4
+    doubleField(&InstanceData::sourcePixelAspect),               //  5
+    intField(&InstanceData::sourcePixelAspectPreset),            //  6
+    doubleField(&InstanceData::destPixelAspect),                 //  7
+    intField(&InstanceData::destPixelAspectPreset),              //  8
+    intField(&InstanceData::destWidth),                          //  9
+    intField(&InstanceData::destHeight),                         // 10
+    intField(&InstanceData::scale),                              // 11
+    intField(&InstanceData::usePixels),                          // 12
+    boolField(&InstanceData::colorModeRgb),                      // 13
+    intField(&InstanceData::smoothHorizontalPanning),            // 14
+    intField(&InstanceData::smoothVerticalPanning),              // 15
+    intField(&InstanceData::smoothRotation),                     // 16
+    intField(&InstanceData::smoothZoom),                         // 17
+    doubleField(&InstanceData::discardWrongDirection),           // 18
+    boolField(&InstanceData::videoOutput),                       // 19
+    intField(&InstanceData::edgeCompensation),                   // 20
+    intField(&InstanceData::resampling),                         // 21
+    intField(&InstanceData::skipFramePercent),                   // 22
+    intField(&InstanceData::initialSearchRange),                 // 23
+    intField(&InstanceData::discardMatchValue),                  // 24
+    intField(&InstanceData::discardSecondBest),                  // 25
+    pathField(),                                                 // 26
+    boolField(&InstanceData::appendToLogFile),                   // 27
+    boolField(&InstanceData::ignoreOutside),                     // 28
+    intField(&InstanceData::ignoreOutsideLeft),                  // 29
+    intField(&InstanceData::ignoreOutsideRight),                 // 30
+    intField(&InstanceData::ignoreOutsideTop),                   // 31
+    intField(&InstanceData::ignoreOutsideBottom),                // 32
+    boolField(&InstanceData::ignoreInside),                      // 33
+    intField(&InstanceData::ignoreInsideLeft),                   // 34
+    intField(&InstanceData::ignoreInsideRight),                  // 35
+    intField(&InstanceData::ignoreInsideTop),                    // 36
+    intField(&InstanceData::ignoreInsideBottom),                 // 37
+    boolField(&InstanceData::interlaced),                        // 38
+    boolField(&InstanceData::upperFieldFirst),                   // 39
+    doubleField(&InstanceData::extraZoom),                       // 40
+    doubleField(&InstanceData::maxCorrectionHorizontalPanning),  // 41
+    doubleField(&InstanceData::maxCorrectionVerticalPanning),    // 42
+    doubleField(&InstanceData::maxCorrectionRotation),           // 43
+    doubleField(&InstanceData::maxCorrectionZoom),               // 44
+    boolField(&InstanceData::usePreviousFrames),                 // 45
+    boolField(&InstanceData::useFutureFrames),                   // 46
+    intField(&InstanceData::previousFrames),                     // 47
+    intField(&InstanceData::futureFrames),                       // 48
+    boolField(&InstanceData::ignoreAreaFollowsMotion),           // 49
+    intField(&InstanceData::deepAnalysisPercent),                // 50
+    boolField(&InstanceData::rollingShutter),                    // 51
+    boolField(&InstanceData::interlacedProgressive),             // 52
+    boolField(&InstanceData::sameDestAsSource),                  // 53
+    boolField(&InstanceData::softBorders),                       // 54
+    boolField(&InstanceData::extrapolateColors),                 // 55
+    intField(&InstanceData::edgeTransitionWidth),                // 56
+    boolField(&InstanceData::ignoreDarker),                      // 57
+    doubleField(&InstanceData::darkerThanPercent),               // 58
+    doubleField(&InstanceData::discardAbsoluteMotion),           // 59
+    boolField(&InstanceData::rememberDiscardedAreas),            // 60
+    doubleField(&InstanceData::rollingShutterAmount),            // 61
 };
 
 // Fields of older format versions: positions first..last exist from version
@@ -271,18 +271,4 @@ bool parseConfigString(InstanceData& data, char* text) {
   // that had to be ok to skip the deep analysis.
   if (version < 9) data.deepAnalysisPercent = 100 - data.deepAnalysisPercent;
   return true;
-}
-
-bool fssProc(FilterActivation* fa, const FilterFunctions*, char* buffer, int bufferLength) {
-  writeConfigStatement(*instanceOf(fa), buffer, bufferLength);
-  return true;
-}
-
-void configScriptFunction(IScriptInterpreter*, void* lpVoid, CScriptValue* argv, int argc) {
-  if (lpVoid == nullptr || argv == nullptr || argc < 1 || !argv[0].isString()) return;
-  char** text = argv[0].asString();
-  if (text == nullptr || *text == nullptr) return;
-  // The interpreter's string stays as it was; the parser cuts a copy.
-  std::vector<char> copy(*text, *text + std::strlen(*text) + 1);
-  parseConfigString(*instanceOf(static_cast<FilterActivation*>(lpVoid)), copy.data());
 }

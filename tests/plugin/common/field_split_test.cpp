@@ -1,4 +1,4 @@
-#include "plugin/field_split.h"
+#include "plugin/common/field_split.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "planning/frame_plan.h"
+#include "plugin/common/frame_plan.h"
 
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "plugin/token_reader.h"
+#include "plugin/common/token_reader.h"
 
 #include <climits>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "plugin/field_split.h"
+#include "plugin/common/field_split.h"
 
 #include <cstddef>
 
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
 
 namespace {
 
@@ -48,8 +48,8 @@ void interleaveRows(VFBitmap& bitmap, int secondRowField) {
 
 }  // namespace
 
-void splitField(const FilterActivation* fa, int begin, int secondRowField, int firstField,
-                int pass, int /*interlacedProgressive*/) {
+void splitField(const FilterActivation* fa, int begin, int secondRowField, int firstField, int pass,
+                int /*interlacedProgressive*/) {
   InstanceData& data = *instanceOf(fa);
   VFBitmap& source = fa->src;
   VFBitmap& destination = fa->dst;
@@ -67,20 +67,15 @@ void splitField(const FilterActivation* fa, int begin, int secondRowField, int f
     return;
   }
 
-  saveArea = {viewOf(source),
-              viewOf(destination),
-              fa->pfsi->lCurrentSourceFrame,
-              data.ignoreInsideTop,
-              data.ignoreInsideBottom,
-              data.ignoreOutsideTop,
-              data.ignoreOutsideBottom,
-              data.previousFrames,
-              data.futureFrames};
+  saveArea = {viewOf(source),           viewOf(destination),     fa->pfsi->lCurrentSourceFrame,
+              data.ignoreInsideTop,     data.ignoreInsideBottom, data.ignoreOutsideTop,
+              data.ignoreOutsideBottom, data.previousFrames,     data.futureFrames};
 
   interleaveRows(source, secondRowField);
   if (pass == 1) {
     destination.h /= 2;
-    if (firstField == 1) destination.data = advance(destination.data, destination.pitch * destination.h);
+    if (firstField == 1)
+      destination.data = advance(destination.data, destination.pitch * destination.h);
   } else {
     interleaveRows(destination, secondRowField);
   }

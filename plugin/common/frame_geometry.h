@@ -71,6 +71,6 @@ RPoint mapDestToSourceTopDown(RImageSize source, RImageSize dest, double rotatio
 // Bisection for the largest zoom (searched between 0.1 and 10, to 0.001) at
 // which the top-down destination point (x, y) still maps inside the source.
 // A result of 1.0 or more only says that the point is covered unzoomed.
-double findCornerZoom(RImageSize source, RImageSize dest, double rotation, double panX,
-                      double panY, double scale, double sourceAspect, double destAspect,
-                      int interlaced, int x, int y);
+double findCornerZoom(RImageSize source, RImageSize dest, double rotation, double panX, double panY,
+                      double scale, double sourceAspect, double destAspect, int interlaced, int x,
+                      int y);

@@ -1,9 +1,10 @@
-#include "plugin/instance_data.h"
+#include "plugin/common/instance_data.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include "platform/environment.h"
+#include "plugin/common/frame_plan.h"
 
 void setDefaultSettings(InstanceData& data) {
   data.pass = 1;
@@ -84,4 +85,31 @@ std::string defaultLogFilePath() {
     folder = platform::fallbackDataFolder();
   }
   return folder + "Quiventa.log";
+}
+
+void initializeInstance(InstanceData& data) {
+  setDefaultSettings(data);
+  data.logFilePath = new std::string(defaultLogFilePath());
+
+  data.logFileHandle = platform::kInvalidFileHandle;
+  data.framePlans = nullptr;
+  data.plannedFrameCount = -1;
+  data.logFileTime = 0;
+  data.pendingLogLine = nullptr;
+  data.logWarningShown = 0;
+  data.ignoreAreaByFrame = new std::vector<RMargins*>;
+  data.idle = 1;
+  // Not a run yet: a confirmed dialog must not take frame 0 for the frame shown.
+  data.lastSourceFrame = -999;
+}
+
+void releaseInstance(InstanceData& data) {
+  delete data.logFilePath;
+  data.logFilePath = nullptr;
+  releaseFramePlans(data);
+  if (data.ignoreAreaByFrame != nullptr) {
+    for (RMargins* margins : *data.ignoreAreaByFrame) delete margins;
+    delete data.ignoreAreaByFrame;
+    data.ignoreAreaByFrame = nullptr;
+  }
 }

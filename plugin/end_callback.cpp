@@ -1,10 +1,10 @@
-#include "planning/end_of_processing.h"
+#include "plugin/end_callback.h"
 
+#include "planning/pass2_startup.h"
 #include "platform/device_context.h"
-#include "plugin/instance_data.h"
-#include "plugin/video_image.h"
-#include "render/border_extrapolation.h"
-#include "render/samplers.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/common/video_image.h"
+#include "render/pass2_driver.h"
 
 namespace {
 
@@ -45,11 +45,8 @@ int endProc(FilterActivation* fa, const FilterFunctions*) {
   }
 
   if (data.sourceImage != nullptr) {
-    releaseBicubicWeights();
-    releaseBorderPixelTable();
-    deleteAndClear(data.sourceImage);
-    deleteAndClear(data.destImage);
-    deleteFont(data.textFont);
+    endRendering();
+    endPass2(data);
   }
   return 0;
 }

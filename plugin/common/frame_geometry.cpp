@@ -1,4 +1,4 @@
-#include "plugin/frame_geometry.h"
+#include "plugin/common/frame_geometry.h"
 
 #include <cmath>
 
@@ -82,9 +82,9 @@ RPoint mapDestToSourceTopDown(RImageSize source, RImageSize dest, double rotatio
   return result;
 }
 
-double findCornerZoom(RImageSize source, RImageSize dest, double rotation, double panX,
-                      double panY, double scale, double sourceAspect, double destAspect,
-                      int interlaced, int x, int y) {
+double findCornerZoom(RImageSize source, RImageSize dest, double rotation, double panX, double panY,
+                      double scale, double sourceAspect, double destAspect, int interlaced, int x,
+                      int y) {
   double lo = 0.1;
   double hi = 10.0;
   while (lo < 1.0) {

@@ -135,8 +135,7 @@ struct InstanceData {
   double fitScale;
 };
 
-static_assert(std::is_trivially_copyable_v<InstanceData> &&
-                  std::is_standard_layout_v<InstanceData>,
+static_assert(std::is_trivially_copyable_v<InstanceData> && std::is_standard_layout_v<InstanceData>,
               "the host allocates the record as raw memory");
 
 inline InstanceData* instanceOf(const FilterActivation* fa) {
@@ -145,6 +144,14 @@ inline InstanceData* instanceOf(const FilterActivation* fa) {
 
 // Stores every setting's default except logFilePath (initProc builds that).
 void setDefaultSettings(InstanceData& data);
+
+// What initProc makes of the host's zeroed record: every default, the
+// default log path, no plan, no open log, no run yet.
+void initializeInstance(InstanceData& data);
+
+// What deinitProc releases: the log path, the plan and the per-frame ignore
+// areas. The run-time objects of a run are the end callback's.
+void releaseInstance(InstanceData& data);
 
 // The default log file: "Quiventa.log" in the folder "Quiventa" of the user's
 // local data folder (created if missing), or in the system's temporary

@@ -1,4 +1,4 @@
-#include "plugin/frame_geometry.h"
+#include "plugin/common/frame_geometry.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,10 @@
 namespace {
 
 TEST(FrameGeometryTest, NeutralArgumentsKeepThePoint) {
-  for (PointMapping map : {static_cast<PointMapping>(mapDestToSource),
-                           static_cast<PointMapping>(mapSourceToDest)}) {
-    const RPoint p = map(640, 480, 640, 480, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0, 123.5, 77.25);
+  for (PointMapping map :
+       {static_cast<PointMapping>(mapDestToSource), static_cast<PointMapping>(mapSourceToDest)}) {
+    const RPoint p =
+        map(640, 480, 640, 480, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0, 123.5, 77.25);
     EXPECT_EQ(p.x, 123.5);
     EXPECT_EQ(p.y, 77.25);
   }
@@ -20,8 +21,8 @@ TEST(FrameGeometryTest, QuarterTurnMapsAndReturns) {
                                    420.0, 240.0);
   EXPECT_NEAR(p.x, 320.0, 1e-12);
   EXPECT_NEAR(p.y, 140.0, 1e-12);
-  const RPoint back = mapSourceToDest(640, 480, 640, 480, 90.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0,
-                                      0, 0, p.x, p.y);
+  const RPoint back =
+      mapSourceToDest(640, 480, 640, 480, 90.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0, p.x, p.y);
   EXPECT_NEAR(back.x, 420.0, 1e-9);
   EXPECT_NEAR(back.y, 240.0, 1e-9);
 }
@@ -41,8 +42,8 @@ TEST(FrameGeometryTest, InterlacedFieldRowsRoundTripThroughFrameLines) {
   }
   // Progressive destination, interlaced source: frame row 201 of a 576-line
   // frame is field-1 row 100.
-  const RPoint p = mapDestToSource(720, 288, 720, 576, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 1, 0, 1,
-                                   10.0, 201.0);
+  const RPoint p =
+      mapDestToSource(720, 288, 720, 576, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 1, 0, 1, 10.0, 201.0);
   EXPECT_EQ(p.y, 100.0);
 }
 
@@ -73,9 +74,9 @@ TEST(FrameGeometryTest, TopDownEqualsFlippedBottomUp) {
   for (int interlaced = 0; interlaced <= 1; ++interlaced) {
     const RPoint top = mapDestToSourceTopDown(source, dest, 3.5, 1.1, 4.0, -6.0, 0.9, 1.2, 0.8,
                                               interlaced, 100.0, 60.0);
-    const RPoint bottom = mapDestToSource(source.width, source.height, dest.width, dest.height, 3.5,
-                                          1.1, 4.0, -6.0, 0.9, 1.2, 0.8, interlaced, interlaced, 0,
-                                          100.0, dest.height - 60.0);
+    const RPoint bottom =
+        mapDestToSource(source.width, source.height, dest.width, dest.height, 3.5, 1.1, 4.0, -6.0,
+                        0.9, 1.2, 0.8, interlaced, interlaced, 0, 100.0, dest.height - 60.0);
     EXPECT_NEAR(top.x, bottom.x, 1e-9);
     EXPECT_NEAR(top.y, source.height - bottom.y, 1e-9);
   }

@@ -9,8 +9,8 @@
 
 #include <string>
 
+#include "plugin/common/instance_data.h"
 #include "plugin/filter_interface.h"
-#include "plugin/instance_data.h"
 
 inline constexpr int kConfigFormatVersion = 12;
 
@@ -30,8 +30,3 @@ void writeConfigStatement(const InstanceData& data, char* buffer, int bufferLeng
 // A string of a newer format version shows the newer-version message and
 // changes nothing; the result is then false.
 bool parseConfigString(InstanceData& data, char* text);
-
-// The host callbacks around the above.
-bool fssProc(FilterActivation* fa, const FilterFunctions* ff, char* buffer, int bufferLength);
-void configScriptFunction(IScriptInterpreter* interpreter, void* lpVoid, CScriptValue* argv,
-                          int argc);

@@ -1,4 +1,4 @@
-#include "plugin/config_string.h"
+#include "plugin/common/config_string.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/message_box.h"
+#include "plugin/filter_callbacks.h"
 #include "tests/support/filter_instance.h"
 
 namespace {
@@ -139,8 +140,9 @@ TEST(ConfigStringTest, VersionOneStringFillsTheMissingGroups) {
 
 // Versions 6 to 8 stored the complement of the deep-analysis percentage.
 TEST(ConfigStringTest, DeepAnalysisPercentIsInvertedBeforeVersionNine) {
-  const std::string head = "|1|30|4|1|0|1|0|640|480|1|2|1|400|400|400|1500|4|1|1|2|5|40|300|4|x|"
-                           "0|0|0|0|0|0|0|0|0|0|0|0|0|1|15|15|5|15|0|0|30|30|0|30";
+  const std::string head =
+      "|1|30|4|1|0|1|0|640|480|1|2|1|400|400|400|1500|4|1|1|2|5|40|300|4|x|"
+      "0|0|0|0|0|0|0|0|0|0|0|0|0|1|15|15|5|15|0|0|30|30|0|30";
   CFilterInstance eight;
   parse(eight.data(), "8" + head + "|0|0|1|0|0");
   EXPECT_EQ(eight.data().deepAnalysisPercent, 70);

@@ -1,7 +1,7 @@
-#include "plugin/module_state.h"
+#include "plugin/common/module_state.h"
 
 #include "platform/environment.h"
-#include "plugin/token_reader.h"
+#include "plugin/common/token_reader.h"
 
 namespace module_state {
 

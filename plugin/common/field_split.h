@@ -23,5 +23,5 @@
 // `firstField`: 1 for the field processed first in its frame. `pass`: 1 for
 // pass-1 destination handling, anything else for pass 2.
 // `interlacedProgressive` is accepted for the callers' symmetry and unused.
-void splitField(const FilterActivation* fa, int begin, int secondRowField, int firstField,
-                int pass, int interlacedProgressive);
+void splitField(const FilterActivation* fa, int begin, int secondRowField, int firstField, int pass,
+                int interlacedProgressive);

@@ -1,0 +1,43 @@
+# The layers of the filter and who may include whom. Each layer is a folder
+# (plugin/ holds three: the host interface header, the common layer in
+# plugin/common/ and the filter layer in the rest); a file may include its
+# own layer and the layers listed for it, nothing else. Tests and benchmarks
+# reach into every layer and are not listed.
+#
+# Kept in one place because two readers need it: the build-time check
+# (check_layers.cmake) and the library definitions, whose link dependencies
+# follow the same table.
+
+# Layer of a repository-relative path; empty for paths outside the layers.
+function(qv_layer_of path outVar)
+  if(path STREQUAL "plugin/filter_interface.h")
+    set(layer interface)
+  elseif(path MATCHES "^plugin/common/")
+    set(layer common)
+  elseif(path MATCHES "^plugin/")
+    set(layer filter)
+  elseif(path MATCHES "^(platform|ui|analysis|planning|render|host|tools)/")
+    set(layer "${CMAKE_MATCH_1}")
+  else()
+    set(layer "")
+  endif()
+  set(${outVar} "${layer}" PARENT_SCOPE)
+endfunction()
+
+# Bottom to top. The interface header names only the host's plain records, so
+# it sits below everything that draws on them; platform/ knows nothing of
+# the filter. planning/ and render/ are siblings: what they share (the frame
+# plan, fixed-point coordinates, geometry) is common.
+set(QV_MAY_INCLUDE_interface "")
+set(QV_MAY_INCLUDE_platform "")
+set(QV_MAY_INCLUDE_common interface platform)
+set(QV_MAY_INCLUDE_ui common interface platform)
+set(QV_MAY_INCLUDE_analysis common interface platform)
+set(QV_MAY_INCLUDE_render common interface platform)
+set(QV_MAY_INCLUDE_planning ui common interface platform)
+set(QV_MAY_INCLUDE_filter analysis planning render ui common interface platform)
+# The host drives the module through its exports and callbacks only.
+set(QV_MAY_INCLUDE_host interface platform)
+set(QV_MAY_INCLUDE_tools platform)
+# Except the plan command, which runs the planner in process.
+set(QV_MAY_INCLUDE_host/plan_command.cpp planning ui common interface platform)

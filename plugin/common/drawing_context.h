@@ -1,0 +1,12 @@
+// Drawing on the device context the host grants with the destination
+// bitmap (VFBitmap::hdc): the module's own drawing code over the pixels
+// the host's record describes. Each call opens its own context, which
+// starts as GDI's do: black pen, no font, white background, black text,
+// opaque text background.
+#pragma once
+
+#include "platform/device_context.h"
+#include "plugin/filter_interface.h"
+
+// `hdc` must not be null. The context is valid while the host's bitmap is.
+platform::CDeviceContext openDeviceContext(HDC hdc);

@@ -1,0 +1,12 @@
+#include "plugin/common/video_image.h"
+
+void CVideoImage::create(int newWidth, int newHeight, int newRgb) {
+  width = newWidth;
+  height = newHeight;
+  rgb = newRgb;
+  created = 1;
+  const std::size_t count = newWidth > 0 && newHeight > 0 ? static_cast<std::size_t>(newWidth) *
+                                                                static_cast<std::size_t>(newHeight)
+                                                          : 0;
+  pixels.resize(count, RGBPixel{0, 0, 0, 0, 0, 0});
+}
