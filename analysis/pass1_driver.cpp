@@ -41,16 +41,25 @@ void moveAreaToNextFrame(InstanceData& data, long n, int width, int height, int 
   const std::size_t index = static_cast<std::size_t>(n + 1);
   if (areas.size() <= index) areas.resize(index + 1, nullptr);
   if (areas[index] == nullptr) areas[index] = new RMargins;
-  const double aspect = data.sourcePixelAspect;
   const int interlaced = data.interlaced ? 1 : 0;
+  const RGeometry geometry{.sourceWidth = width,
+                           .sourceHeight = height,
+                           .destWidth = width,
+                           .destHeight = height,
+                           .rotation = motion.rotation,
+                           .zoom = motion.zoom,
+                           .panX = motion.panX,
+                           .panY = motion.panY,
+                           .scale = 1.0,
+                           .sourceAspect = data.sourcePixelAspect,
+                           .destAspect = data.sourcePixelAspect,
+                           .sourceInterlaced = interlaced,
+                           .destInterlaced = interlaced,
+                           .field = upperField};
   const RPoint a =
-      mapSourceToDest(width, height, width, height, motion.rotation, motion.zoom, motion.panX,
-                      motion.panY, 1.0, aspect, aspect, interlaced, interlaced, upperField,
-                      data.ignoreOutsideLeft, height - data.ignoreOutsideTop - 1);
+      mapSourceToDest(geometry, data.ignoreOutsideLeft, height - data.ignoreOutsideTop - 1);
   const RPoint b =
-      mapSourceToDest(width, height, width, height, motion.rotation, motion.zoom, motion.panX,
-                      motion.panY, 1.0, aspect, aspect, interlaced, interlaced, upperField,
-                      width - data.ignoreOutsideRight - 1, data.ignoreOutsideBottom);
+      mapSourceToDest(geometry, width - data.ignoreOutsideRight - 1, data.ignoreOutsideBottom);
   RMargins& m = *areas[index];
   m.left = roundTowardZero(a.x);
   m.top = height - roundTowardZero(a.y) - 1;

@@ -21,7 +21,6 @@ class CAudioTranscoder {
   // Throws CHostError (runtime) when FFmpeg lacks the decoder or encoder.
   CAudioTranscoder(const AVStream& input, AVFormatContext& output, AVCodecID codecId);
 
-  int outputStreamIndex() const { return stream_->index; }
   // A packet of the input stream (its time base); corrupt packets are skipped.
   void write(const AVPacket& packet);
   // Drains decoder, resampler and encoder into the muxer.

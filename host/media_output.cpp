@@ -272,6 +272,4 @@ void CMediaOutput::finish() {
   }
 }
 
-int CMediaOutput::carriedStreamCount() const { return static_cast<int>(context_->nb_streams); }
-
 }  // namespace host

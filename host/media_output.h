@@ -72,8 +72,6 @@ class CMediaOutput {
   // Drains the encoders and writes the trailer.
   void finish();
 
-  int carriedStreamCount() const;
-
  private:
   void drainVideo(bool flush);
 

@@ -40,7 +40,6 @@ class COutputTarget {
   // The name the muxer writes to (for sequences: the pattern inside the
   // temporary folder).
   const std::string& writePath() const { return writePath_; }
-  const std::string& finalPath() const { return finalPath_; }
   // Moves the result into place. Throws CHostError (runtime) on failure.
   void commit();
 

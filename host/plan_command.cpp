@@ -161,11 +161,14 @@ int runPlan(const RPlanRequest& request, std::ostream& out, std::ostream& err) {
 
   // As the start callback does: fields for interlaced video.
   RPlanReport report;
-  if (data.interlaced) splitField(&instance.fa(), 1, 1, 1, 2, data.interlacedProgressive);
+  if (data.interlaced) {
+    splitField(&instance.fa(), FieldStep::kBegin,
+               {.secondRowField = 1, .firstField = 1, .pass = 2});
+  }
   const int destWidth = static_cast<int>(instance.fa().dst.w);
   const int destHeight = static_cast<int>(instance.fa().dst.h);
   const PlanOutcome outcome = startPass2(&instance.fa(), &report);
-  if (data.interlaced) splitField(&instance.fa(), 0, 0, 0, 0, 0);
+  if (data.interlaced) splitField(&instance.fa(), FieldStep::kEnd);
 
   if (outcome == PlanOutcome::kFailed) {
     err << "quiventa: planning was aborted\n";

@@ -42,19 +42,13 @@ bool zoomOnlyFromCoverage(int mode) { return mode == 2 || mode == 5; }
 
 }  // namespace
 
-void buildFrameMapping(MappingDirection direction, int sourceWidth, int sourceHeight, int destWidth,
-                       int destHeight, double rotation, double zoom, double panX, double panY,
-                       double scale, double sourceAspect, double destAspect, int interlaced,
-                       int outputInterlaced, int field, int integerCentre, int resampling,
-                       RAffineMap out) {
+void buildFrameMapping(MappingDirection direction, const RGeometry& geometry, MappedPoints points,
+                       int resampling, RAffineMap out) {
+  const bool integerCentre = points == MappedPoints::kPixelIndices;
   const double q = integerCentre ? 0.0 : 0.5;
-  const PointMapping map = direction == MappingDirection::kForward
-                               ? static_cast<PointMapping>(mapDestToSource)
-                               : static_cast<PointMapping>(mapSourceToDest);
-  auto point = [&](double x, double y) {
-    return map(sourceWidth, sourceHeight, destWidth, destHeight, rotation, zoom, panX, panY, scale,
-               sourceAspect, destAspect, interlaced, outputInterlaced, field, x, y);
-  };
+  const PointMapping map =
+      direction == MappingDirection::kForward ? mapDestToSource : mapSourceToDest;
+  auto point = [&](double x, double y) { return map(geometry, x, y); };
   RPoint p0 = point(q, q);
   const RPoint p1 = point(q + 1, q);
   const RPoint p2 = point(q, q + 1);
@@ -131,14 +125,28 @@ bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries&
       top = REdgeSet{E, F, G, H};
       bottom = REdgeSet{2 * A[u] - E, 2 * B[u] - F, 2 * C[u] - G, std::exp(2 * D[u] - std::log(H))};
     }
-    const int field = entryFieldFlag(data, i);
+    // The logged motion of this entry relative to the one before, within
+    // one source frame size.
+    const RGeometry step{.sourceWidth = sw,
+                         .sourceHeight = sh,
+                         .destWidth = sw,
+                         .destHeight = sh,
+                         .rotation = C[u],
+                         .zoom = std::exp(D[u]),
+                         .panX = A[u],
+                         .panY = B[u],
+                         .scale = 1.0,
+                         .sourceAspect = sourceAspect,
+                         .destAspect = sourceAspect,
+                         .sourceInterlaced = interlaced,
+                         .destInterlaced = interlaced,
+                         .field = entryFieldFlag(data, i)};
     if (data.usePreviousFrames) {
       if (edges) {
         entry.previousTopEdge = new REdgeSet(top);
         entry.previousBottomEdge = new REdgeSet(bottom);
       } else {
-        buildFrameMapping(MappingDirection::kForward, sw, sh, sw, sh, C[u], std::exp(D[u]), A[u],
-                          B[u], 1.0, sourceAspect, sourceAspect, interlaced, interlaced, field, 1,
+        buildFrameMapping(MappingDirection::kForward, step, MappedPoints::kPixelIndices,
                           data.resampling, entry.toPrevious);
       }
     }
@@ -148,8 +156,7 @@ bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries&
         before.nextTopEdge = new REdgeSet(top);
         before.nextBottomEdge = new REdgeSet(bottom);
       } else {
-        buildFrameMapping(MappingDirection::kInverse, sw, sh, sw, sh, C[u], std::exp(D[u]), A[u],
-                          B[u], 1.0, sourceAspect, sourceAspect, interlaced, interlaced, field, 1,
+        buildFrameMapping(MappingDirection::kInverse, step, MappedPoints::kPixelIndices,
                           data.resampling, before.toNext);
       }
     }
@@ -244,9 +251,21 @@ bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries&
     const std::size_t u = static_cast<std::size_t>(i);
     const double zoom = zoomOnlyFromCoverage(mode) ? std::exp(Z[u]) : std::exp(Z[u] - D[u]);
     if (report != nullptr) report->zoomFactor[u] = zoom / data.extraZoom;
-    buildFrameMapping(MappingDirection::kForward, sw, sh, sizes.destWidth, sizes.destHeight,
-                      correctR[u], zoom / data.extraZoom, correctX[u], correctY[u], data.fitScale,
-                      sourceAspect, destAspect, interlaced, output, entryFieldFlag(data, i), 0,
+    const RGeometry correction{.sourceWidth = sw,
+                               .sourceHeight = sh,
+                               .destWidth = sizes.destWidth,
+                               .destHeight = sizes.destHeight,
+                               .rotation = correctR[u],
+                               .zoom = zoom / data.extraZoom,
+                               .panX = correctX[u],
+                               .panY = correctY[u],
+                               .scale = data.fitScale,
+                               .sourceAspect = sourceAspect,
+                               .destAspect = destAspect,
+                               .sourceInterlaced = interlaced,
+                               .destInterlaced = output,
+                               .field = entryFieldFlag(data, i)};
+    buildFrameMapping(MappingDirection::kForward, correction, MappedPoints::kPixelCentres,
                       data.resampling, data.framePlans[u].transform);
   }
 

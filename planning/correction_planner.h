@@ -16,6 +16,12 @@ struct RMotionSeries;
 
 enum class MappingDirection { kForward, kInverse };
 
+// Which three points a frame mapping is taken from. Pixel indices suit the
+// maps between neighbouring frames; pixel centres the output transform,
+// whose origin interpolating samplers then take half a pixel earlier so
+// that integer coordinates are pixel centres.
+enum class MappedPoints { kPixelCentres, kPixelIndices };
+
 // Frame sizes of the run as the host describes them (fields for interlaced).
 struct RPlanSizes {
   int sourceWidth = 0, sourceHeight = 0;
@@ -48,14 +54,10 @@ bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries&
                      RPlanReport* report = nullptr);
 
 // The affine map of a frame from three mapped points, in 26-bit fixed
-// point. `integerCentre` maps pixel indices instead of pixel centres; for
-// interpolating resampling the origin is shifted by half a pixel so that
-// integer coordinates are pixel centres.
-void buildFrameMapping(MappingDirection direction, int sourceWidth, int sourceHeight, int destWidth,
-                       int destHeight, double rotation, double zoom, double panX, double panY,
-                       double scale, double sourceAspect, double destAspect, int interlaced,
-                       int outputInterlaced, int field, int integerCentre, int resampling,
-                       RAffineMap out);
+// point: forward through mapDestToSource, inverse through mapSourceToDest.
+// `resampling` is the setting (0 nearest neighbour, else interpolating).
+void buildFrameMapping(MappingDirection direction, const RGeometry& geometry, MappedPoints points,
+                       int resampling, RAffineMap out);
 
 // The largest zoom at which the destination still lies inside the source,
 // for the sizes of sourceImage and destImage: the smallest corner zoom

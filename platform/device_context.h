@@ -113,7 +113,6 @@ class CDeviceContext {
   COLORREF setBkColor(COLORREF color);
   COLORREF bkColor() const { return bkColor_; }
   COLORREF setTextColor(COLORREF color);
-  COLORREF textColor() const { return textColor_; }
   BackgroundMode setBkMode(BackgroundMode mode);
 
   // One line of Latin-1 text with its cell's top-left corner at (x, y); the

@@ -13,7 +13,6 @@ namespace {
 
 // Log files are read back by the same user and by tools of other users.
 constexpr mode_t kNewFileMode = 0644;
-constexpr mode_t kNewDirectoryMode = 0755;
 
 // O_CLOEXEC: a host that spawns encoders must not hand them our log files.
 FileHandle openRetrying(const char* path, int flags, mode_t mode = 0) {
@@ -138,15 +137,6 @@ bool readWholeFile(const std::string& path, std::string* content) {
   closeFile(file);
   if (ok) *content = std::move(result);
   return ok;
-}
-
-bool createDirectory(const char* path) {
-  if (path == nullptr || *path == '\0') return false;
-  if (::mkdir(path, kNewDirectoryMode) == 0) return true;
-  if (errno != EEXIST) return false;
-  // Something exists there; only a directory will do.
-  struct stat info;
-  return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace platform

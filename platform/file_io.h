@@ -43,8 +43,4 @@ void closeFile(FileHandle file);
 // Convenience for tools and tests: the whole content of a file.
 bool readWholeFile(const std::string& path, std::string* content);
 
-// Creates one directory level (mode 0755 before umask); an existing directory
-// counts as success, an existing file of that name does not.
-bool createDirectory(const char* path);
-
 }  // namespace platform

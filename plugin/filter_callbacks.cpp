@@ -35,12 +35,14 @@ int runProc(const FilterActivation* fa, const FilterFunctions* ff) {
     frameFunction(fa, ff, 1);
   } else {
     const int upperFirst = data.upperFieldFirst ? 1 : 0;
-    splitField(fa, 1, upperFirst, 1, pass, data.interlacedProgressive);
+    splitField(fa, FieldStep::kBegin,
+               {.secondRowField = upperFirst, .firstField = 1, .pass = pass});
     frameFunction(fa, ff, 1);
-    splitField(fa, 0, upperFirst, 1, pass, data.interlacedProgressive);
-    splitField(fa, 1, 1 - upperFirst, 0, pass, data.interlacedProgressive);
+    splitField(fa, FieldStep::kEnd);
+    splitField(fa, FieldStep::kBegin,
+               {.secondRowField = 1 - upperFirst, .firstField = 0, .pass = pass});
     frameFunction(fa, ff, 0);
-    splitField(fa, 0, 1 - upperFirst, 0, pass, data.interlacedProgressive);
+    splitField(fa, FieldStep::kEnd);
   }
 
   data.idle = 1;

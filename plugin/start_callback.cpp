@@ -107,7 +107,10 @@ int startProc(FilterActivation* fa, const FilterFunctions*) {
   data.idle = 0;
 
   const bool interlaced = data.interlaced != 0;
-  if (interlaced) splitField(fa, 1, 1, 1, data.pass, data.interlacedProgressive);
+  // Everything the start sizes from the bitmaps is sized for one field.
+  if (interlaced) {
+    splitField(fa, FieldStep::kBegin, {.secondRowField = 1, .firstField = 1, .pass = data.pass});
+  }
 
   data.framesProcessed = 0;
   data.lastSourceFrame = -999;
@@ -118,7 +121,7 @@ int startProc(FilterActivation* fa, const FilterFunctions*) {
     startPass2(fa);
   }
 
-  if (interlaced) splitField(fa, 0, 0, 0, 0, 0);
+  if (interlaced) splitField(fa, FieldStep::kEnd);
   data.idle = 1;
   return 0;
 }

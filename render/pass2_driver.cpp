@@ -170,10 +170,18 @@ void processPass2Frame(const FilterActivation* fa, const FilterFunctions*, int f
                       *entry.ownSkewMinus, data.sourcePixelAspect, data.interlaced, fieldFlag,
                       entry.currentRowTable);
       }
-      renderFrame(fa, entries, static_cast<int>(out), n - 1, data.resampling, delayed, !holdFrames,
-                  data.extrapolateColors != 0, data.softBorders != 0, data.edgeTransitionWidth,
-                  data.interlaced ? data.edgeTransitionWidth / 2 : data.edgeTransitionWidth,
-                  module_state::processorCount);
+      const RRenderRequest request{
+          .outputEntry = static_cast<int>(out),
+          .lastEntry = n - 1,
+          .resampling = data.resampling,
+          .delayed = delayed,
+          .noFrameSearch = !holdFrames,
+          .extrapolate = data.extrapolateColors != 0,
+          .soft = data.softBorders != 0,
+          .widthX = data.edgeTransitionWidth,
+          .widthY = data.interlaced ? data.edgeTransitionWidth / 2 : data.edgeTransitionWidth,
+          .threadCount = module_state::processorCount};
+      renderFrame(fa, entries, request);
       delete[] entry.currentRowTable;
       entry.currentRowTable = nullptr;
       rendered = true;

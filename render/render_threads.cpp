@@ -49,27 +49,27 @@ unsigned renderWorker(void* parameter) {
   }
 }
 
-void renderFrame(const FilterActivation* activation, RFramePlan* entries, int outputEntry,
-                 int lastEntry, int resampling, bool delayed, bool noFrameSearch,
-                 bool extrapolate, bool soft, int widthX, int widthY, int threadCount) {
+void renderFrame(const FilterActivation* activation, RFramePlan* entries,
+                 const RRenderRequest& request) {
+  const int resampling = request.resampling;
   RenderJob job;
   job.activation = activation;
   job.entries = entries;
-  job.outputEntry = outputEntry;
-  job.lastEntry = lastEntry;
+  job.outputEntry = request.outputEntry;
+  job.lastEntry = request.lastEntry;
   job.resampling = resampling;
-  job.delayed = delayed;
-  job.noFrameSearch = noFrameSearch;
-  job.extrapolate = extrapolate && borderPixelTableExists();
-  job.soft = soft;
-  job.widthX = widthX;
-  job.widthY = widthY;
+  job.delayed = request.delayed;
+  job.noFrameSearch = request.noFrameSearch;
+  job.extrapolate = request.extrapolate && borderPixelTableExists();
+  job.soft = request.soft;
+  job.widthX = request.widthX;
+  job.widthY = request.widthY;
   job.nextPixel = 0;
   job.pixelCount = static_cast<int>(activation->dst.w * activation->dst.h);
   if (job.pixelCount <= 0) return;
   if (resampling != 0 && resampling != 1 && bicubicWeights() == nullptr) buildBicubicWeights(-0.6);
 
-  const int count = std::max(1, std::min(threadCount, job.pixelCount));
+  const int count = std::max(1, std::min(request.threadCount, job.pixelCount));
   std::vector<std::unique_ptr<platform::CWorkerThread>> threads;
   threads.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {

@@ -13,8 +13,20 @@
 
 inline constexpr int kPixelsPerRun = 200;
 
-void renderFrame(const FilterActivation* activation, RFramePlan* entries, int outputEntry,
-                 int lastEntry, int resampling, bool delayed, bool noFrameSearch, bool extrapolate,
-                 bool soft, int widthX, int widthY, int threadCount);
+// What to render into the activation's destination, besides the entries.
+struct RRenderRequest {
+  int outputEntry = 0;
+  int lastEntry = 0;           // plannedFrameCount - 1
+  int resampling = 2;          // 0 nearest neighbour, 1 bilinear, else bicubic
+  bool delayed = false;        // read the source from the entry's frame copy
+  bool noFrameSearch = false;  // neither previous nor future frames are used
+  bool extrapolate = false;    // extrapolate colours into what stays uncovered
+  bool soft = false;           // soft borders between frames
+  int widthX = 0, widthY = 0;  // edge transition widths
+  int threadCount = 1;
+};
+
+void renderFrame(const FilterActivation* activation, RFramePlan* entries,
+                 const RRenderRequest& request);
 
 unsigned renderWorker(void* parameter);

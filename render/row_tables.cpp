@@ -20,10 +20,21 @@ void buildTable(PointMapping map, int width, int height, const REdgeSet& top,
     const double panY = bottom.panY + (top.panY - bottom.panY) * t;
     const double rotation = bottom.rotation + (top.rotation - bottom.rotation) * t;
     const double zoom = std::exp(logBottom + (logTop - logBottom) * t);
-    auto point = [&](double x, double y) {
-      return map(width, height, width, height, rotation, zoom, panX, panY, 1.0, aspect, aspect,
-                 interlaced, interlaced, field, x, y);
-    };
+    const RGeometry geometry{.sourceWidth = width,
+                             .sourceHeight = height,
+                             .destWidth = width,
+                             .destHeight = height,
+                             .rotation = rotation,
+                             .zoom = zoom,
+                             .panX = panX,
+                             .panY = panY,
+                             .scale = 1.0,
+                             .sourceAspect = aspect,
+                             .destAspect = aspect,
+                             .sourceInterlaced = interlaced,
+                             .destInterlaced = interlaced,
+                             .field = field};
+    auto point = [&](double x, double y) { return map(geometry, x, y); };
     const RPoint p0 = point(0, r), p1 = point(1, r), p2 = point(0, r + 1);
     RRowTableItem& item = table[r + height];
     item.t[0] = toFixedPoint(p0.x);

@@ -2,7 +2,6 @@
 
 #include <emmintrin.h>
 
-#include <atomic>
 #include <cmath>
 #include <memory>
 
@@ -45,18 +44,13 @@ void releaseBicubicWeights() { sharedTable().reset(); }
 
 const RBicubicTable* bicubicWeights() { return sharedTable().get(); }
 
-namespace {
-std::atomic<bool> plainKernels{false};
-}  // namespace
-
 std::uint32_t sampleNearest(const RFrameView& frame, std::int64_t X, std::int64_t Y) {
   return tap(frame, X >> kFixedShift, Y >> kFixedShift);
 }
 
 std::uint32_t sampleBilinear(const RFrameView& frame, std::int64_t x10, std::int64_t y10) {
   const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
-  if (ix >= 0 && ix < frame.width - 1 && iy >= 0 && iy < frame.height - 1 &&
-      !plainKernels.load(std::memory_order_relaxed)) {
+  if (ix >= 0 && ix < frame.width - 1 && iy >= 0 && iy < frame.height - 1) {
     // All four taps inside: no tests, and red and blue in two 32-bit halves
     // of one 64-bit product (each sum stays below 2^28).
     const auto* row = reinterpret_cast<const std::uint32_t*>(frame.data + frame.pitch * iy) + ix;
@@ -144,14 +138,10 @@ std::uint32_t bicubicInteriorSse2(const RFrameView& frame, const RBicubicRow& wx
 
 }  // namespace
 
-void setPlainKernels(bool plain) { plainKernels.store(plain, std::memory_order_relaxed); }
-bool plainKernelsForced() { return plainKernels.load(std::memory_order_relaxed); }
-
 std::uint32_t sampleBicubic(const RFrameView& frame, const RBicubicTable& weights, std::int64_t x10,
                             std::int64_t y10) {
   const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
-  if (ix >= 1 && ix < frame.width - 2 && iy >= 1 && iy < frame.height - 2 &&
-      !plainKernels.load(std::memory_order_relaxed)) {
+  if (ix >= 1 && ix < frame.width - 2 && iy >= 1 && iy < frame.height - 2) {
     return bicubicInteriorSse2(frame, weights[static_cast<std::size_t>(x10 & 1023)],
                                weights[static_cast<std::size_t>(y10 & 1023)], static_cast<int>(ix),
                                static_cast<int>(iy));

@@ -63,10 +63,6 @@ std::uint32_t sampleBicubic(const RFrameView& frame, const RBicubicTable& weight
 std::uint32_t sampleBicubicPlain(const RFrameView& frame, const RBicubicTable& weights,
                                  std::int64_t x10, std::int64_t y10);
 
-// Forces the plain kernels everywhere (for comparisons and for debugging).
-void setPlainKernels(bool plain);
-bool plainKernelsForced();
-
 // Chooses by the resampling setting: 0 nearest, 1 bilinear, anything else
 // bicubic. X and Y in the 26-bit format.
 std::uint32_t sampleFrame(const RFrameView& frame, int resampling, std::int64_t X, std::int64_t Y);

@@ -48,13 +48,12 @@ void interleaveRows(VFBitmap& bitmap, int secondRowField) {
 
 }  // namespace
 
-void splitField(const FilterActivation* fa, int begin, int secondRowField, int firstField, int pass,
-                int /*interlacedProgressive*/) {
+void splitField(const FilterActivation* fa, FieldStep step, const RFieldChoice& field) {
   InstanceData& data = *instanceOf(fa);
   VFBitmap& source = fa->src;
   VFBitmap& destination = fa->dst;
 
-  if (begin == 0) {
+  if (step == FieldStep::kEnd) {
     restoreView(source, saveArea.source);
     restoreView(destination, saveArea.destination);
     fa->pfsi->lCurrentSourceFrame = saveArea.sourceFrame;
@@ -71,17 +70,17 @@ void splitField(const FilterActivation* fa, int begin, int secondRowField, int f
               data.ignoreInsideTop,     data.ignoreInsideBottom, data.ignoreOutsideTop,
               data.ignoreOutsideBottom, data.previousFrames,     data.futureFrames};
 
-  interleaveRows(source, secondRowField);
-  if (pass == 1) {
+  interleaveRows(source, field.secondRowField);
+  if (field.pass == 1) {
     destination.h /= 2;
-    if (firstField == 1)
+    if (field.firstField == 1)
       destination.data = advance(destination.data, destination.pitch * destination.h);
   } else {
-    interleaveRows(destination, secondRowField);
+    interleaveRows(destination, field.secondRowField);
   }
 
   long& frame = fa->pfsi->lCurrentSourceFrame;
-  frame = frame * 2 + (firstField == 1 ? 0 : 1);
+  frame = frame * 2 + (field.firstField == 1 ? 0 : 1);
 
   data.ignoreInsideTop /= 2;
   data.ignoreInsideBottom /= 2;

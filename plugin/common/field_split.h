@@ -1,8 +1,8 @@
 // Interlaced video as two half-height frames.
 //
-// Before a field is processed, splitField(begin = 1) rewrites the host's
+// Before a field is processed, splitField(kBegin) rewrites the host's
 // bitmap descriptions, the source frame number and six settings so that they
-// describe one field; splitField(begin = 0) puts back every saved value, bit
+// describe one field; splitField(kEnd) puts back every saved value, bit
 // for bit. No pixels are copied: the source view (and in pass 2 the
 // destination view) skips every other stored row:
 //
@@ -20,8 +20,14 @@
 
 #include "plugin/filter_interface.h"
 
-// `firstField`: 1 for the field processed first in its frame. `pass`: 1 for
-// pass-1 destination handling, anything else for pass 2.
-// `interlacedProgressive` is accepted for the callers' symmetry and unused.
-void splitField(const FilterActivation* fa, int begin, int secondRowField, int firstField, int pass,
-                int interlacedProgressive);
+enum class FieldStep { kBegin, kEnd };
+
+// The field a beginning turns the frame into.
+struct RFieldChoice {
+  int secondRowField = 0;  // 1: stored rows 1, 3, 5, ...; 0: stored rows 0, 2, 4, ...
+  int firstField = 1;      // 1 for the field processed first in its frame
+  int pass = 1;            // 1: pass-1 destination handling; anything else: pass 2
+};
+
+// The end restores what its beginning saved and needs no choice.
+void splitField(const FilterActivation* fa, FieldStep step, const RFieldChoice& field = {});

@@ -2,63 +2,57 @@
 
 #include <cmath>
 
-RPoint mapDestToSource(int sourceWidth, int sourceHeight, int destWidth, int destHeight,
-                       double rotation, double zoom, double panX, double panY, double scale,
-                       double sourceAspect, double destAspect, int sourceInterlaced,
-                       int destInterlaced, int field, double x, double y) {
-  const double a = rotation * kDegreesToRadians;
+RPoint mapDestToSource(const RGeometry& g, double x, double y) {
+  const double a = g.rotation * kDegreesToRadians;
   const double c = std::cos(a);
   const double s = std::sin(a);
 
   double frameY;
   double destCentre;
-  if (destInterlaced) {
-    frameY = 2 * y + field;
-    destCentre = destHeight;
+  if (g.destInterlaced) {
+    frameY = 2 * y + g.field;
+    destCentre = g.destHeight;
   } else {
     frameY = y;
-    destCentre = destHeight * 0.5;
+    destCentre = g.destHeight * 0.5;
   }
-  const double u = (x - destWidth * 0.5) / scale;
-  const double v = (frameY - destCentre) / scale / destAspect;
+  const double u = (x - g.destWidth * 0.5) / g.scale;
+  const double v = (frameY - destCentre) / g.scale / g.destAspect;
   const double x1 = c * u + s * v;
   const double y1 = c * v - s * u;
 
-  const double sourceCentre = sourceInterlaced ? sourceHeight : sourceHeight * 0.5;
+  const double sourceCentre = g.sourceInterlaced ? g.sourceHeight : g.sourceHeight * 0.5;
   RPoint result;
-  result.x = zoom * x1 + panX + sourceWidth * 0.5;
-  const double t = (zoom * y1 - panY) * sourceAspect + sourceCentre;
-  result.y = sourceInterlaced ? t * 0.5 - 0.5 * field : t;
+  result.x = g.zoom * x1 + g.panX + g.sourceWidth * 0.5;
+  const double t = (g.zoom * y1 - g.panY) * g.sourceAspect + sourceCentre;
+  result.y = g.sourceInterlaced ? t * 0.5 - 0.5 * g.field : t;
   return result;
 }
 
-RPoint mapSourceToDest(int sourceWidth, int sourceHeight, int destWidth, int destHeight,
-                       double rotation, double zoom, double panX, double panY, double scale,
-                       double sourceAspect, double destAspect, int sourceInterlaced,
-                       int destInterlaced, int field, double x, double y) {
-  const double a = rotation * kDegreesToRadians;
+RPoint mapSourceToDest(const RGeometry& g, double x, double y) {
+  const double a = g.rotation * kDegreesToRadians;
   const double c = std::cos(a);
   const double s = std::sin(a);
 
   double frameY;
   double sourceCentre;
-  if (sourceInterlaced) {
-    frameY = 2 * y + field;
-    sourceCentre = sourceHeight;
+  if (g.sourceInterlaced) {
+    frameY = 2 * y + g.field;
+    sourceCentre = g.sourceHeight;
   } else {
     frameY = y;
-    sourceCentre = sourceHeight * 0.5;
+    sourceCentre = g.sourceHeight * 0.5;
   }
-  const double u = (x - sourceWidth * 0.5 - panX) / zoom;
-  const double v = ((frameY - sourceCentre) / sourceAspect + panY) / zoom;
+  const double u = (x - g.sourceWidth * 0.5 - g.panX) / g.zoom;
+  const double v = ((frameY - sourceCentre) / g.sourceAspect + g.panY) / g.zoom;
   const double x1 = c * u - s * v;
-  const double y1 = (c * v + s * u) * destAspect;
+  const double y1 = (c * v + s * u) * g.destAspect;
 
-  const double destCentre = destInterlaced ? destHeight : destHeight * 0.5;
+  const double destCentre = g.destInterlaced ? g.destHeight : g.destHeight * 0.5;
   RPoint result;
-  result.x = scale * x1 + destWidth * 0.5;
-  const double t = scale * y1 + destCentre;
-  result.y = destInterlaced ? t * 0.5 - 0.5 * field : t;
+  result.x = g.scale * x1 + g.destWidth * 0.5;
+  const double t = g.scale * y1 + destCentre;
+  result.y = g.destInterlaced ? t * 0.5 - 0.5 * g.field : t;
   return result;
 }
 

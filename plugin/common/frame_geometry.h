@@ -18,45 +18,28 @@ struct RPoint {
   double x = 0.0, y = 0.0;
 };
 
+// Everything a point mapping depends on besides the point.
 struct RGeometry {
-  int sourceWidth = 0, sourceHeight = 0;
+  int sourceWidth = 0, sourceHeight = 0;  // pixels, rows (field rows for fields)
   int destWidth = 0, destHeight = 0;
   double rotation = 0.0;  // degrees
   double zoom = 1.0;
   double panX = 0.0, panY = 0.0;
   double scale = 1.0;
-  double sourceAspect = 1.0, destAspect = 1.0;
+  double sourceAspect = 1.0, destAspect = 1.0;  // pixel aspects
   int sourceInterlaced = 0, destInterlaced = 0;
-  int field = 0;
+  int field = 0;  // 0 or 1: field rows y are frame rows 2y + field
 };
 
 inline constexpr double kDegreesToRadians = 0.017453292519943295;
 
-RPoint mapDestToSource(int sourceWidth, int sourceHeight, int destWidth, int destHeight,
-                       double rotation, double zoom, double panX, double panY, double scale,
-                       double sourceAspect, double destAspect, int sourceInterlaced,
-                       int destInterlaced, int field, double x, double y);
+RPoint mapDestToSource(const RGeometry& g, double x, double y);
 
-// The exact inverse of mapDestToSource for equal arguments.
-RPoint mapSourceToDest(int sourceWidth, int sourceHeight, int destWidth, int destHeight,
-                       double rotation, double zoom, double panX, double panY, double scale,
-                       double sourceAspect, double destAspect, int sourceInterlaced,
-                       int destInterlaced, int field, double x, double y);
+// The exact inverse of mapDestToSource for the same geometry.
+RPoint mapSourceToDest(const RGeometry& g, double x, double y);
 
 // Either mapping, for callers that choose the direction at run time.
-using PointMapping = RPoint (*)(int, int, int, int, double, double, double, double, double, double,
-                                double, int, int, int, double, double);
-
-inline RPoint mapDestToSource(const RGeometry& g, double x, double y) {
-  return mapDestToSource(g.sourceWidth, g.sourceHeight, g.destWidth, g.destHeight, g.rotation,
-                         g.zoom, g.panX, g.panY, g.scale, g.sourceAspect, g.destAspect,
-                         g.sourceInterlaced, g.destInterlaced, g.field, x, y);
-}
-inline RPoint mapSourceToDest(const RGeometry& g, double x, double y) {
-  return mapSourceToDest(g.sourceWidth, g.sourceHeight, g.destWidth, g.destHeight, g.rotation,
-                         g.zoom, g.panX, g.panY, g.scale, g.sourceAspect, g.destAspect,
-                         g.sourceInterlaced, g.destInterlaced, g.field, x, y);
-}
+using PointMapping = RPoint (*)(const RGeometry& g, double x, double y);
 
 // Sizes of the two images the top-down variant works between.
 struct RImageSize {

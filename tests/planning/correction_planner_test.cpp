@@ -38,8 +38,17 @@ struct RMap {
 RMap mapping(MappingDirection direction, double rotation, double zoom, double panX, double panY,
              int integerCentre, int resampling, int width = 640, int height = 480) {
   RMap m{};
-  buildFrameMapping(direction, width, height, width, height, rotation, zoom, panX, panY, 1.0, 1.0,
-                    1.0, 0, 0, 0, integerCentre, resampling, m.c);
+  const RGeometry g{.sourceWidth = width,
+                    .sourceHeight = height,
+                    .destWidth = width,
+                    .destHeight = height,
+                    .rotation = rotation,
+                    .zoom = zoom,
+                    .panX = panX,
+                    .panY = panY};
+  buildFrameMapping(direction, g,
+                    integerCentre ? MappedPoints::kPixelIndices : MappedPoints::kPixelCentres,
+                    resampling, m.c);
   return m;
 }
 

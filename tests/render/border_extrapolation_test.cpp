@@ -104,8 +104,9 @@ struct RHalfPixelScene {
     testing_support::setShift(plans[0].transform, -0.5, 0);
   }
   std::vector<std::uint32_t> render(bool extrapolate) {
-    renderFrame(&target.activation, plans.data(), 0, 0, 1, false, true, extrapolate, false, 0, 0,
-                2);
+    renderFrame(
+        &target.activation, plans.data(),
+        {.resampling = 1, .noFrameSearch = true, .extrapolate = extrapolate, .threadCount = 2});
     return target.destination.pixels();
   }
   testing_support::RRenderTarget target;

@@ -259,8 +259,15 @@ struct RRingScene {
   }
   std::vector<std::uint32_t> render(bool noFrameSearch, bool soft, int width) {
     const CBorderTableScope borders(24, 16);
-    renderFrame(&target.activation, plans.data(), 1, 2, 0, false, noFrameSearch, true, soft, width,
-                width, 1);
+    renderFrame(&target.activation, plans.data(),
+                {.outputEntry = 1,
+                 .lastEntry = 2,
+                 .resampling = 0,
+                 .noFrameSearch = noFrameSearch,
+                 .extrapolate = true,
+                 .soft = soft,
+                 .widthX = width,
+                 .widthY = width});
     return target.destination.pixels();
   }
   testing_support::RRenderTarget target;

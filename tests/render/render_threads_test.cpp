@@ -92,9 +92,17 @@ struct ROptions {
 
 std::vector<std::uint32_t> render(RScene& scene, const ROptions& o, int threads) {
   scene.target.destination.fill([](int, int) { return 0x77777777u; });
-  renderFrame(&scene.target.activation, scene.plans.data(), scene.output, scene.plans.size() - 1,
-              o.resampling, o.delayed, o.noFrameSearch, o.extrapolate, o.soft, o.width, o.width,
-              threads);
+  renderFrame(&scene.target.activation, scene.plans.data(),
+              {.outputEntry = scene.output,
+               .lastEntry = static_cast<int>(scene.plans.size()) - 1,
+               .resampling = o.resampling,
+               .delayed = o.delayed,
+               .noFrameSearch = o.noFrameSearch,
+               .extrapolate = o.extrapolate,
+               .soft = o.soft,
+               .widthX = o.width,
+               .widthY = o.width,
+               .threadCount = threads});
   EXPECT_TRUE(scene.target.destination.guardsIntact());
   return scene.target.destination.pixels();
 }

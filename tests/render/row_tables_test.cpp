@@ -63,10 +63,9 @@ struct RMotion {
 
 RPoint mapPoint(bool inverse, int w, int h, const RMotion& m, double aspect, int interlaced,
                 int field, double x, double y) {
-  const PointMapping mapping = inverse ? static_cast<PointMapping>(mapSourceToDest)
-                                       : static_cast<PointMapping>(mapDestToSource);
-  return mapping(w, h, w, h, m.rotation, m.zoom, m.panX, m.panY, 1.0, aspect, aspect, interlaced,
-                 interlaced, field, x, y);
+  const RGeometry g{w,      h,   w,      h,      m.rotation, m.zoom,     m.panX,
+                    m.panY, 1.0, aspect, aspect, interlaced, interlaced, field};
+  return (inverse ? mapSourceToDest : mapDestToSource)(g, x, y);
 }
 
 std::vector<RRowTableItem> buildTable(bool inverse, int w, int h, const RMotion& top,
@@ -99,9 +98,11 @@ TEST_P(RowTableGeometryTest, IdenticalEdgeSetsGiveTheAffineMapOfThatMotion) {
   // Stored row 0 maps the same three points as the frame mapping with
   // integer centres, so its item is that map, digit for digit.
   RAffineMap map;
-  buildFrameMapping(c.inverse ? MappingDirection::kInverse : MappingDirection::kForward, w, h, w, h,
-                    motion.rotation, motion.zoom, motion.panX, motion.panY, 1.0, c.aspect, c.aspect,
-                    c.interlaced, c.interlaced, c.field, 1, 2, map);
+  const RGeometry g{
+      w,           h,   w,        h,        motion.rotation, motion.zoom,  motion.panX,
+      motion.panY, 1.0, c.aspect, c.aspect, c.interlaced,    c.interlaced, c.field};
+  buildFrameMapping(c.inverse ? MappingDirection::kInverse : MappingDirection::kForward, g,
+                    MappedPoints::kPixelIndices, 2, map);
   for (int i = 0; i < 6; ++i) EXPECT_EQ(table[static_cast<std::size_t>(h)].t[i], map[i]) << i;
 
   // Every other row continues the same map, inside the frame and far beyond.

@@ -35,39 +35,39 @@ TEST_F(FieldSplitTest, SourceBecomesEveryOtherStoredRow) {
   Pixel32* frameData = src.data;
   const std::ptrdiff_t modulo = src.modulo;
 
-  splitField(&instance.fa(), 1, 1, 1, 1, 0);
+  splitField(&instance.fa(), FieldStep::kBegin, {1, 1, 1});
   EXPECT_EQ(src.h, 288);
   EXPECT_EQ(src.pitch, 5760);
   EXPECT_EQ(src.modulo, modulo + 2880);
   EXPECT_EQ(bytesBetween(frameData, src.data), 2880);
   EXPECT_EQ(instance.state().lCurrentSourceFrame, 20);
-  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+  splitField(&instance.fa(), FieldStep::kEnd);
 
-  splitField(&instance.fa(), 1, 0, 0, 1, 0);
+  splitField(&instance.fa(), FieldStep::kBegin, {0, 0, 1});
   EXPECT_EQ(src.data, frameData);
   EXPECT_EQ(instance.state().lCurrentSourceFrame, 21);
-  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+  splitField(&instance.fa(), FieldStep::kEnd);
 }
 
 TEST_F(FieldSplitTest, SettingsAreHalvedAndDoubledForTheField) {
   InstanceData& data = instance.data();
-  splitField(&instance.fa(), 1, 0, 1, 2, 0);
+  splitField(&instance.fa(), FieldStep::kBegin, {0, 1, 2});
   EXPECT_EQ(data.ignoreOutsideTop, 2);
   EXPECT_EQ(data.ignoreOutsideBottom, 3);
   EXPECT_EQ(data.ignoreInsideTop, 4);
   EXPECT_EQ(data.ignoreInsideBottom, 1);
   EXPECT_EQ(data.previousFrames, 60);
   EXPECT_EQ(data.futureFrames, 50);
-  splitField(&instance.fa(), 0, 1, 1, 1, 1);  // the end ignores its other arguments
+  splitField(&instance.fa(), FieldStep::kEnd);
   EXPECT_EQ(data.ignoreOutsideTop, 5);
   EXPECT_EQ(data.previousFrames, 30);
 }
 
 TEST_F(FieldSplitTest, OddHeightLeavesTheLastRowToNeitherField) {
   instance.setSourceSize(720, 575);
-  splitField(&instance.fa(), 1, 1, 1, 1, 0);
+  splitField(&instance.fa(), FieldStep::kBegin, {1, 1, 1});
   EXPECT_EQ(instance.src().h, 287);
-  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+  splitField(&instance.fa(), FieldStep::kEnd);
 }
 
 TEST_F(FieldSplitTest, PassOneDestinationIsACompactHalf) {
@@ -76,24 +76,24 @@ TEST_F(FieldSplitTest, PassOneDestinationIsACompactHalf) {
   instance.dst() = output.bitmap;
   const Pixel32* frameData = instance.dst().data;
 
-  splitField(&instance.fa(), 1, 1, 1, 1, 0);
+  splitField(&instance.fa(), FieldStep::kBegin, {1, 1, 1});
   EXPECT_EQ(instance.dst().h, 250);
   EXPECT_EQ(instance.dst().pitch, 2880);
   EXPECT_EQ(bytesBetween(frameData, instance.dst().data), 250 * 2880);  // upper stored half
-  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+  splitField(&instance.fa(), FieldStep::kEnd);
 
-  splitField(&instance.fa(), 1, 0, 0, 1, 0);
+  splitField(&instance.fa(), FieldStep::kBegin, {0, 0, 1});
   EXPECT_EQ(instance.dst().data, frameData);
-  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+  splitField(&instance.fa(), FieldStep::kEnd);
 }
 
 TEST_F(FieldSplitTest, PassTwoDestinationIsInterleavedLikeTheSource) {
   const Pixel32* frameData = instance.dst().data;
-  splitField(&instance.fa(), 1, 1, 0, 2, 1);
+  splitField(&instance.fa(), FieldStep::kBegin, {1, 0, 2});
   EXPECT_EQ(instance.dst().h, 288);
   EXPECT_EQ(instance.dst().pitch, 5760);
   EXPECT_EQ(bytesBetween(frameData, instance.dst().data), 2880);
-  splitField(&instance.fa(), 0, 0, 0, 0, 0);
+  splitField(&instance.fa(), FieldStep::kEnd);
 }
 
 TEST_F(FieldSplitTest, RestoreIsBitIdentical) {
@@ -105,8 +105,8 @@ TEST_F(FieldSplitTest, RestoreIsBitIdentical) {
   for (int secondRow = 0; secondRow <= 1; ++secondRow) {
     for (int first = 0; first <= 1; ++first) {
       for (int pass : {1, 2}) {
-        splitField(&instance.fa(), 1, secondRow, first, pass, 0);
-        splitField(&instance.fa(), 0, 0, 0, 0, 0);
+        splitField(&instance.fa(), FieldStep::kBegin, {secondRow, first, pass});
+        splitField(&instance.fa(), FieldStep::kEnd);
         EXPECT_EQ(std::memcmp(&instance.src(), src, sizeof src), 0);
         EXPECT_EQ(std::memcmp(&instance.dst(), dst, sizeof dst), 0);
         EXPECT_EQ(std::memcmp(&instance.data(), before, sizeof before), 0);

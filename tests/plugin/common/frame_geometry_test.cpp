@@ -6,45 +6,50 @@
 
 namespace {
 
+// Equal frames of the given size, no motion.
+RGeometry still(int width, int height) {
+  return {.sourceWidth = width, .sourceHeight = height, .destWidth = width, .destHeight = height};
+}
+
 TEST(FrameGeometryTest, NeutralArgumentsKeepThePoint) {
-  for (PointMapping map :
-       {static_cast<PointMapping>(mapDestToSource), static_cast<PointMapping>(mapSourceToDest)}) {
-    const RPoint p =
-        map(640, 480, 640, 480, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0, 123.5, 77.25);
+  for (PointMapping map : {mapDestToSource, mapSourceToDest}) {
+    const RPoint p = map(still(640, 480), 123.5, 77.25);
     EXPECT_EQ(p.x, 123.5);
     EXPECT_EQ(p.y, 77.25);
   }
 }
 
 TEST(FrameGeometryTest, QuarterTurnMapsAndReturns) {
-  const RPoint p = mapDestToSource(640, 480, 640, 480, 90.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0,
-                                   420.0, 240.0);
+  RGeometry g = still(640, 480);
+  g.rotation = 90.0;
+  const RPoint p = mapDestToSource(g, 420.0, 240.0);
   EXPECT_NEAR(p.x, 320.0, 1e-12);
   EXPECT_NEAR(p.y, 140.0, 1e-12);
-  const RPoint back =
-      mapSourceToDest(640, 480, 640, 480, 90.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0, p.x, p.y);
+  const RPoint back = mapSourceToDest(g, p.x, p.y);
   EXPECT_NEAR(back.x, 420.0, 1e-9);
   EXPECT_NEAR(back.y, 240.0, 1e-9);
 }
 
 TEST(FrameGeometryTest, SourceAspectStretchesRows) {
-  const RPoint p = mapDestToSource(640, 480, 640, 480, 0.0, 1.0, 0.0, 0.0, 1.0, 1.094017094017094,
-                                   1.0, 0, 0, 0, 320.0, 250.0);
+  RGeometry g = still(640, 480);
+  g.sourceAspect = 1.094017094017094;
+  const RPoint p = mapDestToSource(g, 320.0, 250.0);
   EXPECT_EQ(p.x, 320.0);
   EXPECT_EQ(p.y, 250.94017094017093);
 }
 
 TEST(FrameGeometryTest, InterlacedFieldRowsRoundTripThroughFrameLines) {
-  for (int field = 0; field <= 1; ++field) {
-    const RPoint p = mapDestToSource(720, 288, 720, 288, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 1, 1,
-                                     field, 10.0, 100.0);
-    EXPECT_EQ(p.y, 100.0) << "field " << field;
+  RGeometry g = still(720, 288);
+  g.sourceInterlaced = g.destInterlaced = 1;
+  for (g.field = 0; g.field <= 1; ++g.field) {
+    EXPECT_EQ(mapDestToSource(g, 10.0, 100.0).y, 100.0) << "field " << g.field;
   }
   // Progressive destination, interlaced source: frame row 201 of a 576-line
   // frame is field-1 row 100.
-  const RPoint p =
-      mapDestToSource(720, 288, 720, 576, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0, 1.0, 1, 0, 1, 10.0, 201.0);
-  EXPECT_EQ(p.y, 100.0);
+  g.destHeight = 576;
+  g.destInterlaced = 0;
+  g.field = 1;
+  EXPECT_EQ(mapDestToSource(g, 10.0, 201.0).y, 100.0);
 }
 
 TEST(FrameGeometryTest, InverseUndoesForwardForRandomArguments) {
@@ -59,10 +64,9 @@ TEST(FrameGeometryTest, InverseUndoesForwardForRandomArguments) {
     const double sa = 0.5 + unit(random) * 1.5, da = 0.5 + unit(random) * 1.5;
     const int si = trial & 1, di = (trial >> 1) & 1, field = (trial >> 2) & 1;
     const double x = unit(random) * dw, y = unit(random) * dh;
-    const RPoint s = mapDestToSource(sw, sh, dw, dh, rotation, zoom, panX, panY, scale, sa, da, si,
-                                     di, field, x, y);
-    const RPoint d = mapSourceToDest(sw, sh, dw, dh, rotation, zoom, panX, panY, scale, sa, da, si,
-                                     di, field, s.x, s.y);
+    const RGeometry g{sw, sh, dw, dh, rotation, zoom, panX, panY, scale, sa, da, si, di, field};
+    const RPoint s = mapDestToSource(g, x, y);
+    const RPoint d = mapSourceToDest(g, s.x, s.y);
     ASSERT_NEAR(d.x, x, 1e-8) << trial;
     ASSERT_NEAR(d.y, y, 1e-8) << trial;
   }
@@ -74,9 +78,10 @@ TEST(FrameGeometryTest, TopDownEqualsFlippedBottomUp) {
   for (int interlaced = 0; interlaced <= 1; ++interlaced) {
     const RPoint top = mapDestToSourceTopDown(source, dest, 3.5, 1.1, 4.0, -6.0, 0.9, 1.2, 0.8,
                                               interlaced, 100.0, 60.0);
-    const RPoint bottom =
-        mapDestToSource(source.width, source.height, dest.width, dest.height, 3.5, 1.1, 4.0, -6.0,
-                        0.9, 1.2, 0.8, interlaced, interlaced, 0, 100.0, dest.height - 60.0);
+    const RGeometry g{source.width, source.height, dest.width, dest.height, 3.5,
+                      1.1,          4.0,           -6.0,       0.9,         1.2,
+                      0.8,          interlaced,    interlaced};
+    const RPoint bottom = mapDestToSource(g, 100.0, dest.height - 60.0);
     EXPECT_NEAR(top.x, bottom.x, 1e-9);
     EXPECT_NEAR(top.y, source.height - bottom.y, 1e-9);
   }
