@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "planning/log_reader.h"
 #include "platform/file_io.h"
 #include "plugin/end_callback.h"
 #include "plugin/start_callback.h"
@@ -31,5 +32,27 @@ void BM_PlanTenThousandEntries(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PlanTenThousandEntries)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Reading a log whose labels descend (each line lies before entry 0): must
+// take about as long as reading the same lines in ascending order.
+void BM_ReadLogLabels(benchmark::State& state) {
+  const bool descending = state.range(0) != 0;
+  const int lines = 300000;
+  std::string text;
+  char line[96];
+  for (int i = 1; i <= lines; ++i) {
+    const int label = descending ? lines + 1 - i : i;
+    std::snprintf(line, sizeof line, "%7d\t%7.2f\t%7.2f\t%7.3f\t%7.5f\r\n", label, 0.5, -0.25, 0.01,
+                  1.0);
+    text += line;
+  }
+  testing_support::CFilterInstance instance;
+  for (auto _ : state) {
+    RMotionSeries series;
+    parseLogText(instance.data(), text.data(), text.size(), series);
+    benchmark::DoNotOptimize(series.panX.data());
+  }
+}
+BENCHMARK(BM_ReadLogLabels)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "planning/log_reader.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -32,7 +33,47 @@ bool removeNewScene(std::string& text) {
   return found;
 }
 
-void parseLine(InstanceData& data, std::string line, RMotionSeries& series) {
+// The series while a log is parsed. Labels that come in descending order
+// (an appended run that started earlier, or a log written backwards) each
+// insert entries before entry 0; moving every entry up for each of them
+// would make reading quadratic. So the series keep unused room in front:
+// entry i lives at slot front + i, the slots before `front` hold the values
+// of an entry without motion, and the room doubles when it runs out.
+class CSeriesBuilder {
+ public:
+  explicit CSeriesBuilder(RMotionSeries& series) : series_(series) {}
+  ~CSeriesBuilder() {
+    for (std::vector<double>* values :
+         {&series_.panX, &series_.panY, &series_.rotation, &series_.logZoom, &series_.topPanX,
+          &series_.topPanY, &series_.topRotation, &series_.topZoom}) {
+      values->erase(values->begin(), values->begin() + static_cast<std::ptrdiff_t>(front_));
+    }
+    series_.sceneStart.erase(series_.sceneStart.begin(),
+                             series_.sceneStart.begin() + static_cast<std::ptrdiff_t>(front_));
+  }
+  CSeriesBuilder(const CSeriesBuilder&) = delete;
+  CSeriesBuilder& operator=(const CSeriesBuilder&) = delete;
+
+  std::size_t size() const { return series_.size() - front_; }
+  void prependEmpty(std::size_t count) {
+    if (count > front_) {
+      const std::size_t room = std::max(count - front_, size() + count);
+      series_.prependEmpty(room);
+      front_ += room;
+    }
+    front_ -= count;
+  }
+  void appendEmpty(std::size_t count) { series_.appendEmpty(count); }
+  // The slot of entry `index`.
+  std::size_t slot(std::size_t index) const { return front_ + index; }
+  RMotionSeries& series() { return series_; }
+
+ private:
+  RMotionSeries& series_;
+  std::size_t front_ = 0;
+};
+
+void parseLine(InstanceData& data, std::string line, CSeriesBuilder& builder) {
   char* remaining = line.data();
   const char* label = readToken(remaining, kSeparators);
   if (*label < '0' || *label > '9') return;  // also the empty token
@@ -59,7 +100,7 @@ void parseLine(InstanceData& data, std::string line, RMotionSeries& series) {
   } else if (d <= 0) {
     // A label at or before entry 0 (an appended run that started earlier):
     // everything moves up and this line becomes entry 1.
-    series.prependEmpty(static_cast<std::size_t>(1 - d));
+    builder.prependEmpty(static_cast<std::size_t>(1 - d));
     data.logBaseFrame = static_cast<int>(n - 1);
     index = 1;
   } else if (d >= kFarthestEntry) {
@@ -86,7 +127,9 @@ void parseLine(InstanceData& data, std::string line, RMotionSeries& series) {
   }
   if (!(motion[3] > 0.0)) return;
 
-  if (series.size() < index + 1) series.appendEmpty(index + 1 - series.size());
+  if (builder.size() < index + 1) builder.appendEmpty(index + 1 - builder.size());
+  RMotionSeries& series = builder.series();
+  index = builder.slot(index);
   series.panX[index] = motion[0];
   series.panY[index] = motion[1];
   series.rotation[index] = motion[2];
@@ -128,13 +171,14 @@ void RMotionSeries::insertEmpty(bool atFront, std::size_t count) {
 
 void parseLogText(InstanceData& data, const char* text, std::size_t size, RMotionSeries& series) {
   data.logBaseFrame = kLogBaseFrameUnset;
+  CSeriesBuilder builder(series);
   std::size_t start = 0;
   while (start < size) {
     const void* found = std::memchr(text + start, '\n', size - start);
     if (found == nullptr) break;  // a last line without LF is not parsed
     const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(found) - text);
     // Bytes after a zero inside a line are not text the writer produced.
-    parseLine(data, std::string(text + start, end - start).c_str(), series);
+    parseLine(data, std::string(text + start, end - start).c_str(), builder);
     start = end + 1;
   }
 }

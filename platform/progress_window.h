@@ -3,9 +3,12 @@
 // host's thread.
 //
 // The default window is the terminal: the status goes to standard error
-// (when it is a terminal) and Ctrl-C, while the window exists, counts as a
-// click on "Cancel" instead of ending the program. Tests and graphical hosts
-// install their own factory.
+// (when it is a terminal), and Ctrl-C, SIGTERM and SIGHUP, while the window
+// exists, count as a click on "Cancel" instead of ending the program. While
+// it exists the window also answers the confirmation question that follows
+// a cancel when nobody can answer it on the terminal (a termination request,
+// or standard input not a terminal): the signal stands, the answer is Yes.
+// Tests and graphical hosts install their own factory.
 #pragma once
 
 #include <functional>
@@ -23,8 +26,10 @@ class CProgressWindow {
   // previous call.
   virtual int pumpMessages() = 0;
   // The user confirmed that the computation is to stop. The terminal window
-  // passes the Ctrl-C on to the program when it closes, so a host that stops
-  // on Ctrl-C stops here too.
+  // passes the signal on when it closes, to the handler that was installed
+  // before it, so a host that stops on the signal stops here too; with no
+  // handler installed nothing is raised (the default action would kill the
+  // program).
   virtual void userAborted() {}
 };
 

@@ -24,6 +24,11 @@ void deleteFont(platform::CFont*& font) {
 
 int endProc(FilterActivation* fa, const FilterFunctions*) {
   InstanceData& data = *instanceOf(fa);
+  // The same guard as the start and frame callbacks: an end that arrives
+  // while the start still plans (its progress window pumps messages) must
+  // not release what the start is using.
+  if (data.idle == 0) return 0;
+  data.idle = 0;
 
   if (data.imagePyramids[0] != nullptr) {
     deleteAndClear(data.imagePyramids[0]);
@@ -48,5 +53,6 @@ int endProc(FilterActivation* fa, const FilterFunctions*) {
     endRendering();
     endPass2(data);
   }
+  data.idle = 1;
   return 0;
 }

@@ -21,8 +21,9 @@ bool isUsable(RFrameSize f, std::int64_t X, std::int64_t Y) {
 
 bool isInsideSoft(RFrameSize f, int wX, int wY, std::int64_t X, std::int64_t Y) {
   const std::int64_t sx = X >> kFixedShift, sy = Y >> kFixedShift;
-  return sx >= wX + kInnerMargin && sx < f.w - wX - kInnerMargin && sy >= wY + kInnerMargin &&
-         sy < f.h - wY - kInnerMargin;
+  // In 64 bits: a transition width near the int range must not overflow.
+  const std::int64_t mX = std::int64_t{wX} + kInnerMargin, mY = std::int64_t{wY} + kInnerMargin;
+  return sx >= mX && sx < f.w - mX && sy >= mY && sy < f.h - mY;
 }
 
 double rampWeight(RFrameSize f, int wX, int wY, std::int64_t X, std::int64_t Y) {
@@ -70,8 +71,7 @@ bool compensateEdge(const RenderJob& job, int frameWidth, int frameHeight, std::
   const bool soft = job.soft != 0;
   const int wX = job.widthX, wY = job.widthY;
   const Pixel32 current = *pixel;
-  const double w0 =
-      soft && wX > 0 && isUsable(f, X, Y) ? rampWeight(f, wX, wY, X, Y) : 0.0;
+  const double w0 = soft && wX > 0 && isUsable(f, X, Y) ? rampWeight(f, wX, wY, X, Y) : 0.0;
   double frameFactor = 1.0;
   RBlend blend;
 

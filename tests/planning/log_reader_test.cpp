@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "analysis/block_matching.h"
 #include "plugin/common/frame_plan.h"
@@ -116,6 +117,28 @@ TEST_F(LogParsingTest, ALabelBeforeTheFirstOneMovesTheEarlierEntriesUp) {
   expectEmptyEntry(t, 0);
   expectMotion(t, 1, 3.0, 0, 0, 1);
   expectMotion(t, 2, 1.0, 0, 0, 1);
+}
+
+TEST_F(LogParsingTest, LabelsInAnyOrderGiveTheSeriesOfTheSortedLog) {
+  // Each label below entry 0 inserts entries in front; the result must not
+  // depend on how many such inserts there were or how far each reached.
+  const std::vector<std::vector<int>> orders = {
+      {9, 8, 7, 6, 5, 4, 3, 2, 1}, {5, 9, 4, 3, 8, 1, 2, 7, 6}, {9, 1, 8, 2, 7, 3, 6, 4, 5}};
+  std::string sorted;
+  for (int label = 1; label <= 9; ++label) sorted += logLine(label, label, -label, 0.1 * label, 1);
+  const RMotionSeries expected = parse(sorted);
+  for (const std::vector<int>& order : orders) {
+    std::string text;
+    for (int label : order) text += logLine(label, label, -label, 0.1 * label, 1);
+    const RMotionSeries s = parse(text);
+    EXPECT_EQ(data().logBaseFrame, 0);
+    EXPECT_EQ(s.panX, expected.panX);
+    EXPECT_EQ(s.panY, expected.panY);
+    EXPECT_EQ(s.rotation, expected.rotation);
+    EXPECT_EQ(s.logZoom, expected.logZoom);
+    EXPECT_EQ(s.topPanX, expected.topPanX);
+    EXPECT_EQ(s.sceneStart, expected.sceneStart);
+  }
 }
 
 TEST_F(LogParsingTest, TheLaterOfTwoLinesWithTheSameLabelCounts) {

@@ -93,6 +93,16 @@ TEST(StartCallbackTest, ReentryAndEndWithoutStartChangeNothing) {
   instance.data().idle = 1;
   EXPECT_EQ(endProc(&instance.fa(), nullptr), 0);
   EXPECT_EQ(instance.data().imagePyramids[0], nullptr);
+
+  // An end arriving while a start still runs leaves its state alone.
+  startProc(&instance.fa(), nullptr);
+  ASSERT_NE(instance.data().imagePyramids[0], nullptr);
+  instance.data().idle = 0;
+  EXPECT_EQ(endProc(&instance.fa(), nullptr), 0);
+  EXPECT_NE(instance.data().imagePyramids[0], nullptr);
+  instance.data().idle = 1;
+  endProc(&instance.fa(), nullptr);
+  EXPECT_EQ(instance.data().imagePyramids[0], nullptr);
 }
 
 TEST(StartCallbackTest, UnusableBlockSizeGivesAnEmptyGrid) {

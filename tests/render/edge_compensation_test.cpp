@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 
 #include "render/render_threads.h"
@@ -183,6 +184,12 @@ TEST(EdgeCompensationTest, SoftPixelWithoutOtherFramesIsNotFound) {
   const RResult onRamp = compensate(scene.direct.job, 26.0, 12.0);
   EXPECT_TRUE(onRamp.found);
   EXPECT_EQ(onRamp.pixel, kCurrent);
+
+  // A width at the end of the int range puts every pixel in the ramp,
+  // without overflowing on the way.
+  RSoftScene wide(3, 1, INT_MAX);
+  wide.plans.holdFrame(1, kW, kH, rgb(1, 2, 3));
+  EXPECT_FALSE(compensate(wide.direct.job, 12.0, 12.0).found);
 }
 
 TEST(EdgeCompensationTest, SoftPixelOutsideTheFrameTakesTheWeightedMeanOfTheOthers) {
