@@ -3,6 +3,7 @@
 #include <array>
 
 #include "host/host_error.h"
+#include "host/machine_limits.h"
 #include "host/settings_table.h"
 
 namespace host {
@@ -96,13 +97,20 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     } else if (argument == "--log") {
       const std::string path = value();
       if (path.empty()) failUsage("--log needs a file path");
+      if (!carriesInSettingsString(path)) {
+        failUsage("--log " + path + ": a log file name cannot contain " + kUncarriedCharacters +
+                  " (the settings string cannot carry them)");
+      }
       line.changes.push_back(settingChange("logFilePath", path));
       line.logChanged = true;
     } else if (argument == "--threads") {
       const std::string text = value();
       std::optional<long long> count = parseWholeInteger(text);
-      if (!count || *count < 1 || *count > 4096) {
-        failUsage("--threads " + text + ": give a number of processors from 1 to 4096");
+      const int most = maximumProcessorCount();
+      if (!count || *count < 1 || *count > most) {
+        failUsage("--threads " + text + ": give a number of processors from 1 to " +
+                  std::to_string(most) + " (this machine has " +
+                  std::to_string(machineCores()) + " cores)");
       }
       line.threads = static_cast<int>(*count);
     } else if (argument == "--module") {
@@ -133,6 +141,9 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       line.plotPath = value();
       plotGiven = true;
       if (line.plotPath.empty()) failUsage("--plot needs a file name");
+    } else if (argument == "--force-log") {
+      noValue();
+      line.forceLog = true;
     } else if (argument == "--keep-delay") {
       noValue();
       line.keepDelay = true;
@@ -200,6 +211,9 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   if (previewGiven && line.command != Command::kAnalyze) {
     failUsage("--preview belongs to analyze; stabilize and render write OUTPUT");
   }
+  if (line.forceLog && line.command != Command::kRender) {
+    failUsage("--force-log belongs to render");
+  }
   if (line.keepDelay && line.command != Command::kRender && line.command != Command::kStabilize) {
     failUsage("--keep-delay belongs to render and stabilize");
   }
@@ -233,9 +247,12 @@ std::string usageText() {
       "                     holds it (backslash escapes undone) or the bare string\n"
       "  --set NAME=VALUE   change one setting by its record name (blockSize=20,\n"
       "                     rollingShutter=1, ...); repeatable, applied in order\n"
-      "  --log PATH         the log file (sets logFilePath); stabilize uses OUTPUT.log\n"
+      "  --log PATH         the log file (sets logFilePath); by default stabilize uses\n"
+      "                     OUTPUT.log, analyze and render INPUT.log\n"
+      "  --force-log        render: use a log even though it has no motion for some of\n"
+      "                     INPUT's frames or describes more frames than INPUT has\n"
       "  --threads N        processors for the filter (default: all cores, or\n"
-      "                     NUMBER_OF_PROCESSORS when set)\n"
+      "                     NUMBER_OF_PROCESSORS when set, at most 8 per core)\n"
       "  --module PATH      the filter module (default: Quiventa.vdf beside quiventa)\n"
       "  --quiet            no progress display and no notes\n"
       "  --preview VIDEO    analyze: write the pass-1 video output to VIDEO\n"
@@ -245,8 +262,8 @@ std::string usageText() {
       "  --preset NAME      H.264 speed preset (default medium)\n"
       "\n"
       "Outputs: .mp4, .mkv, .mov (H.264, audio kept), .y4m (raw), NAME%04d.png (PNG images,\n"
-      "numbered from 1). OUTPUT is written to a temporary file beside it and renamed at the\n"
-      "end; a failed or interrupted run leaves an existing OUTPUT as it was.\n"
+      "numbered from 1). OUTPUT and the log are written to temporary files beside them and\n"
+      "renamed at the end; a failed or interrupted run leaves existing files as they were.\n"
       "\n"
       "Settings start from the filter's defaults, then --config, then each --set and --log\n"
       "in order. Values outside the dialog ranges draw a warning. Refused, because the\n"
@@ -270,7 +287,9 @@ std::string usageText() {
     row += entry;
   }
   text += row + "\n";
-  text += "\nExit status: 0 done, 1 failure, 2 wrong command line or settings, 130 interrupted.\n";
+  text +=
+      "\nExit status: 0 done, 1 failure, 2 wrong command line or settings, 128 + the signal\n"
+      "when stopped by a signal (130 for Ctrl-C, 143 for SIGTERM).\n";
   return text;
 }
 

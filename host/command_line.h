@@ -32,6 +32,7 @@ struct RCommandLine {
   std::string modulePath;  // empty: Quiventa.vdf beside the program
   bool quiet = false;
   bool keepDelay = false;
+  bool forceLog = false;  // render: use a log that does not match INPUT's frames
   REncodingOptions encoding;
   int planWidth = 0, planHeight = 0;  // plan: --size
   std::string plotPath;               // plan: --plot

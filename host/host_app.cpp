@@ -1,13 +1,12 @@
 #include "host/host_app.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <optional>
-#include <thread>
 
 #include "host/av_handles.h"
 #include "host/command_line.h"
@@ -16,20 +15,40 @@
 #include "host/filter_settings.h"
 #include "host/host_error.h"
 #include "host/interrupt.h"
+#include "host/log_check.h"
+#include "host/machine_limits.h"
 #include "host/output_target.h"
+#include "host/pass1_log.h"
 #include "host/pass_runner.h"
+#include "host/path_identity.h"
 #include "host/plan_command.h"
 #include "host/settings_table.h"
 
 namespace host {
 namespace {
 
-void setProcessorCount(const std::optional<int>& threads) {
+// The filter's NUMBER_OF_PROCESSORS: --threads, else the user's value
+// within what the machine runs usefully, else the core count.
+void setProcessorCount(const std::optional<int>& threads, std::ostream& err) {
   if (threads) {
     setenv("NUMBER_OF_PROCESSORS", std::to_string(*threads).c_str(), 1);
-  } else if (std::getenv("NUMBER_OF_PROCESSORS") == nullptr) {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    setenv("NUMBER_OF_PROCESSORS", std::to_string(cores).c_str(), 1);
+    return;
+  }
+  const char* given = std::getenv("NUMBER_OF_PROCESSORS");
+  if (given == nullptr) {
+    setenv("NUMBER_OF_PROCESSORS", std::to_string(machineCores()).c_str(), 1);
+    return;
+  }
+  // Read as the filter reads it: the leading decimal digits.
+  const int most = maximumProcessorCount();
+  long long value = 0;
+  for (const char* digit = given; *digit >= '0' && *digit <= '9' && value <= most; ++digit) {
+    value = value * 10 + (*digit - '0');
+  }
+  if (value > most) {
+    err << "quiventa: warning: NUMBER_OF_PROCESSORS=" << given << " is more than this machine uses ("
+        << machineCores() << " cores); the filter gets " << most << " threads\n";
+    setenv("NUMBER_OF_PROCESSORS", std::to_string(most).c_str(), 1);
   }
 }
 
@@ -57,6 +76,14 @@ void refuseSameFile(const std::string& first, const char* firstRole, const std::
   }
 }
 
+std::string sizeText(long long width, long long height) {
+  return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// The pyramid of pass 1 starts at the analysed picture and needs a level of
+// 40 pixels or more; the block grid needs a block in each direction.
+constexpr long kSmallestAnalysedSide = 40;
+
 class CQuiventa {
  public:
   CQuiventa(const RCommandLine& line, std::ostream& out, std::ostream& err)
@@ -67,7 +94,7 @@ class CQuiventa {
 
   int run() {
     checkFiles();
-    setProcessorCount(line_.threads);
+    setProcessorCount(line_.threads, err_);
     CFilterModule module(line_.modulePath.empty() ? defaultModulePath() : line_.modulePath);
     CFilterInstance instance(module);
     CFilterSettings settings(instance);
@@ -76,20 +103,9 @@ class CQuiventa {
       out_ << settings.statement() << "\n";
       return 0;
     }
-    if (line_.command == Command::kPlan) {
-      std::vector<std::string> fields = settings.fields();
-      std::string text;
-      for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i + 1 == kLogFilePathPosition) fields[i] = line_.input;
-        if (i + 1 == kPassPosition) fields[i].assign(1, '2');  // pass 2
-        if (i > 0) text += '|';
-        text += fields[i];
-      }
-      RPlanRequest request{text, line_.input, line_.planWidth, line_.planHeight, line_.plotPath};
-      return runPlan(request, out_, err_);
-    }
-    const std::vector<std::string> fields = settings.fields();
-    logPath_ = fields.size() >= kLogFilePathPosition ? fields[kLogFilePathPosition - 1] : "";
+    if (line_.command == Command::kPlan) return plan(settings);
+    fields_ = settings.fields();
+    logPath_ = text(kLogFilePathPosition);
     refuseSameFile(logPath_, "the log file", line_.input, "INPUT");
     refuseSameFile(logPath_, "the log file", line_.output, "OUTPUT");
     refuseSameFile(logPath_, "the log file", line_.preview, "the preview");
@@ -120,6 +136,16 @@ class CQuiventa {
       outputKindFor(line_.preview);
       refuseSameFile(line_.preview, "the preview", line_.input, "INPUT");
     }
+    if (line_.command == Command::kPlan) {
+      refuseSameFile(line_.plotPath, "the plot", line_.input, "the log");
+    }
+    struct stat status {};
+    if (line_.command == Command::kStabilize && stat(line_.input.c_str(), &status) == 0 &&
+        (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) || S_ISSOCK(status.st_mode))) {
+      failUsage("INPUT " + line_.input +
+                " is read once per pass, so stabilize needs a file; analyze and render read it "
+                "once");
+    }
   }
 
   void prepareSettings(CFilterSettings& settings) {
@@ -127,8 +153,19 @@ class CQuiventa {
     for (const RSettingChange& change : line_.changes) {
       settings.setField(findSetting(change.name)->position, change.fieldText, change.name);
     }
-    if (line_.command == Command::kStabilize && !line_.logChanged) {
-      settings.setField(kLogFilePathPosition, line_.output + ".log", "logFilePath");
+    const bool passes = line_.command == Command::kStabilize ||
+                        line_.command == Command::kAnalyze || line_.command == Command::kRender;
+    if (passes && !line_.logChanged) {
+      // Each clip has its own log: stabilize keeps it beside its output,
+      // analyze writes it beside the input, where render looks for it.
+      const bool beside = line_.command == Command::kStabilize;
+      const std::string defaultLog = (beside ? line_.output : line_.input) + ".log";
+      if (!carriesInSettingsString(defaultLog)) {
+        failUsage(std::string("the log file would be ") + (beside ? "OUTPUT" : "INPUT") +
+                  ".log, but a file name with " + kUncarriedCharacters +
+                  " cannot be carried by the settings statement: give --log PATH");
+      }
+      settings.setField(kLogFilePathPosition, defaultLog, "logFilePath");
     }
     const RSettingsCheck check = checkSettings(settings.fields());
     if (!check.errors.empty()) {
@@ -143,10 +180,66 @@ class CQuiventa {
     }
   }
 
+  // Settings as the filter holds them (fields_ is read after the changes).
+  const std::string& text(int position) const {
+    static const std::string kNone;
+    return position <= static_cast<int>(fields_.size()) ? fields_[position - 1] : kNone;
+  }
+  long long number(const char* name) const {
+    return parseWholeInteger(text(findSetting(name)->position)).value_or(0);
+  }
+  bool flag(const char* name) const { return number(name) == 1; }
+
+  // Pass 1 needs something to analyse; both passes need memory for their
+  // pictures. Stabilize checks pass 2's needs before pass 1 runs.
+  void checkAnalysedSource(long width, long height) const {
+    const long fieldHeight = flag("interlaced") ? height / 2 : height;
+    const long long blockSize = number("blockSize");
+    if (width < kSmallestAnalysedSide && fieldHeight < kSmallestAnalysedSide) {
+      failUsage(line_.input + " is " + sizeText(width, height) +
+                ": pass 1 analyses pictures at least 40 pixels wide or high");
+    }
+    if (blockSize > 0 && (width / blockSize < 1 || fieldHeight / blockSize < 1)) {
+      failUsage("with blockSize=" + std::to_string(blockSize) + " a " +
+                sizeText(width, fieldHeight) +
+                (flag("interlaced") ? " field" : " picture") +
+                " has no block to match: give a blockSize of at most " +
+                std::to_string(std::min(width, fieldHeight)));
+    }
+    RRunPictures pictures;
+    pictures.sourceWidth = width;
+    pictures.sourceHeight = height;
+    pictures.destinationWidth = line_.preview.empty() ? 8 : width;
+    pictures.destinationHeight = line_.preview.empty() ? 8 : height + 20;
+    pictures.analysis = true;
+    requireMemoryFor(pictures, "pass 1 of a " + sizeText(width, height) + " source");
+  }
+
+  void checkRenderedSource(long width, long height) const {
+    RRunPictures pictures;
+    pictures.sourceWidth = width;
+    pictures.sourceHeight = height;
+    const bool own = !flag("sameDestAsSource");
+    pictures.destinationWidth = own ? number("destWidth") : width;
+    pictures.destinationHeight = own ? number("destHeight") : height;
+    if (flag("interlaced")) {
+      pictures.destinationHeight -= pictures.destinationHeight % 2;
+      if (flag("interlacedProgressive")) pictures.destinationHeight *= 2;
+    }
+    const long long previous = flag("usePreviousFrames") ? number("previousFrames") : 0;
+    const long long future = flag("useFutureFrames") ? number("futureFrames") : 0;
+    pictures.heldFrames = previous + future + 1;
+    requireMemoryFor(pictures, "pass 2 of a " + sizeText(width, height) + " source to a " +
+                                   sizeText(pictures.destinationWidth,
+                                            pictures.destinationHeight) +
+                                   " output holding " + std::to_string(previous) +
+                                   " previous and " + std::to_string(future) + " future frames");
+  }
+
   RPassReport runOnePass(CFilterInstance& instance, CFilterSettings& settings, int pass,
-                         const COutputTarget* target, const std::string& namedOutput) {
+                         const COutputTarget* target, const std::string& namedOutput,
+                         RPassRequest request = {}) {
     settings.setField(kPassPosition, std::to_string(pass), "pass");
-    RPassRequest request;
     request.passName = "pass " + std::to_string(pass);
     request.inputPath = line_.input;
     if (target != nullptr) {
@@ -155,6 +248,8 @@ class CQuiventa {
     }
     request.delayFrames = pass == 2 && !line_.keepDelay ? settings.outputDelayFrames() : 0;
     request.encoding = line_.encoding;
+    request.announceInput = !announced_;
+    announced_ = true;
     RPassReport report = runPass(instance, request, progress_, err_);
     if (report.corruptFrames > 0) {
       err_ << "quiventa: warning: " << report.corruptFrames
@@ -163,8 +258,8 @@ class CQuiventa {
     return report;
   }
 
-  void note(const std::string& text) {
-    if (!line_.quiet) err_ << "quiventa: " << text << "\n";
+  void note(const std::string& message) {
+    if (!line_.quiet) err_ << "quiventa: " << message << "\n";
   }
 
   void wrote(const std::string& path, const RPassReport& report) {
@@ -172,41 +267,99 @@ class CQuiventa {
          std::to_string(report.destinationWidth) + "x" + std::to_string(report.destinationHeight));
   }
 
+  // Pass 1 into a temporary log; the log is checked but not yet in place.
+  RPassReport analysePass(CFilterInstance& instance, CFilterSettings& settings, CPass1Log& log,
+                          const COutputTarget* preview, RPassRequest request) {
+    settings.setField(kLogFilePathPosition, log.writePath(), "logFilePath");
+    const RPassReport report =
+        runOnePass(instance, settings, 1, preview, line_.preview, std::move(request));
+    settings.setField(kLogFilePathPosition, logPath_, "logFilePath");
+    log.verify(expectedLogLines(report.decodedFrames, flag("interlaced")));
+    return report;
+  }
+
   void analyze(CFilterInstance& instance, CFilterSettings& settings) {
     std::optional<COutputTarget> target;
     if (!line_.preview.empty()) target.emplace(line_.preview);
-    CInterruptGuard interrupts;
+    CPass1Log log(logPath_, flag("appendToLogFile"));
+    RPassRequest request;
+    request.checkSource = [this](long w, long h) { checkAnalysedSource(w, h); };
     const RPassReport report =
-        runOnePass(instance, settings, 1, target ? &*target : nullptr, line_.preview);
-    if (target) {
-      target->commit();
-      wrote(line_.preview, report);
-    }
+        analysePass(instance, settings, log, target ? &*target : nullptr, std::move(request));
+    stopIfInterrupted();
+    if (target) target->commit();
+    log.commit();
+    if (target) wrote(line_.preview, report);
     note("analysed " + std::to_string(report.decodedFrames) + " frames; log file " + logPath_);
   }
 
   void requireLog() {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(logPath_, error)) {
+    if (!std::filesystem::exists(logPath_, error)) {
       failRuntime("log file " + logPath_ + " does not exist: run quiventa analyze " +
                   shellQuoted(line_.input) + " first, or give --log");
     }
   }
 
+  // A log that is not this clip's renders some frames without motion (or
+  // plans the motion of frames that are not there): refused unless the
+  // user insists, then said once.
+  void logMismatch(const std::string& problem) {
+    if (!line_.forceLog) {
+      failRuntime(problem + ": it is not the log of " + line_.input + " (run quiventa analyze " +
+                  shellQuoted(line_.input) + ", or give --force-log to render with it anyway)");
+    }
+    if (!mismatchTold_) err_ << "quiventa: warning: " << problem << "; rendering anyway\n";
+    mismatchTold_ = true;
+  }
+
   void render(CFilterInstance& instance, CFilterSettings& settings) {
     requireLog();
+    const bool interlaced = flag("interlaced");
+    const RLogFacts facts = readPlannableLog(logPath_, flag("rollingShutter"));
     COutputTarget target(line_.output);
-    CInterruptGuard interrupts;
-    const RPassReport report = runOnePass(instance, settings, 2, &target, line_.output);
+    RPassRequest request;
+    request.checkSource = [this](long w, long h) { checkRenderedSource(w, h); };
+    request.checkFrame = [&](long long frame) {
+      if (facts.covers(frame, interlaced)) return;
+      logMismatch("the log " + logPath_ + " has no motion for frame " + std::to_string(frame) +
+                  " (its entries span " + facts.frameRange(interlaced) + ")");
+    };
+    const RPassReport report =
+        runOnePass(instance, settings, 2, &target, line_.output, std::move(request));
+    const long long lastLabel =
+        interlaced ? 2 * report.decodedFrames - 1 : report.decodedFrames - 1;
+    if (facts.lastLabel() > lastLabel) {
+      logMismatch("the log " + logPath_ + " spans " + facts.frameRange(interlaced) + ", " +
+                  line_.input + " has " + std::to_string(report.decodedFrames) + " frames");
+    }
+    stopIfInterrupted();
     target.commit();
     wrote(line_.output, report);
   }
 
   void stabilize(CFilterInstance& instance, CFilterSettings& settings) {
     COutputTarget target(line_.output);
-    CInterruptGuard interrupts;
-    runOnePass(instance, settings, 1, nullptr, "");
-    const RPassReport report = runOnePass(instance, settings, 2, &target, line_.output);
+    {
+      CPass1Log log(logPath_, flag("appendToLogFile"));
+      RPassRequest request;
+      request.checkSource = [this](long w, long h) {
+        checkAnalysedSource(w, h);
+        checkRenderedSource(w, h);
+      };
+      analysePass(instance, settings, log, nullptr, std::move(request));
+      readPlannableLog(log.writePath(), flag("rollingShutter"), logPath_);
+      stopIfInterrupted();
+      log.commit();
+    }
+    RPassReport report;
+    try {
+      report = runOnePass(instance, settings, 2, &target, line_.output);
+      stopIfInterrupted();
+    } catch (const CHostError& error) {
+      throw CHostError(error.kind(), std::string(error.what()) + " (the analysis log " + logPath_ +
+                                         " is complete and kept)");
+    }
     target.commit();
     wrote(line_.output, report);
     note("kept the analysis log " + logPath_ +
@@ -215,11 +368,30 @@ class CQuiventa {
          shellQuoted(logPath_) + " [--set ...]");
   }
 
+  int plan(CFilterSettings& settings) {
+    std::vector<std::string> fields = settings.fields();
+    std::string settingsText;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      // The log goes to the planner directly: its name need not fit the
+      // settings string.
+      if (i + 1 == kLogFilePathPosition) fields[i] = "-";
+      if (i + 1 == kPassPosition) fields[i].assign(1, '2');  // pass 2
+      if (i > 0) settingsText += '|';
+      settingsText += fields[i];
+    }
+    RPlanRequest request{settingsText, line_.input, line_.planWidth, line_.planHeight,
+                         line_.plotPath};
+    return runPlan(request, out_, err_);
+  }
+
   const RCommandLine& line_;
   std::ostream& out_;
   std::ostream& err_;
   CProgressDisplay progress_;
+  std::vector<std::string> fields_;
   std::string logPath_;
+  bool announced_ = false;
+  bool mismatchTold_ = false;
 };
 
 int exitStatusForInterrupt() {
@@ -230,6 +402,10 @@ int exitStatusForInterrupt() {
 }  // namespace
 
 int runQuiventa(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  // From the start: a signal before the first check must not end the
+  // program with temporaries left, and a signal after the last is no
+  // interruption of anything.
+  CInterruptGuard interrupts;
   try {
     const RCommandLine line = parseCommandLine(arguments);
     // FFmpeg's own chatter (encoder statistics) is not for the user; its

@@ -1,7 +1,10 @@
 #include "host/interrupt.h"
 
+#include <unistd.h>
+
 #include <csignal>
 
+#include "host/forced_stop.h"
 #include "host/host_error.h"
 
 namespace host {
@@ -9,12 +12,20 @@ namespace {
 
 volatile std::sig_atomic_t receivedSignal = 0;
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction previous[3];
+constexpr int kSignalCount = 3;
+struct sigaction previous[kSignalCount];
 
 extern "C" void onInterrupt(int signalNumber) {
-  receivedSignal = signalNumber;
-  // The next one is not caught: a user who presses Ctrl-C twice wants out.
-  std::signal(signalNumber, SIG_DFL);
+  if (receivedSignal == 0) {
+    receivedSignal = signalNumber;
+    return;
+  }
+  // Asked twice: the user wants out now, but still without leftovers.
+  removeRegisteredTemporaries();
+  static const char kText[] = "\nquiventa: stopped at once; no output was written\n";
+  const ssize_t ignored = write(STDERR_FILENO, kText, sizeof kText - 1);
+  (void)ignored;
+  _exit(128 + receivedSignal);
 }
 
 }  // namespace
@@ -26,11 +37,12 @@ CInterruptGuard::CInterruptGuard() {
   // Writes under way finish rather than fail with EINTR.
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &action, &previous[i]);
+  for (int i = 0; i < kSignalCount; ++i) sigaddset(&action.sa_mask, kSignals[i]);
+  for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &action, &previous[i]);
 }
 
 CInterruptGuard::~CInterruptGuard() {
-  for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &previous[i], nullptr);
+  for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &previous[i], nullptr);
 }
 
 int pendingInterrupt() { return receivedSignal; }

@@ -14,7 +14,10 @@ CMediaInput::CMediaInput(const std::string& path) {
   error = avformat_find_stream_info(context_.get(), nullptr);
   if (error < 0) failRuntime("cannot read input " + path + ": " + avErrorText(error));
   videoStream_ = av_find_best_stream(context_.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (videoStream_ < 0) failRuntime("input " + path + " has no video stream");
+  if (videoStream_ < 0 ||
+      (context_->streams[videoStream_]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+    failRuntime("input " + path + " has no video stream");
+  }
   const AVStream& stream = videoStream();
   if (stream.codecpar->width < 1 || stream.codecpar->height < 1) {
     failRuntime("input " + path + ": the video stream has no frame size");
@@ -24,6 +27,18 @@ CMediaInput::CMediaInput(const std::string& path) {
   } else if (stream.r_frame_rate.num > 0 && stream.r_frame_rate.den > 0) {
     frameRate_ = stream.r_frame_rate;
   }
+}
+
+int CMediaInput::videoStreamCount() const {
+  int count = 0;
+  for (unsigned i = 0; i < context_->nb_streams; ++i) {
+    const AVStream& stream = *context_->streams[i];
+    if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+        !(stream.disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+      ++count;
+    }
+  }
+  return count;
 }
 
 long long CMediaInput::estimatedFrameCount() const {

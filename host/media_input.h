@@ -14,11 +14,14 @@ namespace host {
 class CMediaInput {
  public:
   // Opens `path` and picks its main video stream. Throws CHostError
-  // (runtime) naming the path when it cannot be opened or has no video.
+  // (runtime) naming the path when it cannot be opened or has no video
+  // (an attached picture such as cover art is no video).
   explicit CMediaInput(const std::string& path);
 
   AVFormatContext& context() const { return *context_; }
   int videoStreamIndex() const { return videoStream_; }
+  // Video streams other than attached pictures (cover art).
+  int videoStreamCount() const;
   const AVStream& videoStream() const { return *context_->streams[videoStream_]; }
   // Frames per second: the stream's average rate, else its base rate, else 25.
   AVRational frameRate() const { return frameRate_; }

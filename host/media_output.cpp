@@ -21,6 +21,38 @@ void copyDisplayMatrix(const AVStream& from, AVStream& to) {
   if (copy != nullptr) std::memcpy(copy, matrix, size);
 }
 
+// Whether the container really takes a copy of the stream: FFmpeg's codec
+// query says yes to codecs its muxer then refuses when it writes the header
+// (FLAC in MP4 is "experimental", FLAC and Opus in MOV have no tag). A
+// header written into memory with the one stream tells for certain.
+bool muxerTakesCopyOf(const AVOutputFormat* format, const AVStream& stream) {
+  if (avformat_query_codec(format, stream.codecpar->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
+    return false;
+  }
+  AVFormatContext* raw = nullptr;
+  if (avformat_alloc_output_context2(&raw, format, nullptr, nullptr) < 0 || raw == nullptr) {
+    return false;
+  }
+  AvOutputFormat trial(raw);
+  AVStream* copy = avformat_new_stream(trial.get(), nullptr);
+  if (copy == nullptr || avcodec_parameters_copy(copy->codecpar, stream.codecpar) < 0) {
+    return false;
+  }
+  copy->codecpar->codec_tag = 0;
+  copy->time_base = stream.time_base;
+  if (avio_open_dyn_buf(&trial->pb) < 0) return false;
+  // The trial's own complaints are not the user's business.
+  const int level = av_log_get_level();
+  av_log_set_level(AV_LOG_QUIET);
+  const bool taken = avformat_write_header(trial.get(), nullptr) >= 0;
+  av_log_set_level(level);
+  std::uint8_t* bytes = nullptr;
+  avio_close_dyn_buf(trial->pb, &bytes);
+  av_free(bytes);
+  trial->pb = nullptr;
+  return taken;
+}
+
 }  // namespace
 
 RVideoProperties videoPropertiesOf(const AVStream& stream, AVRational frameRate) {
@@ -170,7 +202,7 @@ void CMediaOutput::addStreamsOf(const AVFormatContext& input, int videoStreamInd
     const AVCodecID codec = stream.codecpar->codec_id;
     const char* codecName = avcodec_get_name(codec);
     inputTimeBases_[i] = stream.time_base;
-    if (avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL) == 1) {
+    if (muxerTakesCopyOf(format, stream)) {
       AVStream* copy = avformat_new_stream(context_.get(), nullptr);
       if (copy == nullptr || avcodec_parameters_copy(copy->codecpar, stream.codecpar) < 0) {
         throw std::bad_alloc();

@@ -14,6 +14,7 @@ extern "C" {
 #include <filesystem>
 
 #include "host/host_error.h"
+#include "host/path_identity.h"
 
 namespace fs = std::filesystem;
 
@@ -25,10 +26,6 @@ std::string lowerExtension(const std::string& path) {
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension;
-}
-
-bool isSequencePattern(const std::string& path) {
-  return av_filename_number_test(fs::path(path).filename().string().c_str()) != 0;
 }
 
 // Files created by mkstemp are private; the output gets the usual mode.
@@ -73,17 +70,6 @@ const char* muxerNameFor(const std::string& path) {
   return "mp4";
 }
 
-bool isSameFile(const std::string& first, const std::string& second) {
-  std::error_code error;
-  if (fs::exists(first, error) && fs::exists(second, error)) {
-    const bool same = fs::equivalent(first, second, error);
-    if (!error) return same;
-  }
-  const fs::path a = fs::absolute(first, error).lexically_normal();
-  const fs::path b = fs::absolute(second, error).lexically_normal();
-  return a == b;
-}
-
 COutputTarget::COutputTarget(const std::string& path) : finalPath_(path) {
   const fs::path target(path);
   std::error_code error;
@@ -99,6 +85,7 @@ COutputTarget::COutputTarget(const std::string& path) : finalPath_(path) {
       failRuntime("cannot write to folder " + folder.string() + ": " + std::strerror(errno));
     }
     temporary_ = pattern;
+    registered_ = std::make_unique<CRegisteredTemporary>(temporary_, true);
     writePath_ = (fs::path(pattern) / name).string();
     return;
   }
@@ -113,9 +100,10 @@ COutputTarget::COutputTarget(const std::string& path) : finalPath_(path) {
   if (descriptor < 0) {
     failRuntime("cannot write " + path + ": " + std::strerror(errno));
   }
+  temporary_ = pattern;
+  registered_ = std::make_unique<CRegisteredTemporary>(temporary_, false);
   giveDefaultMode(descriptor);
   close(descriptor);
-  temporary_ = pattern;
   writePath_ = pattern;
 }
 
@@ -141,6 +129,17 @@ void COutputTarget::commit() {
     files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
+  // Frames of an earlier sequence of this name that this run did not write
+  // would otherwise pass for frames of this one.
+  const std::string pattern = fs::path(finalPath_).filename().string();
+  std::vector<fs::path> stale;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (sequenceFrameNumber(pattern, name) >= 0 && entry.is_regular_file(error) &&
+        !fs::exists(fs::path(temporary_) / name, error)) {
+      stale.push_back(entry.path());
+    }
+  }
   for (const fs::path& file : files) {
     fs::rename(file, folder / file.filename(), error);
     if (error) {
@@ -148,6 +147,7 @@ void COutputTarget::commit() {
                   error.message());
     }
   }
+  for (const fs::path& file : stale) fs::remove(file, error);
   fs::remove(temporary_, error);
   committed_ = true;
 }

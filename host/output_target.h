@@ -2,13 +2,19 @@
 // name asks for, a temporary file (or folder, for image sequences) in the
 // same folder that the muxer writes, and the rename into place that happens
 // only when the whole run succeeded. Until then an existing OUTPUT stays as
-// it was; a failed or interrupted run removes the temporary.
+// it was; a failed or interrupted run removes the temporary (a forced stop
+// too: it is registered with host/forced_stop.h). An image sequence replaces
+// the earlier sequence of the same name as a whole: frames of it that the
+// new run did not write are removed when the new frames are in place.
 //
 // Thread-safety: one thread.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "host/forced_stop.h"
 
 namespace host {
 
@@ -23,10 +29,6 @@ enum class OutputKind {
 OutputKind outputKindFor(const std::string& path);
 // FFmpeg's muxer name for the kind and extension.
 const char* muxerNameFor(const std::string& path);
-
-// True when both names lead to the same file: the same existing file, or the
-// same absolute, lexically normalised path.
-bool isSameFile(const std::string& first, const std::string& second);
 
 class COutputTarget {
  public:
@@ -47,6 +49,7 @@ class COutputTarget {
   std::string finalPath_;
   std::string writePath_;
   std::string temporary_;  // file or folder to remove unless committed
+  std::unique_ptr<CRegisteredTemporary> registered_;
   bool sequence_ = false;
   bool committed_ = false;
 };

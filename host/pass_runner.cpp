@@ -30,7 +30,18 @@ class CPassLoop {
 
   RPassReport run() {
     const AVStream& video = input_.videoStream();
+    if (request_.announceInput && input_.videoStreamCount() > 1) {
+      messages_ << "quiventa: warning: " << request_.inputPath << " has "
+                << input_.videoStreamCount() << " video streams; stream "
+                << input_.videoStreamIndex() << " (" << avcodec_get_name(video.codecpar->codec_id)
+                << ", " << video.codecpar->width << "x" << video.codecpar->height
+                << ") is stabilised, the others are left out\n";
+    }
+    if (request_.checkSource) request_.checkSource(video.codecpar->width, video.codecpar->height);
+    stopIfInterrupted();
     instance_.beginRun(video.codecpar->width, video.codecpar->height);
+    // A signal during the filter's start (its planning) stops the run here.
+    stopIfInterrupted();
     const VFBitmap& destination = instance_.destination();
     report_.destinationWidth = destination.w;
     report_.destinationHeight = destination.h;
@@ -64,9 +75,14 @@ class CPassLoop {
     decoder_.send(nullptr);
     receivePictures();
 
+    stopIfInterrupted();
     report_.corruptFrames = decoder_.corruptFrames() + input_.readErrors();
     if (report_.decodedFrames == 0) {
       failRuntime("no video frame of " + request_.inputPath + " could be decoded");
+    }
+    if (report_.decodedFrames == 1) {
+      failRuntime(request_.inputPath +
+                  " holds a single picture, not a video: there is no motion to stabilise");
     }
     // The filter still holds the last frames; the last picture stands in as
     // source while it hands them out.
@@ -76,6 +92,7 @@ class CPassLoop {
       callFilter();
     }
     instance_.endRun();
+    stopIfInterrupted();
     if (output_) output_->finish();
     progress_.finish();
     return report_;
@@ -90,6 +107,7 @@ class CPassLoop {
       }
       lastPts_ = pts;
       times_.push_back(pts);
+      if (request_.checkFrame) request_.checkFrame(report_.decodedFrames);
       ++report_.decodedFrames;
       if (lastPicture_) {
         std::memcpy(lastPicture_.get(), instance_.source().data,

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -34,6 +35,12 @@ struct RPassRequest {
   std::string outputNamedPath;  // the user's name, selects the container
   int delayFrames = 0;          // leading outputs to drop; 0: none
   REncodingOptions encoding;
+  // Called with the input's frame size before the filter's run starts, and
+  // before the filter sees decoded frame `frame` (from 0); either may throw
+  // CHostError to refuse the run.
+  std::function<void(long width, long height)> checkSource;
+  std::function<void(long long frame)> checkFrame;
+  bool announceInput = false;  // warn that further video streams are left out
 };
 
 struct RPassReport {
@@ -45,8 +52,10 @@ struct RPassReport {
   long destinationHeight = 0;
 };
 
-// Throws CHostError: runtime for input, codec and file failures, interrupted
-// when a signal arrived (checked after every frame).
+// Throws CHostError: runtime for input, codec and file failures, for an
+// input that holds a single picture or changes its frame size; interrupted
+// when a signal arrived (checked after the filter's start and every frame,
+// and before the output is finished).
 RPassReport runPass(CFilterInstance& instance, const RPassRequest& request,
                     CProgressDisplay& progress, std::ostream& messages);
 

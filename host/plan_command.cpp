@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "host/interrupt.h"
+#include "host/log_check.h"
 #include "host/svg_plot.h"
 #include "planning/correction_planner.h"
 #include "planning/pass2_startup.h"
@@ -144,12 +146,6 @@ bool writeFileSafely(const std::string& path, const std::string& content, std::s
 }  // namespace
 
 int runPlan(const RPlanRequest& request, std::ostream& out, std::ostream& err) {
-  std::string text;
-  if (!platform::readWholeFile(request.logPath, &text)) {
-    err << "quiventa: cannot read the log file " << request.logPath << "\n";
-    return 1;
-  }
-
   CPlanningInstance instance(request.width, request.height);
   InstanceData& data = instance.data();
   std::vector<char> settings(request.settings.begin(), request.settings.end());
@@ -157,6 +153,8 @@ int runPlan(const RPlanRequest& request, std::ostream& out, std::ostream& err) {
   parseConfigString(data, settings.data());
   data.pass = 2;
   *data.logFilePath = request.logPath;
+  // Refuses what the planner would choke on or read forever (FIFOs, devices).
+  readPlannableLog(request.logPath, data.rollingShutter != 0);
   describeOutputFrame(data, instance.fa().src, instance.fa().dst);
 
   // As the start callback does: fields for interlaced video.
@@ -171,8 +169,12 @@ int runPlan(const RPlanRequest& request, std::ostream& out, std::ostream& err) {
   if (data.interlaced) splitField(&instance.fa(), FieldStep::kEnd);
 
   if (outcome == PlanOutcome::kFailed) {
-    err << "quiventa: planning was aborted\n";
-    return 130;
+    // The planner fails on a confirmed abort, which the progress window
+    // passes on as the signal it came from, or at its iteration cap.
+    stopIfInterrupted();
+    err << "quiventa: planning " << request.logPath
+        << " did not converge: the smoothing reached its iteration cap\n";
+    return 1;
   }
   if (outcome != PlanOutcome::kPlanned) {
     err << "quiventa: " << request.logPath

@@ -18,8 +18,9 @@ struct RPlanRequest {
   std::string plotPath;       // empty: no plot
 };
 
-// Returns the exit status: 0 planned, 1 the log cannot be read or holds too
-// few entries, or the plot cannot be written, 130 planning aborted.
+// Returns the exit status: 0 planned, 1 planning reached its iteration cap or
+// the plot cannot be written. Throws CHostError: runtime when the log is
+// refused (host/log_check.h), interrupted when planning was aborted.
 int runPlan(const RPlanRequest& request, std::ostream& out, std::ostream& err);
 
 }  // namespace host

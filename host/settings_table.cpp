@@ -94,6 +94,12 @@ constexpr std::array<RSettingInfo, 60> kSettings = {{
 constexpr long long kMaxHeldFrames = 10000;
 // Destination sizes beyond this overflow the encoders and the frame buffers.
 constexpr long long kMaxDestinationSide = 32768;
+// Beyond the dialog's largest smoothness the weights get so small that the
+// smoothing of a long clip runs to its iteration cap instead of converging.
+constexpr long long kMaxSmoothness = 100000;
+// A transition wider than the widest frame the host processes blends nothing
+// more; the limit keeps the filter's border arithmetic within its integers.
+constexpr long long kMaxTransitionWidth = 65536;
 
 std::string_view trimBlanks(std::string_view text) {
   const char* blanks = " \t\n\v\f\r";
@@ -171,6 +177,10 @@ std::optional<double> parseFiniteDouble(std::string_view text) {
   return value;
 }
 
+bool carriesInSettingsString(std::string_view text) {
+  return text.find_first_of("|\"\r\n") == std::string_view::npos;
+}
+
 std::optional<std::string> fieldTextForValue(const RSettingInfo& setting, std::string_view value,
                                              std::string* error) {
   const std::string quoted = std::string(setting.name) + "=" + std::string(value);
@@ -202,9 +212,9 @@ std::optional<std::string> fieldTextForValue(const RSettingInfo& setting, std::s
       return std::string(text, result.ptr);
     }
     case SettingType::kString:
-      if (value.find('|') != std::string_view::npos) {
-        *error = quoted + ": the settings string separates its fields with '|', so " +
-                 setting.name + " cannot contain one";
+      if (!carriesInSettingsString(value)) {
+        *error = quoted + ": " + setting.name + " cannot contain " + kUncarriedCharacters +
+                 " (the settings string cannot carry them)";
         return std::nullopt;
       }
       return std::string(value);
@@ -223,10 +233,9 @@ RSettingsCheck checkSettings(const std::vector<std::string>& fields) {
     if (setting.type == SettingType::kString) {
       if (text.empty()) {
         check.errors.push_back(shown + ": the log file path must not be empty");
-      } else if (text.find_first_of("\"\n\r") != std::string::npos) {
-        check.errors.push_back(shown +
-                               ": a log file path with a double quote or a line break cannot be "
-                               "carried by the settings statement");
+      } else if (!carriesInSettingsString(text)) {
+        check.errors.push_back(shown + ": a log file path with " + kUncarriedCharacters +
+                               " cannot be carried by the settings statement");
       }
       continue;
     }
@@ -286,7 +295,13 @@ RSettingsCheck checkSettings(const std::vector<std::string>& fields) {
     refuse(position, value(position) > kMaxHeldFrames,
            "more than 10000 held frames would exhaust memory");
   }
+  for (int position = 14; position <= 17; ++position) {
+    refuse(position, value(position) > kMaxSmoothness,
+           "beyond a smoothness of 100000 the smoothing does not converge on long clips");
+  }
   refuse(56, value(56) < 0, "edgeTransitionWidth must not be negative");
+  refuse(56, value(56) > kMaxTransitionWidth,
+         "edgeTransitionWidth may be at most 65536 pixels (wider than any frame)");
   return check;
 }
 
@@ -294,10 +309,11 @@ const char* refusedValuesDescription() {
   return "  blockSize < 1, usePixels < 1, scale < 0, differentialSearchRange < 0,\n"
          "  initialSearchRange < 0, sourcePixelAspect or destPixelAspect <= 0, extraZoom <= 0,\n"
          "  a negative correction limit (maxCorrection...), previousFrames or futureFrames\n"
-         "  below 0 or above 10000, edgeTransitionWidth < 0, destWidth or destHeight below 1\n"
-         "  or above 32768 when sameDestAsSource=0, negative ignore margins or distances\n"
-         "  while their area is on, and an empty logFilePath or one with a double quote or\n"
-         "  line break.\n";
+         "  below 0 or above 10000, a smoothness (smooth...) above 100000, edgeTransitionWidth\n"
+         "  below 0 or above 65536, destWidth or destHeight below 1 or above 32768 when\n"
+         "  sameDestAsSource=0, negative ignore margins or distances while their area is on,\n"
+         "  an empty logFilePath or one with '|', a double quote or a line break, and sizes\n"
+         "  and held frames whose pictures would not fit this machine's memory.\n";
 }
 
 }  // namespace host

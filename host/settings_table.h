@@ -42,6 +42,12 @@ const RSettingInfo* findSetting(std::string_view name);
 // How many fields a settings string of format `version` (1..12) has.
 int fieldCountOfVersion(int version);
 
+// A path in the settings string cannot hold "|" (the field separator), a
+// double quote (the statement's string ends there: the filter writes it
+// unescaped) or a line break.
+inline constexpr const char* kUncarriedCharacters = "'|', '\"' or a line break";
+bool carriesInSettingsString(std::string_view text);
+
 // Turns a command-line value into the field text handed to the filter:
 // ints in decimal, bools as 0 or 1 (also from true/false), doubles with
 // enough digits to be read back exactly, strings as they are. Nullopt with

@@ -1,5 +1,7 @@
 #include "host/video_decoder.h"
 
+#include <string>
+
 #include "host/host_error.h"
 
 namespace host {
@@ -48,6 +50,16 @@ bool CVideoDecoder::receive(const VFBitmap& bitmap, std::int64_t* pts) {
       continue;
     }
     const bool corrupt = (frame_->flags & AV_FRAME_FLAG_CORRUPT) || frame_->decode_error_flags != 0;
+    if (!corrupt && pictures_ == 0) {
+      firstWidth_ = frame_->width;
+      firstHeight_ = frame_->height;
+    }
+    if (!corrupt && (frame_->width != firstWidth_ || frame_->height != firstHeight_)) {
+      failRuntime("the video changes its picture size from " + std::to_string(firstWidth_) + "x" +
+                  std::to_string(firstHeight_) + " to " + std::to_string(frame_->width) + "x" +
+                  std::to_string(frame_->height) + " at frame " + std::to_string(pictures_) +
+                  ": the stabiliser needs one size throughout (cut the clip there)");
+    }
     if (corrupt || !convert(*frame_, bitmap)) {
       ++corruptFrames_;
       av_frame_unref(frame_.get());
@@ -55,6 +67,7 @@ bool CVideoDecoder::receive(const VFBitmap& bitmap, std::int64_t* pts) {
     }
     *pts = frame_->best_effort_timestamp;
     av_frame_unref(frame_.get());
+    ++pictures_;
     return true;
   }
 }

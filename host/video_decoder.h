@@ -3,8 +3,10 @@
 //
 // Colours: the stream's matrix and range are honoured (unspecified matrices:
 // BT.709 from 720 lines up, else BT.601; unspecified range: limited); the
-// bitmap holds full-range RGB. Pictures whose size changes mid-stream are
-// scaled to the first size.
+// bitmap holds full-range RGB, scaled to the bitmap's size when the stream's
+// pictures differ from the size its header announced. A stream whose picture
+// size changes in the middle is refused: motion cannot be measured between
+// pictures of different sizes, and the output has one size.
 //
 // Corrupt data: packets the decoder rejects and pictures it flags as corrupt
 // are skipped and counted, never handed on.
@@ -28,7 +30,8 @@ class CVideoDecoder {
   void send(const AVPacket* packet);
   // Converts the next decoded picture into `bitmap` (its w, h, pitch and
   // data describe the target) and gives its time in the stream's time base
-  // (AV_NOPTS_VALUE when unknown). False when no picture is ready.
+  // (AV_NOPTS_VALUE when unknown). False when no picture is ready. Throws
+  // CHostError (runtime) when the picture size differs from the first one's.
   bool receive(const VFBitmap& bitmap, std::int64_t* pts);
 
   int corruptFrames() const { return corruptFrames_; }
@@ -42,6 +45,8 @@ class CVideoDecoder {
   AVColorSpace streamSpace_;
   AVColorRange streamRange_;
   int corruptFrames_ = 0;
+  long long pictures_ = 0;
+  int firstWidth_ = 0, firstHeight_ = 0;
 };
 
 }  // namespace host

@@ -37,8 +37,13 @@ class FilterInstanceTest : public ::testing::Test {
   void SetUp() override {
     log_ = (fs::temp_directory_path() / ("qv-stamp-" + std::to_string(getpid()) + ".log")).string();
     fs::remove(log_);
+    setenv("QV_STAMP_CALLBACKS", log_.c_str(), 1);
   }
-  void TearDown() override { fs::remove(log_); }
+  void TearDown() override {
+    unsetenv("QV_STAMP_CALLBACKS");
+    fs::remove(log_);
+    fs::remove(log_ + ".motion");
+  }
   std::vector<std::string> lines() const {
     std::ifstream file(log_);
     std::vector<std::string> result;
@@ -81,7 +86,7 @@ TEST_F(FilterInstanceTest, DrivesARunInTheHostsOrderWithADeviceContext) {
   {
     host::CFilterInstance instance(module_);
     host::CFilterSettings settings(instance);
-    settings.setField(host::kLogFilePathPosition, log_, "logFilePath");
+    settings.setField(host::kLogFilePathPosition, log_ + ".motion", "logFilePath");
     instance.beginRun(64, 48);
     const VFBitmap& destination = instance.destination();
     EXPECT_EQ(destination.w, 64);
@@ -124,7 +129,6 @@ TEST_F(FilterInstanceTest, DrivesARunInTheHostsOrderWithADeviceContext) {
 TEST_F(FilterInstanceTest, AnOpenRunIsEndedWhenTheInstanceGoes) {
   {
     host::CFilterInstance instance(module_);
-    host::CFilterSettings(instance).setField(host::kLogFilePathPosition, log_, "logFilePath");
     host::CFilterSettings(instance).setField(19, "0", "videoOutput");
     instance.beginRun(32, 32);
     EXPECT_EQ(instance.destination().w, 8);

@@ -28,22 +28,35 @@ class HostRunTest : public ::testing::Test {
     std::string pattern = (fs::temp_directory_path() / "qv-host-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
+    setenv("QV_STAMP_CALLBACKS", callbackLog().c_str(), 1);
   }
   void TearDown() override {
     unsetenv("QV_STAMP_INTERRUPT_AT");
+    unsetenv("QV_STAMP_CALLBACKS");
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
   }
 
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
+  // A clip and, beside it where render looks for it, the log pass 1 gives.
   std::string clip(const std::string& name, ClipAudio audio, int frames = 40) {
     RClipRecipe recipe;
     recipe.path = path(name);
     recipe.audio = audio;
     recipe.frames = frames;
     host_test::writeClip(recipe);
+    writeLogFor(recipe.path, frames);
     return recipe.path;
+  }
+  void writeLogFor(const std::string& input, int frames) {
+    std::string log;
+    for (int i = 1; i < frames; ++i) {
+      char line[64];
+      std::snprintf(line, sizeof line, "%7d\t   0.50\t  -0.25\t  0.010\t1.00000\r\n", i);
+      log += line;
+    }
+    writeText(input + ".log", log);
   }
 
   int run(std::vector<std::string> arguments) {
@@ -53,12 +66,10 @@ class HostRunTest : public ::testing::Test {
     return host::runQuiventa(arguments, out_, err_);
   }
 
-  // The stamp filter with its callback log in the test folder.
+  // The stamp filter; it writes its callbacks to callbackLog().
   std::vector<std::string> stamp(std::vector<std::string> arguments) {
-    for (const char* extra : {"--module", QV_STAMP_MODULE_PATH, "--log"}) {
-      arguments.push_back(extra);
-    }
-    arguments.push_back(callbackLog());
+    arguments.push_back("--module");
+    arguments.push_back(QV_STAMP_MODULE_PATH);
     return arguments;
   }
   std::string callbackLog() const { return path("callbacks.log"); }
@@ -173,7 +184,7 @@ TEST_F(HostRunTest, AudioTheContainerCannotHoldIsReencodedInSync) {
   recipe.path = path("in.mkv");
   recipe.audio = ClipAudio::kPcm;
   host_test::writeClip(recipe);
-  writeText(callbackLog(), "");
+  writeLogFor(recipe.path, recipe.frames);
   ASSERT_EQ(run(stamp({"render", recipe.path, path("out.mp4"), "--set", "useFutureFrames=1",
                        "--set", "futureFrames=2"})),
             0)
@@ -258,11 +269,7 @@ TEST_F(HostRunTest, StabilizeRunsBothPassesOnOneInstanceAndKeepsTheLog) {
   out_.str("");
   err_.str("");
   ASSERT_EQ(host::runQuiventa(arguments, out_, err_), 0) << err_.str();
-  // The stamp filter logs its callbacks into the settings' log file, which
-  // stabilize puts beside the output.
-  std::ifstream log(path("out.mp4.log"));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  const std::vector<std::string> lines = callbacks();
   ASSERT_EQ(lines.size(), 1u + (3u + 10u) * 2u + 1u);
   EXPECT_EQ(lines[0], "initProc");
   EXPECT_EQ(lines[2], "startProc pass=1 dst=160x130 hdc=1");
@@ -270,6 +277,9 @@ TEST_F(HostRunTest, StabilizeRunsBothPassesOnOneInstanceAndKeepsTheLog) {
   EXPECT_EQ(lines[15], "startProc pass=2 dst=160x120 hdc=1");
   EXPECT_EQ(lines.back(), "deinitProc");
   EXPECT_EQ(host_test::readVideo(path("out.mp4")).times.size(), 10u);
+  // Pass 1's log lies beside the output.
+  const std::string log = readText(path("out.mp4.log"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 9);
   EXPECT_NE(err_.str().find("quiventa render " + input + " " + path("out.mp4") + " --log " +
                             path("out.mp4.log")),
             std::string::npos)
@@ -285,6 +295,7 @@ TEST_F(HostRunTest, FailuresLeaveExistingFilesUntouched) {
 
   // An input that cannot be opened, or has no video.
   writeText(path("garbage.mp4"), "not a video");
+  writeLogFor(path("garbage.mp4"), 10);
   EXPECT_EQ(run(stamp({"render", path("garbage.mp4"), output})), 1);
   EXPECT_NE(err_.str().find("cannot open input " + path("garbage.mp4")), std::string::npos);
   EXPECT_EQ(run(stamp({"render", path("missing.mp4"), output})), 1);
@@ -293,6 +304,7 @@ TEST_F(HostRunTest, FailuresLeaveExistingFilesUntouched) {
   soundOnly.video = false;
   soundOnly.audio = ClipAudio::kPcm;
   host_test::writeClip(soundOnly);
+  writeLogFor(soundOnly.path, 10);
   EXPECT_EQ(run(stamp({"render", soundOnly.path, output})), 1);
   EXPECT_NE(err_.str().find("has no video stream"), std::string::npos) << err_.str();
 
@@ -326,8 +338,9 @@ TEST_F(HostRunTest, FailuresLeaveExistingFilesUntouched) {
 
   EXPECT_EQ(readText(output), "precious");
   EXPECT_EQ(readText(input), inputBytes);
-  EXPECT_EQ(files(), (std::vector<std::string>{"callbacks.log", "garbage.mp4", "in.mp4", "out.mp4",
-                                               "sound.mka", "text.vdf"}));
+  EXPECT_EQ(files(), (std::vector<std::string>{"callbacks.log", "garbage.mp4", "garbage.mp4.log",
+                                               "in.mp4", "in.mp4.log", "out.mp4", "sound.mka",
+                                               "sound.mka.log", "text.vdf"}));
 }
 
 // With the stabiliser module, which writes its log only while analysing.
@@ -353,7 +366,7 @@ TEST_F(HostRunTest, CorruptFramesAreSkippedWithAWarning) {
   recipe.frames = 20;
   recipe.corruptFrame = 10;
   host_test::writeClip(recipe);
-  writeText(callbackLog(), "");
+  writeLogFor(recipe.path, 19);  // the frames that can be decoded
   ASSERT_EQ(run(stamp({"render", recipe.path, path("out.mp4")})), 0) << err_.str();
   EXPECT_NE(err_.str().find("warning: 1 corrupt frame"), std::string::npos) << err_.str();
   const host_test::RVideoFrames out = host_test::readVideo(path("out.mp4"));
@@ -423,8 +436,6 @@ TEST_F(StabiliserModuleTest, AnalyzeAndRenderRunEndToEnd) {
   EXPECT_EQ(preview.times.size(), 12u);
   EXPECT_TRUE(host_test::readAudio(path("p.mp4")).present);
 
-  // Pass 2 reads whatever pass 1 wrote; the host only needs the file to exist.
-  if (!fs::exists(path("a.log"))) writeText(path("a.log"), "");
   ASSERT_EQ(run(module({"render", input, path("out.mp4"), "--log", path("a.log"), "--set",
                         "useFutureFrames=1", "--set", "futureFrames=4"})),
             0)

@@ -11,10 +11,12 @@
 // one. Calls before the delay has passed give black message frames stamped
 // with all ones.
 //
-// Every callback is appended as one line to the log file (position 26);
-// lines from before the path is set are kept until it is. With the
-// environment variable QV_STAMP_INTERRUPT_AT=n the filter raises SIGINT in
-// the call for frame n, as a user pressing Ctrl-C then would.
+// Pass 1 writes a log as the stabiliser's does (one line without motion per
+// frame after the first, CR LF ended, created at the first line or appended
+// after an empty line), to logFilePath. Every callback is appended as one
+// line to the file the environment variable QV_STAMP_CALLBACKS names. With
+// QV_STAMP_INTERRUPT_AT=n the filter raises SIGINT in the call for frame n,
+// as a user pressing Ctrl-C then would.
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -39,7 +41,7 @@ constexpr const char* kDefaults =
 
 struct RStampInstance {
   std::vector<std::string>* fields;
-  std::string* pendingLog;
+  bool logOpened;
   std::deque<std::vector<Pixel32>>* held;  // top-down copies of recent sources
   long framesSeen;
 };
@@ -68,15 +70,23 @@ int delayOf(const RStampInstance& data) {
   return intField(data, 2) != 1 && intField(data, 46) == 1 ? intField(data, 48) : 0;
 }
 
-void logLine(RStampInstance& data, const std::string& line) {
-  *data.pendingLog += line + "\n";
-  const std::string& path = (*data.fields)[25];
-  if (path.empty() || path == "/dev/null") return;
-  if (std::FILE* file = std::fopen(path.c_str(), "a")) {
-    std::fputs(data.pendingLog->c_str(), file);
+void logLine(RStampInstance&, const std::string& line) {
+  const char* path = std::getenv("QV_STAMP_CALLBACKS");
+  if (path == nullptr) return;
+  if (std::FILE* file = std::fopen(path, "a")) {
+    std::fprintf(file, "%s\n", line.c_str());
     std::fclose(file);
-    data.pendingLog->clear();
   }
+}
+
+void writeMotionLine(RStampInstance& data, long frame) {
+  const bool append = intField(data, 27) == 1;
+  std::FILE* file = std::fopen((*data.fields)[25].c_str(), data.logOpened || append ? "ab" : "wb");
+  if (file == nullptr) return;
+  if (!data.logOpened && append) std::fputs("\r\n", file);
+  data.logOpened = true;
+  std::fprintf(file, "%7ld\t%7.2f\t%7.2f\t%7.3f\t%7.5f\r\n", frame, 0.0, 0.0, 0.0, 1.0);
+  std::fclose(file);
 }
 
 Pixel32* row(const VFBitmap& bitmap, long topDownRow) {
@@ -97,7 +107,6 @@ void stamp(const VFBitmap& bitmap, long band, long value) {
 int initProc(FilterActivation* fa, const FilterFunctions*) {
   RStampInstance& data = instanceOf(fa);
   data.fields = new std::vector<std::string>(split(kDefaults));
-  data.pendingLog = new std::string;
   data.held = new std::deque<std::vector<Pixel32>>;
   logLine(data, "initProc");
   return 0;
@@ -107,7 +116,6 @@ void deinitProc(FilterActivation* fa, const FilterFunctions*) {
   RStampInstance& data = instanceOf(fa);
   logLine(data, "deinitProc");
   delete data.fields;
-  delete data.pendingLog;
   delete data.held;
 }
 
@@ -144,6 +152,7 @@ int startProc(FilterActivation* fa, const FilterFunctions*) {
   RStampInstance& data = instanceOf(fa);
   data.held->clear();
   data.framesSeen = 0;
+  data.logOpened = false;
   char line[160];
   std::snprintf(line, sizeof line, "startProc pass=%d dst=%ldx%ld hdc=%d", intField(data, 2),
                 fa->dst.w, fa->dst.h, fa->dst.hdc != nullptr ? 1 : 0);
@@ -161,6 +170,7 @@ int runProc(const FilterActivation* fa, const FilterFunctions*) {
                 state.lCurrentSourceFrame, state.lMicrosecsPerSrcFrame, state.lSourceFrameMS,
                 dst.hdc != nullptr ? 1 : 0);
   logLine(data, line);
+  if (intField(data, 2) == 1 && data.framesSeen > 0) writeMotionLine(data, state.lCurrentSourceFrame);
   ++data.framesSeen;
 
   if (const char* interruptAt = std::getenv("QV_STAMP_INTERRUPT_AT")) {

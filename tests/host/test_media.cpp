@@ -147,7 +147,9 @@ class CClipWriter {
 
   bool openAudio() {
     const bool aac = recipe_.audio == ClipAudio::kAac;
-    const AVCodec* codec = avcodec_find_encoder(aac ? AV_CODEC_ID_AAC : AV_CODEC_ID_PCM_S16LE);
+    const AVCodec* codec = recipe_.audio == ClipAudio::kFlac   ? avcodec_find_encoder(AV_CODEC_ID_FLAC)
+                           : recipe_.audio == ClipAudio::kOpus ? avcodec_find_encoder_by_name("libopus")
+                           : avcodec_find_encoder(aac ? AV_CODEC_ID_AAC : AV_CODEC_ID_PCM_S16LE);
     if (codec == nullptr) return false;
     audio_.reset(avcodec_alloc_context3(codec));
     audio_->sample_rate = kAudioRate;

@@ -19,7 +19,7 @@ extern "C" {
 
 namespace host_test {
 
-enum class ClipAudio { kNone, kAac, kPcm };
+enum class ClipAudio { kNone, kAac, kPcm, kFlac, kOpus };
 
 struct RClipRecipe {
   std::string path;  // the container follows the extension
