@@ -39,5 +39,7 @@ set(QV_MAY_INCLUDE_filter analysis planning render ui common interface platform)
 # The host drives the module through its exports and callbacks only.
 set(QV_MAY_INCLUDE_host interface platform)
 set(QV_MAY_INCLUDE_tools platform)
-# Except the plan command, which runs the planner in process.
+# Except the plan command, which runs the planner in process, and the log
+# check, which reads a log with the filter's own reader before pass 2 does.
 set(QV_MAY_INCLUDE_host/plan_command.cpp planning ui common interface platform)
+set(QV_MAY_INCLUDE_host/log_check.cpp planning common interface platform)
