@@ -22,6 +22,14 @@ void loadAnalysedImage(CVideoImage& image, const VFBitmap& source);
 // ignored (only those switched on). Margins in pixels of this image.
 void markIgnoredAreas(CVideoImage& image, const InstanceData& settings);
 
-// Computes levels 1.. of `pyramid` from level 0: each pixel the average of
-// a 2 x 2 square (sum >> 2), ignored when any of the four is.
-void reducePyramid(CImagePyramid& pyramid);
+// Computes levels firstLevel.. (at least 1) of `pyramid`, each from the one
+// below: each pixel the average of a 2 x 2 square (sum >> 2), ignored when
+// any of the four is.
+void reducePyramid(CImagePyramid& pyramid, int firstLevel = 1);
+
+// Level 1 straight from the host frame, for frames whose level 0 nothing
+// else reads: the values of loadAnalysedImage, markIgnoredAreas and the
+// first reduction, without writing level 0 (left as it was). Done only by
+// the vector kernels (and only with two levels or more): returns false, and
+// does nothing, where it is not.
+bool loadLevelOne(CImagePyramid& pyramid, const VFBitmap& source, const InstanceData& settings);

@@ -13,6 +13,7 @@
 #include "plugin/common/missing_value.h"
 #include "plugin/common/video_image.h"
 
+class CSampleImage;
 struct InstanceData;
 
 struct RMatchRequest {
@@ -24,7 +25,16 @@ struct RMatchRequest {
   double mSep = 0.0;         // required margin of the best over the second best
   int step = 1;              // sample every step-th column of every step-th row
   double darkPercent = 0.0;  // samples darker than this percentage are skipped
+  // The previous image as the vector kernels read it, built for `step`; null
+  // (or the plain kernel set in force) computes every sum the plain way.
+  const CSampleImage* previousSamples = nullptr;
 };
+
+// The darkness threshold of a match: `percent` of 765 on r + g + b (RGB) or
+// of 255 on the grey value, truncated.
+int darknessThreshold(const CVideoImage& image, double percent);
+// The darkness percentage the refined levels match with.
+double refinedDarkPercent(const InstanceData& settings);
 
 // Searches the offsets (ox, oy) in [-rx, rx] x [-ry, ry] for the best
 // correlation of the block with the previous image, with sub-pixel
@@ -33,15 +43,22 @@ struct RMatchRequest {
 bool matchBlock(const CVideoImage& current, const CVideoImage& previous,
                 const RMatchRequest& request, double* ox, double* oy);
 
+// The table matchBlock searches: the correlation of every offset, oy outer
+// and ox inner, both ascending ((2 rx + 1) (2 ry + 1) values; rx, ry >= 0,
+// step >= 1).
+void correlationTable(const CVideoImage& current, const CVideoImage& previous,
+                      const RMatchRequest& request, double* table);
+
 // The correlation score of one offset, -1 with fewer than 36 samples; the
 // unit matchBlock's search is made of (exposed for tests and benchmarks).
 double matchValue(const CVideoImage& current, const CVideoImage& previous,
                   const RMatchRequest& request, int ox, int oy);
 
 // The coarsest level as one block with the wide initial search. Writes the
-// level's single vector.
+// level's single vector. `previousSamples` as in RMatchRequest (step 1).
 void matchCoarsestLevel(const CVideoImage& current, const CVideoImage& previous,
-                        const InstanceData& settings, double* dx, double* dy);
+                        const CSampleImage* previousSamples, const InstanceData& settings,
+                        double* dx, double* dy);
 
 // Everything one refined level's block jobs read.
 struct RLevelJob {
@@ -55,6 +72,7 @@ struct RLevelJob {
   double* dy = nullptr;
   const double* coarseDx = nullptr;  // the level above
   const double* coarseDy = nullptr;
+  const CSampleImage* previousSamples = nullptr;  // see RMatchRequest
 };
 
 // One block of a refined level: predicts from the coarse vector and refines

@@ -26,7 +26,7 @@ struct RGlobalMotionInfo {
 struct RFitGrid {
   int columns = 0, rows = 0;
   int imageWidth = 0, imageHeight = 0;  // analysed image (field for interlaced)
-  int fieldLineOffset = 0;  // index of this field's half of the block offsets
+  int fieldLineOffset = 0;              // index of this field's half of the block offsets
 };
 
 struct RFrameMotion {

@@ -20,7 +20,8 @@ int solveLinearSystem(int n, double* matrix, double* solution) {
   for (int row = 0; row < n; ++row) {
     order[row] = row;
     double largest = 0.0;
-    for (int column = 0; column < n; ++column) largest = std::max(largest, std::fabs(a(row, column)));
+    for (int column = 0; column < n; ++column)
+      largest = std::max(largest, std::fabs(a(row, column)));
     if (largest == 0.0) return kLinearSystemSingular;
     scale[row] = largest;
   }

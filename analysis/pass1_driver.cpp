@@ -3,11 +3,14 @@
 #include <vector>
 
 #include "analysis/analysed_image.h"
+#include "analysis/analysis_kernels.h"
 #include "analysis/analysis_threads.h"
 #include "analysis/block_matching.h"
 #include "analysis/global_fit.h"
 #include "analysis/log_writer.h"
 #include "analysis/pass1_output.h"
+#include "analysis/sample_image.h"
+#include "platform/kernel_set.h"
 #include "plugin/common/frame_geometry.h"
 #include "plugin/common/instance_data.h"
 #include "plugin/common/module_state.h"
@@ -73,8 +76,21 @@ void matchPyramids(const InstanceData& data, const CImagePyramid& current,
                    const CImagePyramid& previous, std::vector<double>& dx, std::vector<double>& dy,
                    int* columns, int* rows) {
   const int coarsest = static_cast<int>(current.size()) - 1;
+  // The vector kernels read the previous levels that are matched in their
+  // own layout; the planes are rebuilt every frame and their memory reused.
+  thread_local std::vector<CSampleImage> samples;
+  const bool vectorKernels = analysisKernels(platform::kernelSet()) != nullptr;
+  auto samplesOf = [&](int level, int step, double darkPercent) -> const CSampleImage* {
+    if (!vectorKernels || step < 1) return nullptr;
+    if (samples.size() < current.size()) samples.resize(current.size());
+    CSampleImage& image = samples[static_cast<std::size_t>(level)];
+    image.build(*previous[level], step, darknessThreshold(*current[level], darkPercent));
+    return &image;
+  };
+
   std::vector<double> coarseDx(1), coarseDy(1);
-  matchCoarsestLevel(*current[coarsest], *previous[coarsest], data, &coarseDx[0], &coarseDy[0]);
+  matchCoarsestLevel(*current[coarsest], *previous[coarsest], samplesOf(coarsest, 1, 0.0), data,
+                     &coarseDx[0], &coarseDy[0]);
   int coarseColumns = 1, coarseRows = 1;
 
   RAnalysisJob job;
@@ -85,9 +101,23 @@ void matchPyramids(const InstanceData& data, const CImagePyramid& current,
     const int levelRows = blockSize > 0 ? image.height / blockSize : 0;
     dx.assign(static_cast<std::size_t>(levelColumns) * levelRows, MISSING_VALUE);
     dy.assign(dx.size(), MISSING_VALUE);
-    job.level = RLevelJob{&data,        &image,    previous[level].get(), level,
-                          levelColumns, levelRows, coarseColumns,         coarseRows,
-                          dx.data(),    dy.data(), coarseDx.data(),       coarseDy.data()};
+    RLevelJob& levelJob = job.level;
+    levelJob.settings = &data;
+    levelJob.currentImage = &image;
+    levelJob.previousImage = previous[level].get();
+    levelJob.level = level;
+    levelJob.columns = levelColumns;
+    levelJob.rows = levelRows;
+    levelJob.coarseColumns = coarseColumns;
+    levelJob.coarseRows = coarseRows;
+    levelJob.dx = dx.data();
+    levelJob.dy = dy.data();
+    levelJob.coarseDx = coarseDx.data();
+    levelJob.coarseDy = coarseDy.data();
+    // Levels below the matching scale only double the coarse vectors.
+    const bool matched = level >= data.scale && levelColumns * levelRows > 0;
+    levelJob.previousSamples =
+        matched ? samplesOf(level, data.usePixels, refinedDarkPercent(data)) : nullptr;
     runAnalysisLevel(job, module_state::processorCount);
     coarseDx.swap(dx);
     coarseDy.swap(dy);
@@ -131,11 +161,18 @@ void processPass1Frame(const FilterActivation* fa, const FilterFunctions*, int f
   const int yOffset = data.interlaced && firstField == 0 ? static_cast<int>(destination.h) : 0;
 
   // 2.-4. Level 0, the moving ignore area, ignore marks, reduction.
-  loadAnalysedImage(image, fa->src);
   const bool areaFollows = data.ignoreOutside && data.ignoreAreaFollowsMotion;
   if (areaFollows) applyMovingArea(data, n);
-  markIgnoredAreas(image, data);
-  reducePyramid(current);
+  // Level 0 is read only by the video output and by matching at full scale;
+  // otherwise level 1 is made from the frame directly.
+  const bool levelZeroRead = data.videoOutput || data.scale <= 0;
+  if (!levelZeroRead && loadLevelOne(current, fa->src, data)) {
+    reducePyramid(current, 2);
+  } else {
+    loadAnalysedImage(image, fa->src);
+    markIgnoredAreas(image, data);
+    reducePyramid(current);
+  }
 
   // 5. No previous frame to match on.
   if (data.framesProcessed < 1 || n != data.lastSourceFrame + 1) {

@@ -74,9 +74,8 @@ void drawAnalysedFrame(const InstanceData& settings, VFBitmap& destination,
       std::memset(out, 0, static_cast<std::size_t>(destination.w) * 4);
       continue;
     }
-    const RGBPixel* in = &image.pixels[static_cast<std::size_t>(k) * image.width];
     for (int x = 0; x < width; ++x) {
-      const RGBPixel& p = in[x];
+      const RGBPixel p = image.at(x, k);
       if (p.g < 0) {
         out[x] = 0;
       } else if (image.rgb) {

@@ -68,6 +68,7 @@ BENCHMARK(BM_Pass2Frame)
     ->Apply(pass2Arguments)
     ->ArgNames({"w", "h", "resampling", "neighbours", "threads"})
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 
 }  // namespace

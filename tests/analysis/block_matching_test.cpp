@@ -108,17 +108,17 @@ TEST(AnalysedImageTest, OutsideMarginsAndInsideRectangleAreIgnored) {
     CVideoImage image;
     fillAnalysedImage(image, w, h, 1, [](int, int) { return rgbPixel(90, 90, 90); });
     markIgnoredAreas(image, data);
-    return image.pixels;
+    return image.green;
   };
-  const std::vector<RGBPixel> both = marked(1, 1);
-  const std::vector<RGBPixel> neither = marked(0, 0);
+  const std::vector<std::int16_t> both = marked(1, 1);
+  const std::vector<std::int16_t> neither = marked(0, 0);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       const bool outside = y < 2 || y > h - 1 - 1 || x < 1 || x > w - 1 - 3;
       const bool inside = 4 <= x && x <= w - 1 - 5 && 3 <= y && y <= h - 1 - 4;
-      const RGBPixel& pixel = both[static_cast<std::size_t>(y * w + x)];
-      EXPECT_EQ(pixel.g < 0, outside || inside) << "x " << x << " y " << y;
-      EXPECT_EQ(neither[static_cast<std::size_t>(y * w + x)].g, 90);
+      EXPECT_EQ(both[static_cast<std::size_t>(y * w + x)] < 0, outside || inside)
+          << "x " << x << " y " << y;
+      EXPECT_EQ(neither[static_cast<std::size_t>(y * w + x)], 90);
     }
   }
 }
@@ -135,8 +135,7 @@ TEST(AnalysedImageTest, ReductionAveragesFourPixelsAndSpreadsIgnoredOnes) {
     fillAnalysedImage(*pyramid[0], 8, 8, rgb, [](int x, int y) {
       return rgbPixel(10 * x + y + 1, 10 * x + y + 1, 10 * x + y + 2);
     });
-    pyramid[0]->at(5, 6).g = kIgnoredPixel;
-    pyramid[0]->at(5, 6).r = 255;
+    pyramid[0]->set(5, 6, 255, kIgnoredPixel, 57);
     reducePyramid(pyramid);
 
     const CVideoImage& level1 = *pyramid[1];
@@ -239,14 +238,14 @@ TEST(MatchValueTest, IgnoredPixelsNeverContribute) {
     fillAnalysedImage(previous, columns, 1, rgb, colour);
     // The ignored pixel keeps junk in its other members, which must not be
     // read: the remaining pairs are identical, so the score is exactly 1.
-    current.at(4, 0) = RGBPixel{255, kIgnoredPixel, 0, 65025, 0, 0};
+    current.set(4, 0, 255, kIgnoredPixel, 0);
     for (double dark : {0.0, 15.0}) {
       const RMatchRequest r{.bw = columns, .bh = 1, .darkPercent = dark};
       EXPECT_DOUBLE_EQ(matchValue(current, previous, r, 0, 0), 1.0) << rgb << " " << dark;
       EXPECT_DOUBLE_EQ(matchValue(previous, current, r, 0, 0), 1.0) << rgb << " " << dark;
     }
     fillAnalysedImage(twice, columns, 1, rgb, colour);
-    twice.at(9, 0).g = kIgnoredPixel;
+    twice.setIgnored(9, 0);
     const RMatchRequest r{.bw = columns, .bh = 1};
     EXPECT_EQ(matchValue(current, twice, r, 0, 0), -1.0) << rgb;
   }
@@ -447,13 +446,13 @@ TEST_F(BlockJobTest, CoarsestLevelSearchesWidelyAndCountsDarkPixels) {
   ASSERT_EQ(data_.ignoreDarker, 1);
   ASSERT_EQ(data_.initialSearchRange, 40);  // 28 columns and 20 rows each way here
   double dx = 0, dy = 0;
-  matchCoarsestLevel(current, previous, data_, &dx, &dy);
+  matchCoarsestLevel(current, previous, nullptr, data_, &dx, &dy);
   EXPECT_NEAR(dx, 12.0, 0.2);
   EXPECT_NEAR(dy, -8.0, 0.2);
 
   // Nothing to compare at all: no vector.
-  for (RGBPixel& pixel : current.pixels) pixel.g = kIgnoredPixel;
-  matchCoarsestLevel(current, previous, data_, &dx, &dy);
+  current.green.assign(current.green.size(), kIgnoredPixel);
+  matchCoarsestLevel(current, previous, nullptr, data_, &dx, &dy);
   EXPECT_EQ(dx, MISSING_VALUE);
   EXPECT_EQ(dy, MISSING_VALUE);
 }

@@ -61,13 +61,7 @@ void fillAnalysedImage(CVideoImage& image, int width, int height, int rgb,
     for (int x = 0; x < width; ++x) {
       const std::uint32_t colour = colourAt(x, y);
       const std::int32_t r = colour >> 16 & 0xFF, g = colour >> 8 & 0xFF, b = colour & 0xFF;
-      RGBPixel& pixel = image.at(x, y);
-      if (rgb) {
-        pixel = RGBPixel{r, g, b, r * r, g * g, b * b};
-      } else {
-        pixel.g = g;
-        pixel.gg = g * g;
-      }
+      image.set(x, y, rgb ? r : 0, g, rgb ? b : 0);
     }
   }
 }
