@@ -18,7 +18,7 @@ file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}"
 
 set(errors "")
 # The table itself must stay one-way: no two layers may include each other.
-set(layers interface platform common ui analysis render planning filter host tools)
+set(layers interface schema platform common ui analysis render planning filter host tools)
 foreach(lower IN LISTS layers)
   foreach(upper IN LISTS QV_MAY_INCLUDE_${lower})
     if("${lower}" IN_LIST QV_MAY_INCLUDE_${upper})

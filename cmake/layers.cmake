@@ -12,6 +12,8 @@
 function(qv_layer_of path outVar)
   if(path STREQUAL "plugin/filter_interface.h")
     set(layer interface)
+  elseif(path STREQUAL "plugin/common/settings_schema.h")
+    set(layer schema)
   elseif(path MATCHES "^plugin/common/")
     set(layer common)
   elseif(path MATCHES "^plugin/")
@@ -28,18 +30,23 @@ endfunction()
 # it sits below everything that draws on them; platform/ knows nothing of
 # the filter. planning/ and render/ are siblings: what they share (the frame
 # plan, fixed-point coordinates, geometry) is common.
+# The settings schema's header is a layer of its own at the bottom: it
+# describes the settings string (names, positions, ranges, dialog texts),
+# which the host reads as well as the module; its table is common code.
 set(QV_MAY_INCLUDE_interface "")
+set(QV_MAY_INCLUDE_schema "")
 set(QV_MAY_INCLUDE_platform "")
-set(QV_MAY_INCLUDE_common interface platform)
-set(QV_MAY_INCLUDE_ui common interface platform)
-set(QV_MAY_INCLUDE_analysis common interface platform)
-set(QV_MAY_INCLUDE_render common interface platform)
-set(QV_MAY_INCLUDE_planning ui common interface platform)
-set(QV_MAY_INCLUDE_filter analysis planning render ui common interface platform)
-# The host drives the module through its exports and callbacks only.
-set(QV_MAY_INCLUDE_host interface platform)
+set(QV_MAY_INCLUDE_common schema interface platform)
+set(QV_MAY_INCLUDE_ui common schema interface platform)
+set(QV_MAY_INCLUDE_analysis common schema interface platform)
+set(QV_MAY_INCLUDE_render common schema interface platform)
+set(QV_MAY_INCLUDE_planning ui common schema interface platform)
+set(QV_MAY_INCLUDE_filter analysis planning render ui common schema interface platform)
+# The host drives the module through its exports and callbacks only; what it
+# knows of the settings comes from the schema.
+set(QV_MAY_INCLUDE_host schema interface platform)
 set(QV_MAY_INCLUDE_tools platform)
 # Except the plan command, which runs the planner in process, and the log
 # check, which reads a log with the filter's own reader before pass 2 does.
-set(QV_MAY_INCLUDE_host/plan_command.cpp planning ui common interface platform)
-set(QV_MAY_INCLUDE_host/log_check.cpp planning common interface platform)
+set(QV_MAY_INCLUDE_host/plan_command.cpp planning ui common schema interface platform)
+set(QV_MAY_INCLUDE_host/log_check.cpp planning common schema interface platform)

@@ -2,17 +2,17 @@
 // carries all settings of an instance, its writer (the host's fssProc) and
 // its parser (the script function "Config").
 //
-// Format version 12, 61 fields separated by "|"; older versions are read
-// with the values their missing groups stood for. The parser never touches
+// Format version 12, 61 fields separated by "|", in the order of the
+// settings schema; older versions are read with the values their missing
+// positions stood for. The parser never touches
 // the run-time part of the record and never checks ranges.
 #pragma once
 
 #include <string>
 
 #include "plugin/common/instance_data.h"
+#include "plugin/common/settings_schema.h"
 #include "plugin/filter_interface.h"
-
-inline constexpr int kConfigFormatVersion = 12;
 
 inline constexpr const char* kNewerVersionMessage =
     "Quiventa: The config file is created with a newer version of Quiventa than you have.";
