@@ -195,8 +195,8 @@ bool checkUserSettingsFields(const std::vector<std::string>& fields, std::string
                     : setting.type == SettingType::kDouble ? parseFiniteDouble(text).has_value()
                                                            : parseWholeInteger(text).has_value();
     if (!ok) {
-      *error = "field " + std::to_string(setting.position) + " (" + setting.name + ") is \"" +
-               text + "\", not " +
+      *error = "field " + std::to_string(setting.position) + " (" + std::string(setting.name) +
+               ") is \"" + text + "\", not " +
                (setting.type == SettingType::kDouble ? "a decimal number" : "a whole number");
       return false;
     }

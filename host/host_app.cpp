@@ -374,8 +374,9 @@ class CQuiventa {
     for (std::size_t i = 0; i < fields.size(); ++i) {
       // The log goes to the planner directly: its name need not fit the
       // settings string.
-      if (i + 1 == kLogFilePathPosition) fields[i] = "-";
-      if (i + 1 == kPassPosition) fields[i].assign(1, '2');  // pass 2
+      const int position = static_cast<int>(i) + 1;
+      if (position == kLogFilePathPosition) fields[i] = "-";
+      if (position == kPassPosition) fields[i].assign(1, '2');  // pass 2
       if (i > 0) settingsText += '|';
       settingsText += fields[i];
     }

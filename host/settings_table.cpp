@@ -9,85 +9,6 @@
 namespace host {
 namespace {
 
-constexpr RSettingInfo intSetting(const char* name, int position) {
-  return {name, position, SettingType::kInt, false, 0, 0};
-}
-constexpr RSettingInfo intSetting(const char* name, int position, double lo, double hi) {
-  return {name, position, SettingType::kInt, true, lo, hi};
-}
-constexpr RSettingInfo boolSetting(const char* name, int position) {
-  return {name, position, SettingType::kBool, false, 0, 0};
-}
-constexpr RSettingInfo doubleSetting(const char* name, int position) {
-  return {name, position, SettingType::kDouble, false, 0, 0};
-}
-constexpr RSettingInfo doubleSetting(const char* name, int position, double lo, double hi) {
-  return {name, position, SettingType::kDouble, true, lo, hi};
-}
-
-constexpr std::array<RSettingInfo, 60> kSettings = {{
-    intSetting("pass", 2, 1, 2),
-    intSetting("blockSize", 3, 1, 100),
-    intSetting("differentialSearchRange", 4, 1, 50),
-    doubleSetting("sourcePixelAspect", 5),
-    intSetting("sourcePixelAspectPreset", 6, -1, 7),
-    doubleSetting("destPixelAspect", 7),
-    intSetting("destPixelAspectPreset", 8, -1, 7),
-    intSetting("destWidth", 9, 1, 10000),
-    intSetting("destHeight", 10, 1, 10000),
-    intSetting("scale", 11, 0, 2),
-    intSetting("usePixels", 12, 1, 4),
-    boolSetting("colorModeRgb", 13),
-    intSetting("smoothHorizontalPanning", 14, -1, 100000),
-    intSetting("smoothVerticalPanning", 15, -1, 100000),
-    intSetting("smoothRotation", 16, -1, 100000),
-    intSetting("smoothZoom", 17, -1, 100000),
-    doubleSetting("discardWrongDirection", 18, 0.01, 1000),
-    boolSetting("videoOutput", 19),
-    intSetting("edgeCompensation", 20, 0, 5),
-    intSetting("resampling", 21, 0, 2),
-    intSetting("skipFramePercent", 22, 0, 100),
-    intSetting("initialSearchRange", 23, 1, 99),
-    intSetting("discardMatchValue", 24, -1000, 1000),
-    intSetting("discardSecondBest", 25, 0, 1000),
-    {"logFilePath", 26, SettingType::kString, false, 0, 0},
-    boolSetting("appendToLogFile", 27),
-    boolSetting("ignoreOutside", 28),
-    intSetting("ignoreOutsideLeft", 29),
-    intSetting("ignoreOutsideRight", 30),
-    intSetting("ignoreOutsideTop", 31),
-    intSetting("ignoreOutsideBottom", 32),
-    boolSetting("ignoreInside", 33),
-    intSetting("ignoreInsideLeft", 34),
-    intSetting("ignoreInsideRight", 35),
-    intSetting("ignoreInsideTop", 36),
-    intSetting("ignoreInsideBottom", 37),
-    boolSetting("interlaced", 38),
-    boolSetting("upperFieldFirst", 39),
-    doubleSetting("extraZoom", 40, 0.01, 100),
-    doubleSetting("maxCorrectionHorizontalPanning", 41, 1, 1000),
-    doubleSetting("maxCorrectionVerticalPanning", 42, 1, 1000),
-    doubleSetting("maxCorrectionRotation", 43, 1, 1000),
-    doubleSetting("maxCorrectionZoom", 44, 1, 1000),
-    boolSetting("usePreviousFrames", 45),
-    boolSetting("useFutureFrames", 46),
-    intSetting("previousFrames", 47, 0, 1000),
-    intSetting("futureFrames", 48, 0, 1000),
-    boolSetting("ignoreAreaFollowsMotion", 49),
-    intSetting("deepAnalysisPercent", 50, 0, 100),
-    boolSetting("rollingShutter", 51),
-    boolSetting("interlacedProgressive", 52),
-    boolSetting("sameDestAsSource", 53),
-    boolSetting("softBorders", 54),
-    boolSetting("extrapolateColors", 55),
-    intSetting("edgeTransitionWidth", 56, 0, 100),
-    boolSetting("ignoreDarker", 57),
-    doubleSetting("darkerThanPercent", 58, 0, 100),
-    doubleSetting("discardAbsoluteMotion", 59),
-    boolSetting("rememberDiscardedAreas", 60),
-    doubleSetting("rollingShutterAmount", 61),
-}};
-
 // Frames held for edge compensation are full copies of the source; beyond
 // this the filter would exhaust memory, and the host's end-of-clip delay
 // calls would run for hours.
@@ -137,23 +58,6 @@ class CFieldReader {
 
 }  // namespace
 
-std::span<const RSettingInfo> settingsTable() { return kSettings; }
-
-const RSettingInfo* findSetting(std::string_view name) {
-  for (const RSettingInfo& setting : kSettings) {
-    if (name == setting.name) return &setting;
-  }
-  return nullptr;
-}
-
-int fieldCountOfVersion(int version) {
-  // The last position each format version carries (version 5 added nothing).
-  constexpr std::array<int, 13> kLastPosition = {0, 37, 44, 48, 49, 49, 50, 52, 55, 58, 59, 60, 61};
-  if (version < 1) return kLastPosition[1];
-  if (version > kNewestFormatVersion) return kLastPosition[kNewestFormatVersion];
-  return kLastPosition[version];
-}
-
 std::optional<long long> parseWholeInteger(std::string_view text) {
   text = trimBlanks(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
@@ -188,7 +92,8 @@ std::optional<std::string> fieldTextForValue(const RSettingInfo& setting, std::s
     case SettingType::kInt: {
       std::optional<long long> number = parseWholeInteger(value);
       if (!number || *number < INT_MIN || *number > INT_MAX) {
-        *error = quoted + ": " + setting.name + " takes a whole number (32-bit integer)";
+        *error =
+            quoted + ": " + std::string(setting.name) + " takes a whole number (32-bit integer)";
         return std::nullopt;
       }
       return std::to_string(*number);
@@ -197,13 +102,13 @@ std::optional<std::string> fieldTextForValue(const RSettingInfo& setting, std::s
       const std::string_view word = trimBlanks(value);
       if (word == "1" || word == "true") return "1";
       if (word == "0" || word == "false") return "0";
-      *error = quoted + ": " + setting.name + " takes 0 or 1 (or false or true)";
+      *error = quoted + ": " + std::string(setting.name) + " takes 0 or 1 (or false or true)";
       return std::nullopt;
     }
     case SettingType::kDouble: {
       std::optional<double> number = parseFiniteDouble(value);
       if (!number) {
-        *error = quoted + ": " + setting.name + " takes a finite decimal number";
+        *error = quoted + ": " + std::string(setting.name) + " takes a finite decimal number";
         return std::nullopt;
       }
       // The shortest text that reads back as the same double.
@@ -213,8 +118,8 @@ std::optional<std::string> fieldTextForValue(const RSettingInfo& setting, std::s
     }
     case SettingType::kString:
       if (!carriesInSettingsString(value)) {
-        *error = quoted + ": " + setting.name + " cannot contain " + kUncarriedCharacters +
-                 " (the settings string cannot carry them)";
+        *error = quoted + ": " + std::string(setting.name) + " cannot contain " +
+                 kUncarriedCharacters + " (the settings string cannot carry them)";
         return std::nullopt;
       }
       return std::string(value);
@@ -226,7 +131,7 @@ RSettingsCheck checkSettings(const std::vector<std::string>& fields) {
   RSettingsCheck check;
   CFieldReader reader(fields);
 
-  for (const RSettingInfo& setting : kSettings) {
+  for (const RSettingInfo& setting : settingsTable()) {
     if (!reader.present(setting.position)) continue;
     const std::string& text = reader.text(setting.position);
     const std::string shown = std::string(setting.name) + "=" + text;
@@ -246,19 +151,19 @@ RSettingsCheck checkSettings(const std::vector<std::string>& fields) {
                              (integral ? "a whole number" : "a finite decimal number"));
       continue;
     }
-    if (setting.hasDialogRange && setting.position != kPassPosition &&
-        (*value < setting.dialogMin || *value > setting.dialogMax)) {
+    if (hasDialogRange(setting) && setting.position != kPassPosition &&
+        (*value < setting.min || *value > setting.max)) {
       check.warnings.push_back(shown + " is outside the dialog range " +
-                               formatRangeNumber(setting.dialogMin) + " to " +
-                               formatRangeNumber(setting.dialogMax) + " (used as given)");
+                               formatRangeNumber(setting.min) + " to " +
+                               formatRangeNumber(setting.max) + " (used as given)");
     }
   }
   if (!check.errors.empty()) return check;
 
   auto refuse = [&](int position, bool wrong, const char* rule) {
     if (!reader.present(position) || !wrong) return;
-    check.errors.push_back(std::string(kSettings[position - 2].name) + "=" + reader.text(position) +
-                           " would make the filter misbehave: " + rule);
+    check.errors.push_back(std::string(settingsTable()[position - 2].name) + "=" +
+                           reader.text(position) + " would make the filter misbehave: " + rule);
   };
   auto value = [&](int position) { return reader.number(position).value_or(0.0); };
 

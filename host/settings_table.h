@@ -1,7 +1,7 @@
-// The filter's settings as the host names them: the record names of
-// positions 2 to 61 of the settings string, their types and dialog ranges,
-// how a value typed on the command line becomes the text of a field, and
-// which values the host refuses because the filter would misbehave on them.
+// The filter's settings as the host uses them: the settings schema (names,
+// positions, types and dialog ranges, plugin/common/settings_schema.h), how a
+// value typed on the command line becomes the text of a field, and which
+// values the host refuses because the filter would misbehave on them.
 //
 // Fields are the settings string split at "|": fields[0] is the format
 // version (position 1), fields[p - 1] the setting at position p. All
@@ -14,33 +14,32 @@
 #include <string_view>
 #include <vector>
 
+#include "plugin/common/settings_schema.h"
+
 namespace host {
 
-enum class SettingType { kInt, kBool, kDouble, kString };
-
-struct RSettingInfo {
-  const char* name;  // record name, e.g. "blockSize"
-  int position;      // 2..61 in the settings string
-  SettingType type;
-  bool hasDialogRange;  // values outside [dialogMin, dialogMax] draw a warning
-  double dialogMin;
-  double dialogMax;
-};
+using RSettingInfo = ::RSetting;
 
 // Positions of the settings the host itself reads or sets.
-inline constexpr int kPassPosition = 2;
-inline constexpr int kLogFilePathPosition = 26;
-inline constexpr int kUseFutureFramesPosition = 46;
-inline constexpr int kFutureFramesPosition = 48;
-inline constexpr int kNewestFormatVersion = 12;
+inline const int kPassPosition = settingSchema("pass").position;
+inline const int kLogFilePathPosition = settingSchema("logFilePath").position;
+inline const int kUseFutureFramesPosition = settingSchema("useFutureFrames").position;
+inline const int kFutureFramesPosition = settingSchema("futureFrames").position;
+inline constexpr int kNewestFormatVersion = kConfigFormatVersion;
 
 // The 60 settings in string order.
-std::span<const RSettingInfo> settingsTable();
+inline std::span<const RSettingInfo> settingsTable() { return settingsSchema(); }
 // Null for an unknown name (names are case-sensitive).
-const RSettingInfo* findSetting(std::string_view name);
+inline const RSettingInfo* findSetting(std::string_view name) { return findSettingSchema(name); }
 
 // How many fields a settings string of format `version` (1..12) has.
-int fieldCountOfVersion(int version);
+inline int fieldCountOfVersion(int version) { return configFieldCount(version); }
+
+// Whether the dialog holds the setting to [min, max]: values outside draw a
+// warning.
+inline bool hasDialogRange(const RSettingInfo& setting) {
+  return setting.range == RangeKind::kValidated || setting.range == RangeKind::kChoice;
+}
 
 // A path in the settings string cannot hold "|" (the field separator), a
 // double quote (the statement's string ends there: the filter writes it

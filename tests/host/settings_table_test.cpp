@@ -11,7 +11,6 @@
 namespace {
 
 using host::RSettingInfo;
-using host::SettingType;
 
 // The default settings string of the filter, path included.
 std::vector<std::string> defaultFields() {
@@ -32,7 +31,7 @@ TEST(SettingsTableTest, NamesEveryPositionOnceWithItsType) {
   std::set<std::string> names;
   for (std::size_t i = 0; i < table.size(); ++i) {
     EXPECT_EQ(table[i].position, static_cast<int>(i) + 2);
-    names.insert(table[i].name);
+    names.insert(std::string(table[i].name));
   }
   EXPECT_EQ(names.size(), 60u);
   const struct {

@@ -87,8 +87,14 @@ TEST(ConfigStringTest, ReadingTheWrittenTextRestoresEverySetting) {
   a.darkerThanPercent = 7.5, a.discardAbsoluteMotion = 12.5, a.rememberDiscardedAreas = 0;
   a.rollingShutterAmount = 50;
 
+  // Each record name at its position: the schema's names, members and
+  // positions agree with one another.
   const std::string statement = formatConfigStatement(a);
-  EXPECT_NE(statement.find("C:\\\\video\\\\shaky.log"), std::string::npos);
+  EXPECT_EQ(
+      statement,
+      "Config(\"12|2|21|7|0.5|-1|2.25|3|720|576|2|3|0|-1|0|99|100000|0.25|0|5|0|17|99|-1000|"
+      "1000|C:\\\\video\\\\shaky.log|1|1|1|2|3|4|1|5|6|7|8|1|1|1.5|20|21|2.5|30|1|1|12|13|1|40|1|"
+      "1|0|1|1|33|0|7.5|12.5|0|50\")");
 
   CFilterInstance read;
   parse(read.data(), scriptArgument(statement));
