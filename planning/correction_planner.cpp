@@ -65,17 +65,12 @@ void buildFrameMapping(MappingDirection direction, const RGeometry& geometry, Ma
   out[5] = toFixedPoint(c5);
 }
 
-double coverageZoom(const InstanceData& data, double rotation, double panX, double panY,
-                    double scale, double sourceAspect, double destAspect, int interlaced) {
-  const RImageSize source{data.sourceImage->width, data.sourceImage->height};
-  const RImageSize dest{data.destImage->width, data.destImage->height};
-  const int w = dest.width, h = dest.height;
+double coverageZoom(const RGeometry& geometry) {
+  const int w = geometry.destWidth, h = geometry.destHeight;
   const int corners[4][2] = {{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}};
   double smallest = 10.0;
   for (const auto& corner : corners) {
-    smallest =
-        std::min(smallest, findCornerZoom(source, dest, rotation, panX, panY, scale, sourceAspect,
-                                          destAspect, interlaced, corner[0], corner[1]));
+    smallest = std::min(smallest, findCornerZoom(geometry, corner[0], corner[1]));
   }
   const double m = std::min(w, h);
   // The one-pixel margin of a frame one pixel wide or high would be the
@@ -215,9 +210,20 @@ bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries&
   std::vector<double> L;
   if (isAdaptive(mode) || isFixed(mode)) {
     L.resize(smoothX.size());
+    // Sized by the start's size carriers, the frames the plan is made for.
+    RGeometry correction{.sourceWidth = data.sourceImage->width,
+                         .sourceHeight = data.sourceImage->height,
+                         .destWidth = data.destImage->width,
+                         .destHeight = data.destImage->height,
+                         .scale = data.fitScale,
+                         .sourceAspect = sourceAspect,
+                         .destAspect = destAspect * k,
+                         .sourceInterlaced = output};
     for (std::size_t i = 0; i < L.size(); ++i) {
-      L[i] = std::log(coverageZoom(data, correctR[i], correctX[i], correctY[i], data.fitScale,
-                                   sourceAspect, destAspect * k, output));
+      correction.rotation = correctR[i];
+      correction.panX = correctX[i];
+      correction.panY = correctY[i];
+      L[i] = std::log(coverageZoom(correction));
     }
   }
   if (isAdaptive(mode)) {

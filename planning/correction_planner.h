@@ -59,11 +59,11 @@ bool planCorrections(InstanceData& data, const RPlanSizes& sizes, RMotionSeries&
 void buildFrameMapping(MappingDirection direction, const RGeometry& geometry, MappedPoints points,
                        int resampling, RAffineMap out);
 
-// The largest zoom at which the destination still lies inside the source,
-// for the sizes of sourceImage and destImage: the smallest corner zoom
-// (at most 10) times (m - 1) / m, m the destination's shorter side.
-double coverageZoom(const InstanceData& data, double rotation, double panX, double panY,
-                    double scale, double sourceAspect, double destAspect, int interlaced);
+// The largest zoom at which the destination still lies inside the source:
+// the smallest corner zoom (at most 10) times (m - 1) / m, m the
+// destination's shorter side. The geometry's zoom is not used; its
+// sourceInterlaced is the one interlace flag (see findCornerZoom).
+double coverageZoom(const RGeometry& geometry);
 
 // The field an entry belongs to: upperFieldFirst for even entries, its
 // negation for odd ones.

@@ -13,11 +13,18 @@ jobs="$(nproc)"
 bash "$root/tools/install_packages.sh"
 cd "$root"
 started=$SECONDS
+phase=$SECONDS
+# Prints how long the phase took, so CI logs show where the time goes.
+phaseDone() {
+  echo "-- $1 took $(((SECONDS - phase) / 60)) min $(((SECONDS - phase) % 60)) s"
+  phase=$SECONDS
+}
 
 echo "== Release build as the README's \"Building by hand\" says"
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Release
 cmake --build build-test -j"$jobs"
 ctest --test-dir build-test --output-on-failure -j"$jobs"
+phaseDone "the Release build and its suite"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer, warnings as errors, benchmarks"
 cmake -S . -B build-test-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_WERROR=ON \
@@ -25,6 +32,7 @@ cmake -S . -B build-test-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_WERROR=ON \
 cmake --build build-test-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-test-asan --output-on-failure -j"$jobs"
+phaseDone "the sanitized build and its suite"
 
 echo "== ThreadSanitizer over the threaded suites, warnings as errors"
 cmake -S . -B build-test-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_WERROR=ON \
@@ -32,5 +40,6 @@ cmake -S . -B build-test-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_WERROR=ON \
 cmake --build build-test-tsan -j"$jobs" --target quiventa_threaded_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-test-tsan --output-on-failure -j"$jobs" -L threaded
+phaseDone "the ThreadSanitizer build and the threaded suites"
 
 echo "All test runs passed in $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s."

@@ -56,36 +56,34 @@ RPoint mapSourceToDest(const RGeometry& g, double x, double y) {
   return result;
 }
 
-RPoint mapDestToSourceTopDown(RImageSize source, RImageSize dest, double rotation, double zoom,
-                              double panX, double panY, double scale, double sourceAspect,
-                              double destAspect, int interlaced, double x, double y) {
-  const double a = rotation * kDegreesToRadians;
+RPoint mapDestToSourceTopDown(const RGeometry& g, double x, double y) {
+  const double a = g.rotation * kDegreesToRadians;
   const double c = std::cos(a);
   const double s = std::sin(a);
 
-  const double u = (x - dest.width * 0.5) / scale;
-  const double v = interlaced == 0 ? -(y - dest.height * 0.5) / scale / destAspect
-                                   : -(2 * y - dest.height) / scale / destAspect;
+  const int interlaced = g.sourceInterlaced;
+  const double u = (x - g.destWidth * 0.5) / g.scale;
+  const double v = interlaced == 0 ? -(y - g.destHeight * 0.5) / g.scale / g.destAspect
+                                   : -(2 * y - g.destHeight) / g.scale / g.destAspect;
   const double x1 = c * u + s * v;
   const double y1 = s * u - c * v;
 
   RPoint result;
-  result.x = zoom * x1 + panX + source.width * 0.5;
-  const double t = (zoom * y1 + panY) * sourceAspect;
-  result.y = interlaced == 0 ? t + source.height * 0.5 : (t + source.height) * 0.5;
+  result.x = g.zoom * x1 + g.panX + g.sourceWidth * 0.5;
+  const double t = (g.zoom * y1 + g.panY) * g.sourceAspect;
+  result.y = interlaced == 0 ? t + g.sourceHeight * 0.5 : (t + g.sourceHeight) * 0.5;
   return result;
 }
 
-double findCornerZoom(RImageSize source, RImageSize dest, double rotation, double panX, double panY,
-                      double scale, double sourceAspect, double destAspect, int interlaced, int x,
-                      int y) {
+double findCornerZoom(const RGeometry& g, int x, int y) {
+  RGeometry trial = g;
   double lo = 0.1;
   double hi = 10.0;
   while (lo < 1.0) {
     const double mid = (lo + hi) * 0.5;
-    const RPoint p = mapDestToSourceTopDown(source, dest, rotation, mid, panX, panY, scale,
-                                            sourceAspect, destAspect, interlaced, x, y);
-    if (p.x >= 0 && p.x < source.width && p.y >= 0 && p.y < source.height) {
+    trial.zoom = mid;
+    const RPoint p = mapDestToSourceTopDown(trial, x, y);
+    if (p.x >= 0 && p.x < g.sourceWidth && p.y >= 0 && p.y < g.sourceHeight) {
       lo = mid;
     } else {
       hi = mid;

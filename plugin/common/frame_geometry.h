@@ -41,19 +41,13 @@ RPoint mapSourceToDest(const RGeometry& g, double x, double y);
 // Either mapping, for callers that choose the direction at run time.
 using PointMapping = RPoint (*)(const RGeometry& g, double x, double y);
 
-// Sizes of the two images the top-down variant works between.
-struct RImageSize {
-  int width = 0, height = 0;
-};
-
-// Rows counted from the top, one interlace flag for both frames, field 0.
-RPoint mapDestToSourceTopDown(RImageSize source, RImageSize dest, double rotation, double zoom,
-                              double panX, double panY, double scale, double sourceAspect,
-                              double destAspect, int interlaced, double x, double y);
+// Rows counted from the top, for frames that are both interlaced or both
+// progressive: g.sourceInterlaced is the one flag; g.destInterlaced and
+// g.field are not used (field 0).
+RPoint mapDestToSourceTopDown(const RGeometry& g, double x, double y);
 
 // Bisection for the largest zoom (searched between 0.1 and 10, to 0.001) at
-// which the top-down destination point (x, y) still maps inside the source.
-// A result of 1.0 or more only says that the point is covered unzoomed.
-double findCornerZoom(RImageSize source, RImageSize dest, double rotation, double panX, double panY,
-                      double scale, double sourceAspect, double destAspect, int interlaced, int x,
-                      int y);
+// which the top-down destination point (x, y) still maps inside the source;
+// g.zoom is what the search finds and is not used. A result of 1.0 or more
+// only says that the point is covered unzoomed.
+double findCornerZoom(const RGeometry& g, int x, int y);

@@ -109,22 +109,16 @@ TEST(FrameMappingTest, PanAndRotationFollowTheGeometry) {
 
 class CoverageZoomTest : public ::testing::Test {
  protected:
-  CoverageZoomTest() {
-    source_.create(640, 480, 1);
-    dest_.create(640, 480, 1);
-    instance_.data().sourceImage = &source_;
-    instance_.data().destImage = &dest_;
-  }
-  ~CoverageZoomTest() override {
-    instance_.data().sourceImage = nullptr;
-    instance_.data().destImage = nullptr;
-  }
   double coverage(double rotation, double panX, double panY, double scale) {
-    return coverageZoom(instance_.data(), rotation, panX, panY, scale, 1.0, 1.0, 0);
+    return coverageZoom({.sourceWidth = 640,
+                         .sourceHeight = 480,
+                         .destWidth = 640,
+                         .destHeight = 480,
+                         .rotation = rotation,
+                         .panX = panX,
+                         .panY = panY,
+                         .scale = scale});
   }
-
-  CFilterInstance instance_;
-  CVideoImage source_, dest_;
 };
 
 TEST_F(CoverageZoomTest, TheSmallestCornerZoomShrunkByOnePixel) {
@@ -187,7 +181,12 @@ class PlannerTest : public ::testing::Test {
   }
 
   double coverageForPan(double panCorrection) {
-    return coverageZoom(data(), 0, panCorrection, 0, data().fitScale, 1.0, 1.0, 0);
+    return coverageZoom({.sourceWidth = data().sourceImage->width,
+                         .sourceHeight = data().sourceImage->height,
+                         .destWidth = data().destImage->width,
+                         .destHeight = data().destImage->height,
+                         .panX = panCorrection,
+                         .scale = data().fitScale});
   }
 
   // The zoom factors the edge compensation should give, step by step as

@@ -74,27 +74,26 @@ TEST(FrameGeometryTest, InverseUndoesForwardForRandomArguments) {
 
 // The top-down variant is the bottom-up mapping with both row axes flipped.
 TEST(FrameGeometryTest, TopDownEqualsFlippedBottomUp) {
-  const RImageSize source{700, 500}, dest{640, 480};
   for (int interlaced = 0; interlaced <= 1; ++interlaced) {
-    const RPoint top = mapDestToSourceTopDown(source, dest, 3.5, 1.1, 4.0, -6.0, 0.9, 1.2, 0.8,
-                                              interlaced, 100.0, 60.0);
-    const RGeometry g{source.width, source.height, dest.width, dest.height, 3.5,
-                      1.1,          4.0,           -6.0,       0.9,         1.2,
-                      0.8,          interlaced,    interlaced};
-    const RPoint bottom = mapDestToSource(g, 100.0, dest.height - 60.0);
+    const RGeometry g{700,  500, 640, 480, 3.5,        1.1,       4.0,
+                      -6.0, 0.9, 1.2, 0.8, interlaced, interlaced};
+    const RPoint top = mapDestToSourceTopDown(g, 100.0, 60.0);
+    const RPoint bottom = mapDestToSource(g, 100.0, g.destHeight - 60.0);
     EXPECT_NEAR(top.x, bottom.x, 1e-9);
-    EXPECT_NEAR(top.y, source.height - bottom.y, 1e-9);
+    EXPECT_NEAR(top.y, g.sourceHeight - bottom.y, 1e-9);
   }
 }
 
 TEST(FrameGeometryTest, CornerZoomSearchResults) {
-  const RImageSize size{640, 480};
-  EXPECT_EQ(findCornerZoom(size, size, 0.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0), 0.9997253417968749);
-  EXPECT_EQ(findCornerZoom(size, size, 0.0, 0.0, 0.0, 1.0, 1.0, 1.0, 0, 639, 479),
-            1.0015380859374998);
-  EXPECT_EQ(findCornerZoom(size, size, 0.0, 0.0, 0.0, 0.8, 1.0, 1.0, 0, 0, 0), 0.7997192382812501);
+  RGeometry g = still(640, 480);
+  EXPECT_EQ(findCornerZoom(g, 0, 0), 0.9997253417968749);
+  EXPECT_EQ(findCornerZoom(g, 639, 479), 1.0015380859374998);
+  g.scale = 0.8;
+  EXPECT_EQ(findCornerZoom(g, 0, 0), 0.7997192382812501);
   // A corner that even the smallest zoom cannot bring inside.
-  EXPECT_EQ(findCornerZoom(size, size, 0.0, 5000.0, 0.0, 1.0, 1.0, 1.0, 0, 0, 0), 0.1);
+  g.scale = 1.0;
+  g.panX = 5000.0;
+  EXPECT_EQ(findCornerZoom(g, 0, 0), 0.1);
 }
 
 }  // namespace
