@@ -4,6 +4,7 @@
 
 #include "host/host_error.h"
 #include "host/machine_limits.h"
+#include "host/profiles.h"
 #include "host/settings_table.h"
 
 namespace host {
@@ -47,11 +48,14 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     line.command = Command::kConfig;
   } else if (command == "plan") {
     line.command = Command::kPlan;
+  } else if (command == "settings") {
+    line.command = Command::kSettings;
   } else if (command == "help" || command == "--help" || command == "-h") {
     line.command = Command::kHelp;
     return line;
   } else {
-    failUsage("unknown command '" + command + "' (use stabilize, analyze, render, config or plan)");
+    failUsage("unknown command '" + command +
+              "' (use stabilize, analyze, render, config, plan or settings)");
   }
 
   std::vector<std::string> files;
@@ -81,6 +85,19 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       noValue();
       line.command = Command::kHelp;
       return line;
+    } else if (argument == "--profile") {
+      const std::string name = value();
+      if (!line.profile.empty()) failUsage("--profile given twice");
+      const RProfile* profile = findProfile(name);
+      if (profile == nullptr) {
+        failUsage("unknown profile '" + name + "' (use " + profileNames() +
+                  "; quiventa settings describes them)");
+      }
+      line.profile = name;
+      for (const RProfileSetting& setting : profile->settings) {
+        line.profileChanges.push_back(
+            settingChange(std::string(setting.name), std::string(setting.value)));
+      }
     } else if (argument == "--config") {
       if (line.configText) failUsage("--config given twice");
       line.configText = value();
@@ -196,6 +213,10 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       wanted = 1;
       shape = "quiventa plan LOG --size WIDTHxHEIGHT [--plot PLOT.svg] [options]";
       break;
+    case Command::kSettings:
+      wanted = 0;
+      shape = "quiventa settings";
+      break;
     case Command::kHelp:
       break;
   }
@@ -223,7 +244,14 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   if ((sizeGiven || plotGiven) && line.command != Command::kPlan) {
     failUsage("--size and --plot belong to plan");
   }
-  if (encodingGiven && (line.command == Command::kConfig || line.command == Command::kPlan)) {
+  if (line.command == Command::kSettings &&
+      (line.configText || !line.changes.empty() || !line.profile.empty())) {
+    failUsage(
+        "settings lists the settings and profiles; it takes no --config, --set, --log or "
+        "--profile");
+  }
+  if (encodingGiven && (line.command == Command::kConfig || line.command == Command::kPlan ||
+                        line.command == Command::kSettings)) {
     failUsage("--crf, --preset and --keep-delay need a command that writes video");
   }
   return line;
@@ -238,11 +266,16 @@ std::string usageText() {
       "  quiventa analyze   INPUT [--preview VIDEO] [options]   pass 1 only; writes the log\n"
       "  quiventa render    INPUT OUTPUT [options]   pass 2 only; reads the log\n"
       "  quiventa config    [options]                prints the Config(\"...\") statement\n"
+      "  quiventa settings                           lists the profiles and what they change\n"
       "  quiventa plan      LOG --size WIDTHxHEIGHT [--plot PLOT.svg] [options]\n"
       "                     plans pass 2 from a log as it would for a source of that size and\n"
       "                     prints each channel's corrections; --plot draws the camera paths\n"
       "\n"
       "options:\n"
+      "  --profile NAME     start from the settings for a kind of footage: " +
+      profileNames() +
+      "\n"
+      "                     (quiventa settings lists what each changes)\n"
       "  --config TEXT      start from a settings statement: Config(\"...\") as a host script\n"
       "                     holds it (backslash escapes undone) or the bare string\n"
       "  --set NAME=VALUE   change one setting by its record name (blockSize=20,\n"
@@ -265,8 +298,9 @@ std::string usageText() {
       "numbered from 1). OUTPUT and the log are written to temporary files beside them and\n"
       "renamed at the end; a failed or interrupted run leaves existing files as they were.\n"
       "\n"
-      "Settings start from the filter's defaults, then --config, then each --set and --log\n"
-      "in order. Values outside the dialog ranges draw a warning. Refused, because the\n"
+      "Settings start from the filter's defaults, then the --profile, then --config, then each\n"
+      "--set and --log in order. Values outside the dialog ranges draw a warning. Refused, because "
+      "the\n"
       "filter would misbehave:\n";
   text += refusedValuesDescription();
   text += "\nSetting names:\n";

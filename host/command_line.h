@@ -11,7 +11,7 @@
 
 namespace host {
 
-enum class Command { kStabilize, kAnalyze, kRender, kConfig, kPlan, kHelp };
+enum class Command { kStabilize, kAnalyze, kRender, kConfig, kPlan, kSettings, kHelp };
 
 // One --set NAME=VALUE or --log PATH, in command-line order.
 struct RSettingChange {
@@ -23,8 +23,10 @@ struct RSettingChange {
 struct RCommandLine {
   Command command = Command::kHelp;
   std::string input;
-  std::string output;   // stabilize, render
-  std::string preview;  // analyze --preview
+  std::string output;                          // stabilize, render
+  std::string preview;                         // analyze --preview
+  std::string profile;                         // --profile NAME; empty: none
+  std::vector<RSettingChange> profileChanges;  // its settings, applied before --config
   std::optional<std::string> configText;
   std::vector<RSettingChange> changes;
   bool logChanged = false;  // --log or --set logFilePath=...

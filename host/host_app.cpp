@@ -22,6 +22,7 @@
 #include "host/pass_runner.h"
 #include "host/path_identity.h"
 #include "host/plan_command.h"
+#include "host/settings_listing.h"
 #include "host/settings_table.h"
 
 namespace host {
@@ -98,6 +99,10 @@ class CQuiventa {
     CFilterModule module(line_.modulePath.empty() ? defaultModulePath() : line_.modulePath);
     CFilterInstance instance(module);
     CFilterSettings settings(instance);
+    if (line_.command == Command::kSettings) {
+      writeSettingsListing(settings.fields(), out_);
+      return 0;
+    }
     prepareSettings(settings);
     if (line_.command == Command::kConfig) {
       out_ << settings.statement() << "\n";
@@ -149,7 +154,16 @@ class CQuiventa {
   }
 
   void prepareSettings(CFilterSettings& settings) {
-    if (line_.configText) settings.applyUserStatement(*line_.configText);
+    for (const RSettingChange& change : line_.profileChanges) {
+      settings.setField(findSetting(change.name)->position, change.fieldText, change.name);
+    }
+    if (line_.configText) {
+      if (!line_.profile.empty()) {
+        err_ << "quiventa: warning: --config replaces every setting, so --profile " << line_.profile
+             << " has no effect\n";
+      }
+      settings.applyUserStatement(*line_.configText);
+    }
     for (const RSettingChange& change : line_.changes) {
       settings.setField(findSetting(change.name)->position, change.fieldText, change.name);
     }
