@@ -17,6 +17,7 @@
 #   --frames N         clip length (default 150)
 #   --kinds "A B ..."  footage kinds (default: all, see KINDS below)
 #   --runs "A B ..."   stabiliser runs (default: all, see RUNS below)
+#   --kind NAME=ARGS   an extra kind of footage from these clip generator options
 #   --run NAME=ARGS    an extra quiventa run with these options, e.g.
 #                      --run 'mem0=--set rememberDiscardedAreas=0' (repeatable)
 #   --jobs N           runs in parallel (default 2)
@@ -37,9 +38,11 @@ declare -A KINDS=(
   [objects]="--variant patches --patches 9"
   [cut]="--variant cut"
   [dark]="--variant dark"
+  [dim]="--variant dark --brightness 0.23"
   [rolling]="--variant rolling --readout 1 --jitter 3"
+  [wild]="--variant shaky --jitter 12 --jitter-rotation 0.6 --jitter-zoom 0.006"
 )
-kindOrder="shake pan rotzoom objects cut dark rolling"
+kindOrder="shake wild pan rotzoom objects cut dark dim rolling"
 
 # Stabiliser runs: quiventa runs take quiventa options; vidstab runs take
 # vidstabtransform options.
@@ -62,6 +65,11 @@ while (($#)); do
     --frames) frames="$2"; shift 2 ;;
     --kinds) kindOrder="$2"; shift 2 ;;
     --runs) runOrder="$2"; shift 2 ;;
+    --kind)
+      name="${2%%=*}"
+      KINDS[$name]="${2#*=}"
+      kindOrder="$kindOrder $name"
+      shift 2 ;;
     --run)
       name="${2%%=*}"
       RUNS[$name]="quiventa:${2#*=}"
