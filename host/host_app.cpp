@@ -5,14 +5,17 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <new>
 #include <optional>
+#include <sstream>
 
 #include "host/av_handles.h"
 #include "host/command_line.h"
 #include "host/filter_instance.h"
 #include "host/filter_module.h"
 #include "host/filter_settings.h"
+#include "host/frame_continuity.h"
 #include "host/host_error.h"
 #include "host/interrupt.h"
 #include "host/log_check.h"
@@ -22,6 +25,7 @@
 #include "host/pass_runner.h"
 #include "host/path_identity.h"
 #include "host/plan_command.h"
+#include "host/scene_diagnosis.h"
 #include "host/settings_listing.h"
 #include "host/settings_table.h"
 
@@ -47,8 +51,9 @@ void setProcessorCount(const std::optional<int>& threads, std::ostream& err) {
     value = value * 10 + (*digit - '0');
   }
   if (value > most) {
-    err << "quiventa: warning: NUMBER_OF_PROCESSORS=" << given << " is more than this machine uses ("
-        << machineCores() << " cores); the filter gets " << most << " threads\n";
+    err << "quiventa: warning: NUMBER_OF_PROCESSORS=" << given
+        << " is more than this machine uses (" << machineCores() << " cores); the filter gets "
+        << most << " threads\n";
     setenv("NUMBER_OF_PROCESSORS", std::to_string(most).c_str(), 1);
   }
 }
@@ -215,8 +220,7 @@ class CQuiventa {
     }
     if (blockSize > 0 && (width / blockSize < 1 || fieldHeight / blockSize < 1)) {
       failUsage("with blockSize=" + std::to_string(blockSize) + " a " +
-                sizeText(width, fieldHeight) +
-                (flag("interlaced") ? " field" : " picture") +
+                sizeText(width, fieldHeight) + (flag("interlaced") ? " field" : " picture") +
                 " has no block to match: give a blockSize of at most " +
                 std::to_string(std::min(width, fieldHeight)));
     }
@@ -244,8 +248,7 @@ class CQuiventa {
     const long long future = flag("useFutureFrames") ? number("futureFrames") : 0;
     pictures.heldFrames = previous + future + 1;
     requireMemoryFor(pictures, "pass 2 of a " + sizeText(width, height) + " source to a " +
-                                   sizeText(pictures.destinationWidth,
-                                            pictures.destinationHeight) +
+                                   sizeText(pictures.destinationWidth, pictures.destinationHeight) +
                                    " output holding " + std::to_string(previous) +
                                    " previous and " + std::to_string(future) + " future frames");
   }
@@ -272,6 +275,20 @@ class CQuiventa {
     return report;
   }
 
+  // New scenes inside one shot are a quality problem the user can fix, so
+  // they are told even with --quiet.
+  void diagnose(const std::string& logPath, const RDiagnosisSettings& settings,
+                const CContinuityMeter& continuity) {
+    std::ifstream file(logPath, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    RDiagnosisInput input{text.str(), &continuity.frames(), settings};
+    const std::vector<std::string> lines = diagnoseNewScenes(input);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      err_ << (i == 0 ? "quiventa: warning: " : "  ") << lines[i] << "\n";
+    }
+  }
+
   void note(const std::string& message) {
     if (!line_.quiet) err_ << "quiventa: " << message << "\n";
   }
@@ -285,10 +302,14 @@ class CQuiventa {
   RPassReport analysePass(CFilterInstance& instance, CFilterSettings& settings, CPass1Log& log,
                           const COutputTarget* preview, RPassRequest request) {
     settings.setField(kLogFilePathPosition, log.writePath(), "logFilePath");
+    const RDiagnosisSettings diagnosis = diagnosisSettings(settings.fields());
+    CContinuityMeter continuity(diagnosis.ignoreDarker ? diagnosis.darkerThanPercent : 0.0);
+    request.sourceObserver = [&continuity](const VFBitmap& frame) { continuity.addFrame(frame); };
     const RPassReport report =
         runOnePass(instance, settings, 1, preview, line_.preview, std::move(request));
     settings.setField(kLogFilePathPosition, logPath_, "logFilePath");
     log.verify(expectedLogLines(report.decodedFrames, flag("interlaced")));
+    diagnose(log.writePath(), diagnosis, continuity);
     return report;
   }
 

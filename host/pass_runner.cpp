@@ -113,6 +113,7 @@ class CPassLoop {
         std::memcpy(lastPicture_.get(), instance_.source().data,
                     static_cast<std::size_t>(instance_.source().size));
       }
+      if (request_.sourceObserver) request_.sourceObserver(instance_.source());
       callFilter();
     }
   }

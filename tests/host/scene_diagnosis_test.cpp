@@ -1,0 +1,92 @@
+// The diagnosis after pass 1 on generated clips with known content: it names
+// the false new scenes of a dark shot and its remedy, and stays silent on a
+// clean shot, on a real cut and once the remedy is applied.
+#include "host/scene_diagnosis.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/host_app.h"
+#include "tools/clipgen/command_line.h"
+#include "tools/clipgen/y4m_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SceneDiagnosisTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "qv-diagnosis-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  std::string clip(const std::string& variant) {
+    const std::string path = (dir_ / (variant + ".y4m")).string();
+    qvclip::RClipSettings settings;
+    EXPECT_TRUE(qvclip::variantSettings(variant, 640, 360, 16, &settings));
+    const qvclip::CClipGenerator generator(settings);
+    qvclip::RY4mFormat format;
+    format.width = settings.width;
+    format.height = settings.height;
+    qvclip::CY4mWriter writer;
+    std::string error;
+    EXPECT_TRUE(writer.open(path, format, &error)) << error;
+    qvclip::RFrame frame;
+    for (int n = 0; n < settings.frameCount; ++n) {
+      generator.renderFrame(n, frame, 2);
+      EXPECT_TRUE(writer.writeFrame(frame, &error)) << error;
+    }
+    EXPECT_TRUE(writer.finish(&error)) << error;
+    return path;
+  }
+
+  // What `quiventa analyze` says with --quiet, which keeps the diagnosis.
+  std::string analyze(const std::string& input, std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments{"analyze", input,          "--module", QV_MODULE_PATH,
+                                       "--log",   logPath(input), "--quiet"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    std::ostringstream out, err;
+    EXPECT_EQ(host::runQuiventa(arguments, out, err), 0) << err.str();
+    return err.str();
+  }
+  static std::string logPath(const std::string& input) { return input + ".log"; }
+
+  fs::path dir_;
+};
+
+TEST_F(SceneDiagnosisTest, NamesFalseNewScenesOfADarkShotAndStaysSilentElsewhere) {
+  const std::string dark = clip("dark");
+  const std::string said = analyze(dark);
+  EXPECT_NE(said.find("new scenes inside what looks like one continuous shot"), std::string::npos)
+      << said;
+  EXPECT_NE(said.find("darkerThanPercent=15"), std::string::npos) << said;
+  EXPECT_NE(said.find("--profile robust"), std::string::npos) << said;
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
+
+  // The remedy it names removes the new scenes, and with them the warning.
+  EXPECT_EQ(analyze(dark, {"--profile", "robust"}), "");
+
+  EXPECT_EQ(analyze(clip("shaky")), "");
+  // A real cut: a new scene (two with rememberDiscardedAreas), yet no warning.
+  // (Smaller clips have too few blocks for the defaults to see the cut.)
+  const std::string cut = clip("cut");
+  EXPECT_EQ(analyze(cut), "");
+  std::ostringstream log;
+  log << std::ifstream(logPath(cut)).rdbuf();
+  EXPECT_NE(log.str().find("new_scene"), std::string::npos);
+}
+
+}  // namespace
