@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/host_error.h"
+#include "host/profiles.h"
 #include "host/progress.h"
 
 namespace {
@@ -52,6 +53,16 @@ TEST(CommandLineTest, ReadsCommandsFilesAndOptionsInAnyOrder) {
   EXPECT_EQ(host::parseCommandLine({"stabilize", "--help"}).command, Command::kHelp);
 }
 
+// The profile table is data; every entry must name real settings with
+// values of their types.
+TEST(CommandLineTest, EveryProfileIsAValidSetOfSettings) {
+  for (const host::RProfile& profile : host::profiles()) {
+    const host::RCommandLine line =
+        host::parseCommandLine({"config", "--profile", std::string(profile.name)});
+    EXPECT_EQ(line.profileChanges.size(), profile.settings.size()) << profile.name;
+  }
+}
+
 TEST(CommandLineTest, RefusesWhatItCannotUseWithAMessageNamingIt) {
   EXPECT_NE(usageErrorOf({}).find("no command"), std::string::npos);
   EXPECT_NE(usageErrorOf({"frobnicate"}).find("unknown command 'frobnicate'"), std::string::npos);
@@ -80,6 +91,10 @@ TEST(CommandLineTest, RefusesWhatItCannotUseWithAMessageNamingIt) {
   EXPECT_NE(usageErrorOf({"analyze", "a", "--keep-delay"}).find("--keep-delay"), std::string::npos);
   EXPECT_NE(usageErrorOf({"config", "--quiet=1"}).find("takes no value"), std::string::npos);
   EXPECT_NE(usageErrorOf({"config", "--config", "a", "--config", "b"}).find("twice"),
+            std::string::npos);
+  EXPECT_NE(usageErrorOf({"config", "--profile", "calm"}).find("unknown profile 'calm'"),
+            std::string::npos);
+  EXPECT_NE(usageErrorOf({"settings", "--set", "blockSize=20"}).find("takes no"),
             std::string::npos);
 }
 

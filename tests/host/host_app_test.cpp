@@ -404,6 +404,11 @@ TEST_F(StabiliserModuleTest, ConfigPrintsAndReadsTheSettingsStatement) {
   changed.replace(changed.find("|0|1|15|15|5|15|"), 16, "|0|1.5|15|15|5|15|");
   EXPECT_EQ(out_.str(), changed);
 
+  // A profile comes first, whatever its place on the line: --set wins.
+  ASSERT_EQ(run(module({"config", "--set", "darkerThanPercent=5", "--profile", "robust"})), 0);
+  EXPECT_NE(out_.str().find("|1500|3|1|"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("|1|5|1000|"), std::string::npos) << out_.str();
+
   const std::string statement = changed.substr(0, changed.size() - 1);
   ASSERT_EQ(run(module({"config", "--config", statement})), 0) << err_.str();
   EXPECT_EQ(out_.str(), changed);

@@ -26,6 +26,9 @@ using namespace qvquality;
 // Black as the host and FFmpeg write it (limited range), with some room for
 // resampling and compression at the border's edge.
 constexpr int kBlackLuma = 24;
+// Below this share of fitting pixels an output frame is not a transformed
+// copy of its source, and nothing about it can be measured.
+constexpr double kFewestInliers = 0.2;
 
 // The options must describe the source: compare its first frame with the
 // generator's, which differ by rounding only.
@@ -87,9 +90,18 @@ int run(const std::string& sourcePath, const std::string& outputPath,
       return 1;
     }
     const RRegistration registration = registerFrames(outputFrame, sourceFrame, guess);
+    const double scale = linearScale(registration.map);
+    if (registration.inlierShare < kFewestInliers || !(scale > 0.05 && scale < 20.0)) {
+      std::fprintf(stderr,
+                   "quiventa-quality: frame %zu of %s does not show frame %zu of %s "
+                   "recognisably (%.0f %% of it fits)\n",
+                   maps.size(), outputPath.c_str(), maps.size(), sourcePath.c_str(),
+                   100.0 * registration.inlierShare);
+      return 1;
+    }
     guess = registration.map;
     maps.push_back(registration.map);
-    crop += 1.0 - linearScale(registration.map);
+    crop += 1.0 - scale;
     black += blackBorderShare(outputFrame, registration.map, sourceFrame.width, sourceFrame.height);
     residual += registration.residual;
     worstInliers = std::min(worstInliers, registration.inlierShare);
