@@ -6,9 +6,9 @@
 #include "analysis/analysed_image.h"
 #include "analysis/block_matching.h"
 #include "plugin/common/module_state.h"
-#include "plugin/end_callback.h"
-#include "plugin/filter_callbacks.h"
-#include "plugin/start_callback.h"
+#include "plugin/filter/end_callback.h"
+#include "plugin/filter/filter_callbacks.h"
+#include "plugin/filter/start_callback.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/synthetic_frames.h"
 

@@ -8,8 +8,8 @@
 
 #include "planning/log_reader.h"
 #include "platform/file_io.h"
-#include "plugin/end_callback.h"
-#include "plugin/start_callback.h"
+#include "plugin/filter/end_callback.h"
+#include "plugin/filter/start_callback.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/log_files.h"
 

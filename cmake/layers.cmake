@@ -1,8 +1,9 @@
-# The layers of the filter and who may include whom. Each layer is a folder
-# (plugin/ holds three: the host interface header, the common layer in
-# plugin/common/ and the filter layer in the rest); a file may include its
-# own layer and the layers listed for it, nothing else. Tests and benchmarks
-# reach into every layer and are not listed.
+# The layers of the filter and who may include whom. Each layer is a folder;
+# plugin/ holds the host interface header itself and two layers in
+# subfolders, the common layer (plugin/common/) at the bottom and the filter
+# layer (plugin/filter/) at the top. A file may include its own layer and the
+# layers listed for it, nothing else, so no two folders include each other.
+# Tests and benchmarks reach into every layer and are not listed.
 #
 # Kept in one place because two readers need it: the build-time check
 # (check_layers.cmake) and the library definitions, whose link dependencies
@@ -10,13 +11,13 @@
 
 # Layer of a repository-relative path; empty for paths outside the layers.
 function(qv_layer_of path outVar)
-  if(path STREQUAL "plugin/filter_interface.h")
+  if(path MATCHES "^plugin/[^/]+$")
     set(layer interface)
   elseif(path STREQUAL "plugin/common/settings_schema.h")
     set(layer schema)
   elseif(path MATCHES "^plugin/common/")
     set(layer common)
-  elseif(path MATCHES "^plugin/")
+  elseif(path MATCHES "^plugin/filter/")
     set(layer filter)
   elseif(path MATCHES "^(platform|ui|analysis|planning|render|host|tools)/")
     set(layer "${CMAKE_MATCH_1}")

@@ -10,8 +10,8 @@
 
 #include "analysis/block_matching.h"
 #include "plugin/common/instance_data.h"
-#include "plugin/end_callback.h"
-#include "plugin/start_callback.h"
+#include "plugin/filter/end_callback.h"
+#include "plugin/filter/start_callback.h"
 #include "tests/support/filter_instance.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "platform/file_io.h"
 #include "platform/message_box.h"
 #include "plugin/common/instance_data.h"
-#include "plugin/end_callback.h"
-#include "plugin/start_callback.h"
+#include "plugin/filter/end_callback.h"
+#include "plugin/filter/start_callback.h"
 #include "tests/support/filter_instance.h"
 
 namespace {

@@ -18,9 +18,9 @@
 #include "platform/device_context.h"
 #include "platform/file_io.h"
 #include "plugin/common/instance_data.h"
-#include "plugin/end_callback.h"
-#include "plugin/filter_callbacks.h"
-#include "plugin/start_callback.h"
+#include "plugin/filter/end_callback.h"
+#include "plugin/filter/filter_callbacks.h"
+#include "plugin/filter/start_callback.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/synthetic_frames.h"
 

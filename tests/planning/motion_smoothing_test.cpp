@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "plugin/common/module_state.h"
-#include "plugin/end_callback.h"
-#include "plugin/start_callback.h"
+#include "plugin/filter/end_callback.h"
+#include "plugin/filter/start_callback.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/planning_fixtures.h"
 #include "ui/progress_dialog.h"

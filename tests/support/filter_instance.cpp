@@ -1,6 +1,6 @@
 #include "tests/support/filter_instance.h"
 
-#include "plugin/filter_callbacks.h"
+#include "plugin/filter/filter_callbacks.h"
 
 namespace testing_support {
 

@@ -9,7 +9,7 @@
 
 #include "platform/device_context.h"
 #include "plugin/common/instance_data.h"
-#include "plugin/filter_definition.h"
+#include "plugin/filter/filter_definition.h"
 #include "plugin/filter_interface.h"
 
 namespace testing_support {

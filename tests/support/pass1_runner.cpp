@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "platform/file_io.h"
-#include "plugin/end_callback.h"
-#include "plugin/filter_callbacks.h"
-#include "plugin/start_callback.h"
+#include "plugin/filter/end_callback.h"
+#include "plugin/filter/filter_callbacks.h"
+#include "plugin/filter/start_callback.h"
 #include "tests/support/filter_instance.h"
 #include "tools/clipgen/motion_file.h"
 

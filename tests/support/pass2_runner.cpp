@@ -1,9 +1,9 @@
 #include "tests/support/pass2_runner.h"
 
 #include "platform/device_context.h"
-#include "plugin/end_callback.h"
-#include "plugin/filter_callbacks.h"
-#include "plugin/start_callback.h"
+#include "plugin/filter/end_callback.h"
+#include "plugin/filter/filter_callbacks.h"
+#include "plugin/filter/start_callback.h"
 #include "tests/support/filter_instance.h"
 
 namespace testing_support {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/message_box.h"
-#include "plugin/filter_callbacks.h"
+#include "plugin/filter/filter_callbacks.h"
 #include "tests/support/filter_instance.h"
 
 namespace {

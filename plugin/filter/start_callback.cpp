@@ -1,4 +1,4 @@
-#include "plugin/start_callback.h"
+#include "plugin/filter/start_callback.h"
 
 #include <cmath>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "plugin/start_callback.h"
+#include "plugin/filter/start_callback.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "platform/device_context.h"
 #include "plugin/common/video_image.h"
-#include "plugin/end_callback.h"
+#include "plugin/filter/end_callback.h"
 #include "tests/support/filter_instance.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The module's only exported symbols. Everything else in Quiventa.vdf is
 // hidden (see module_exports.map).
-#include "plugin/filter_definition.h"
+#include "plugin/filter/filter_definition.h"
 
 #define QV_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -1,4 +1,4 @@
-#include "plugin/filter_callbacks.h"
+#include "plugin/filter/filter_callbacks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "plugin/filter_definition.h"
+#include "plugin/filter/filter_definition.h"
 
 #include "plugin/common/config_string.h"
 #include "plugin/common/instance_data.h"
 #include "plugin/common/module_state.h"
-#include "plugin/end_callback.h"
-#include "plugin/filter_callbacks.h"
-#include "plugin/start_callback.h"
+#include "plugin/filter/end_callback.h"
+#include "plugin/filter/filter_callbacks.h"
+#include "plugin/filter/start_callback.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "plugin/end_callback.h"
+#include "plugin/filter/end_callback.h"
 
 #include "planning/pass2_startup.h"
 #include "platform/device_context.h"
