@@ -97,9 +97,9 @@ std::uint64_t runMemoryBytes(const RRunPictures& p) {
   return bytes;
 }
 
-void requireMemoryFor(const RRunPictures& pictures, const std::string& what) {
+void requireMemoryFor(const RRunPictures& pictures, const std::string& what,
+                      std::uint64_t usable) {
   const std::uint64_t needed = runMemoryBytes(pictures);
-  const std::uint64_t usable = usableMemoryBytes();
   if (needed <= usable) return;
   failUsage(what + " needs about " + formatBytes(needed) + " of memory; this machine has " +
             formatBytes(usable));

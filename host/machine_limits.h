@@ -39,9 +39,10 @@ struct RRunPictures {
 };
 std::uint64_t runMemoryBytes(const RRunPictures& pictures);
 
-// Throws CHostError (usage) when the run would need more memory than the
-// machine has; the message names `what` (e.g. "previousFrames=10000 with a
-// 1920x1080 source") and both amounts.
-void requireMemoryFor(const RRunPictures& pictures, const std::string& what);
+// Throws CHostError (usage) when the run would need more than `usable`
+// bytes; the message names `what` (e.g. "pass 2 of a 1920x1080 source") and
+// both amounts.
+void requireMemoryFor(const RRunPictures& pictures, const std::string& what,
+                      std::uint64_t usable = usableMemoryBytes());
 
 }  // namespace host

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "host/machine_limits.h"
 #include "tests/host/test_media.h"
 
 namespace fs = std::filesystem;
@@ -492,12 +494,204 @@ TEST_F(StabiliserModuleTest, PlanShowsWhatPassTwoWouldMakeOfALog) {
   EXPECT_FALSE(fs::exists(path("no")));
 }
 
+// A disk that fills up while pass 1 writes (a file size limit stands in for
+// it): the program fails, and the log of an earlier run stays as it was.
+TEST_F(StabiliserModuleTest, ALogCutShortByAFullDiskFailsTheRun) {
+  const std::string input = clip("in.mp4", ClipAudio::kNone, 60);
+  const std::string earlier = readText(input + ".log");
+  const std::string command = "bash -c \"trap '' XFSZ; ulimit -f 1; exec " QV_HOST_PATH
+                              " analyze '" +
+                              input + "' --quiet\" 2>'" + path("err.txt") + "'";
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+  EXPECT_NE(readText(path("err.txt")).find("of the 59 lines of the log"), std::string::npos)
+      << readText(path("err.txt"));
+  EXPECT_EQ(readText(input + ".log"), earlier);
+  EXPECT_EQ(files(), (std::vector<std::string>{"err.txt", "in.mp4", "in.mp4.log"}));
+}
+
 TEST_F(HostRunTest, TellsTheFilterTheProcessorCountBeforeItStarts) {
   ASSERT_EQ(run({"config", "--module", QV_STAMP_MODULE_PATH, "--threads", "3"}), 0);
   EXPECT_STREQ(std::getenv("NUMBER_OF_PROCESSORS"), "3");
   setenv("NUMBER_OF_PROCESSORS", "5", 1);
   ASSERT_EQ(run({"config", "--module", QV_STAMP_MODULE_PATH}), 0);
   EXPECT_STREQ(std::getenv("NUMBER_OF_PROCESSORS"), "5") << "the user's value stays";
+  // ... within what the machine can use: not one thread per pixel.
+  setenv("NUMBER_OF_PROCESSORS", "100000", 1);
+  ASSERT_EQ(run({"config", "--module", QV_STAMP_MODULE_PATH}), 0);
+  EXPECT_EQ(std::getenv("NUMBER_OF_PROCESSORS"), std::to_string(host::maximumProcessorCount()));
+  EXPECT_NE(err_.str().find("NUMBER_OF_PROCESSORS=100000 is more than"), std::string::npos);
+  EXPECT_EQ(run({"config", "--module", QV_STAMP_MODULE_PATH, "--threads", "100000"}), 2);
+}
+
+// What a careless user or an attacker tries: each refused with a message
+// and a failing status, and no existing file changed.
+
+TEST_F(HostRunTest, LogsThatDoNotFitTheClipAreRefusedUnlessTheUserInsists) {
+  const std::string input = clip("in.mp4", ClipAudio::kNone, 10);
+  writeText(path("out.mp4"), "precious");
+  auto logFile = [&](const std::string& name, const std::string& text) {
+    writeText(path(name), text);
+    return path(name);
+  };
+  std::string gap = readText(input + ".log");
+  gap.erase(gap.find("      4\t"), gap.find("      5\t") - gap.find("      4\t"));
+  writeLogFor(path("short"), 7);
+  writeLogFor(path("long"), 14);
+  std::string huge = readText(input + ".log");
+  huge.replace(huge.find("   0.50"), 7, "  1e300");
+  ASSERT_EQ(mkfifo(path("fifo.log").c_str(), 0600), 0);
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    const char* message;
+  } cases[] = {
+      {{"render", input, path("out.mp4"), "--log", path("short.log")}, 1, "no motion for frame 7"},
+      {{"render", input, path("out.mp4"), "--log", logFile("gap.log", gap)},
+       1,
+       "no motion for frame 4"},
+      {{"render", input, path("out.mp4"), "--log", path("long.log")}, 1, "spans frames 0 to 13, "},
+      {{"render", input, path("out.mp4"), "--log", logFile("empty.log", "")}, 1, "holds no plan"},
+      {{"render", input, path("out.mp4"), "--log", logFile("cr.log", "      1\t0\t0\t0\t1\r")},
+       1,
+       "holds no plan"},
+      {{"render", input, path("out.mp4"), "--log", logFile("huge.log", huge)},
+       1,
+       "no motion between two frames"},
+      {{"render", input, path("out.mp4"), "--log", path("fifo.log")}, 2, "is a FIFO"},
+      {{"plan", path("fifo.log"), "--size", "160x120"}, 2, "is a FIFO"},
+      {{"analyze", input, "--log", path("fifo.log")}, 2, "is a FIFO"},
+      {{"plan", "/dev/zero", "--size", "160x120"}, 2, "is a device"},
+      // Each clip has its own default log: another clip's is not used.
+      {{"render", clip("other.mp4", ClipAudio::kNone, 10) + "x", path("out.mp4")},
+       1,
+       "other.mp4x.log does not exist"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(stamp(c.arguments)), c.status) << c.message;
+    EXPECT_NE(err_.str().find(c.message), std::string::npos) << err_.str();
+    EXPECT_EQ(readText(path("out.mp4")), "precious");
+  }
+
+  ASSERT_EQ(
+      run(stamp({"render", input, path("out.mp4"), "--log", path("short.log"), "--force-log"})), 0);
+  EXPECT_NE(err_.str().find("no motion for frame 7 (its entries span frames 0 to 6); rendering"),
+            std::string::npos)
+      << err_.str();
+  for (const std::string& name : files()) EXPECT_NE(name[0], '.') << "a temporary is left";
+}
+
+TEST_F(HostRunTest, ALogIsReplacedOnlyByACompleteOne) {
+  const std::string input = clip("in.mp4", ClipAudio::kNone, 10);
+  const std::string analysed = readText(input + ".log");
+  writeText(path("out.mp4.log"), "earlier log\r\n");
+  setenv("QV_STAMP_INTERRUPT_AT", "5", 1);
+  EXPECT_EQ(run(stamp({"stabilize", input, path("out.mp4")})), 130);
+  unsetenv("QV_STAMP_INTERRUPT_AT");
+  EXPECT_EQ(readText(path("out.mp4.log")), "earlier log\r\n");
+
+  EXPECT_EQ(run(stamp({"analyze", input, "--log", path("nowhere/a.log")})), 1);
+  EXPECT_NE(err_.str().find("cannot write the log file"), std::string::npos) << err_.str();
+  EXPECT_EQ(run(stamp({"stabilize", input, path("out.mp4"), "--log", "/dev/full"})), 2);
+  EXPECT_NE(err_.str().find("/dev/full is a device"), std::string::npos) << err_.str();
+
+  // Appending keeps what was there, after an empty line.
+  ASSERT_EQ(run(stamp({"analyze", input, "--set", "appendToLogFile=1"})), 0) << err_.str();
+  const std::string appended = readText(input + ".log");
+  EXPECT_EQ(appended.rfind(analysed + "\r\n      1\t", 0), 0u);
+  EXPECT_EQ(std::count(appended.begin(), appended.end(), '\n'), 9 + 1 + 9);
+  EXPECT_EQ(files(),
+            (std::vector<std::string>{"callbacks.log", "in.mp4", "in.mp4.log", "out.mp4.log"}));
+}
+
+TEST_F(HostRunTest, NamesThatAliasAnInputAreRefused) {
+  const std::string input = clip("in.mp4", ClipAudio::kNone, 10);
+  fs::create_directory(path("frames"));
+  fs::create_directory_symlink(path("frames"), path("link"));
+  ASSERT_EQ(run(stamp({"render", input, path("frames/f%04d.png")})), 0) << err_.str();
+  const std::string firstFrame = readText(path("frames/f0001.png"));
+  const std::string log = readText(input + ".log");
+  ASSERT_EQ(mkfifo(path("fifo.mp4").c_str(), 0600), 0);
+  const std::vector<std::vector<std::string>> refused = {
+      {"render", path("frames/f%04d.png"), path("frames/f%004d.png")},
+      {"render", path("frames/f%04d.png"), path("link/f%04d.png")},
+      {"analyze", path("link/f%d.png"), "--preview", path("frames/f%04d.png")},
+      {"stabilize", input, path("o|x.mp4")},
+      {"stabilize", input, path("o\"x.mp4")},
+      {"plan", input + ".log", "--size", "160x120", "--plot", input + ".log"},
+      {"stabilize", path("fifo.mp4"), path("out.mp4")},
+  };
+  for (const std::vector<std::string>& arguments : refused) {
+    EXPECT_EQ(run(stamp(arguments)), 2) << arguments[2];
+    EXPECT_EQ(readText(path("frames/f0001.png")), firstFrame);
+    EXPECT_EQ(readText(input + ".log"), log);
+  }
+
+  // A shorter run into the same sequence replaces it whole: no frame of the
+  // earlier run is left to pass for one of this run.
+  ASSERT_EQ(run(stamp({"render", clip("short.mp4", ClipAudio::kNone, 6), path("link/f%04d.png")})),
+            0);
+  EXPECT_EQ(std::distance(fs::directory_iterator(path("frames")), {}), 6);
+}
+
+TEST_F(HostRunTest, MediaIsReencodedAnnouncedOrRefused) {
+  const struct {
+    RClipRecipe recipe;
+    const char* command;
+    const char* output;
+    int status;
+    const char* message;
+  } cases[] = {
+      {{path("flac.mkv"), 160, 120, 10, {25, 1}, ClipAudio::kFlac},
+       "render",
+       "o1.mp4",
+       0,
+       "(flac) is re-encoded as aac"},
+      {{path("flac.mkv"), 160, 120, 10, {25, 1}, ClipAudio::kFlac},
+       "render",
+       "o2.mov",
+       0,
+       "(flac) is re-encoded as aac"},
+      {{path("opus.mkv"), 160, 120, 10, {25, 1}, ClipAudio::kOpus},
+       "render",
+       "o3.mov",
+       0,
+       "(opus) is re-encoded as aac"},
+      {{.path = path("two.mkv"), .frames = 10, .secondVideoStream = true},
+       "render",
+       "o4.mp4",
+       0,
+       "has 2 video streams; stream 0 (h264, 160x120) is stabilised"},
+      {{.path = path("sizes.mkv"), .frames = 10, .mjpeg = true, .resizeAtFrame = 6},
+       "render",
+       "o5.mp4",
+       1,
+       "changes its picture size from 160x120 to 80x60 at frame 6"},
+      {{.path = path("still.mp4"), .frames = 1}, "analyze", "", 1, "single picture"},
+      {{.path = path("tiny.mp4"), .width = 32, .height = 24, .frames = 3},
+       "analyze",
+       "",
+       2,
+       "at least 40 pixels"},
+      {{.path = path("flat.mp4"), .width = 160, .height = 16, .frames = 3},
+       "analyze",
+       "",
+       2,
+       "has no block to match"},
+  };
+  for (const auto& c : cases) {
+    host_test::writeClip(c.recipe);
+    writeLogFor(c.recipe.path, c.recipe.frames);
+    std::vector<std::string> arguments = {c.command, c.recipe.path};
+    if (*c.output != '\0') arguments.push_back(path(c.output));
+    EXPECT_EQ(run(stamp(arguments)), c.status) << c.message << ": " << err_.str();
+    EXPECT_NE(err_.str().find(c.message), std::string::npos) << err_.str();
+    if (c.status == 0) {
+      EXPECT_EQ(host_test::readVideo(path(c.output)).times.size(), 10u) << c.output;
+      if (c.recipe.audio != ClipAudio::kNone) {
+        EXPECT_EQ(host_test::readAudio(path(c.output)).codec, "aac") << c.output;
+      }
+    }
+  }
 }
 
 TEST(QuiventaProgramTest, FindsTheModuleBesideItselfAndReportsUsageErrors) {

@@ -95,6 +95,7 @@ TEST(SettingsTableTest, ValuesMustBeOfTheSettingsType) {
   const RSettingInfo& log = *host::findSetting("logFilePath");
   EXPECT_EQ(host::fieldTextForValue(log, "/tmp/a b.log", &error), "/tmp/a b.log");
   EXPECT_FALSE(host::fieldTextForValue(log, "/tmp/a|b.log", &error));
+  EXPECT_FALSE(host::fieldTextForValue(log, "/tmp/a\"b.log", &error));
 }
 
 TEST(SettingsTableTest, RefusesValuesTheFilterWouldMisbehaveOn) {
@@ -117,8 +118,11 @@ TEST(SettingsTableTest, RefusesValuesTheFilterWouldMisbehaveOn) {
       {"futureFrames", "10001"},
       {"maxCorrectionZoom", "-1"},
       {"edgeTransitionWidth", "-2"},
+      {"edgeTransitionWidth", "2147483647"},  // overflowed the border arithmetic
+      {"smoothRotation", "200000"},           // ran the smoothing to its cap
       {"logFilePath", ""},
       {"logFilePath", "a\"b"},
+      {"logFilePath", "a|b"},
   };
   for (const auto& value : refused) {
     const host::RSettingsCheck check =

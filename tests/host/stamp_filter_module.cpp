@@ -170,7 +170,8 @@ int runProc(const FilterActivation* fa, const FilterFunctions*) {
                 state.lCurrentSourceFrame, state.lMicrosecsPerSrcFrame, state.lSourceFrameMS,
                 dst.hdc != nullptr ? 1 : 0);
   logLine(data, line);
-  if (intField(data, 2) == 1 && data.framesSeen > 0) writeMotionLine(data, state.lCurrentSourceFrame);
+  if (intField(data, 2) == 1 && data.framesSeen > 0)
+    writeMotionLine(data, state.lCurrentSourceFrame);
   ++data.framesSeen;
 
   if (const char* interruptAt = std::getenv("QV_STAMP_INTERRUPT_AT")) {

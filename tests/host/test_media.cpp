@@ -77,7 +77,7 @@ class CClipWriter {
     if (avformat_alloc_output_context2(&raw, nullptr, nullptr, recipe_.path.c_str()) < 0)
       return false;
     output_.reset(raw);
-    if (recipe_.video && !openVideo()) return false;
+    if (recipe_.video && !openVideo(recipe_.width, recipe_.height)) return false;
     if (recipe_.audio != ClipAudio::kNone && !openAudio()) return false;
     if (avio_open(&output_->pb, recipe_.path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
     if (avformat_write_header(output_.get(), nullptr) < 0) return false;
@@ -100,13 +100,13 @@ class CClipWriter {
   }
 
  private:
-  bool openVideo() {
+  bool openVideo(int width, int height) {
     const AVCodec* codec = recipe_.mjpeg ? avcodec_find_encoder(AV_CODEC_ID_MJPEG)
                                          : avcodec_find_encoder_by_name("libx264");
     if (codec == nullptr) return false;
     video_.reset(avcodec_alloc_context3(codec));
-    video_->width = recipe_.width;
-    video_->height = recipe_.height;
+    video_->width = width;
+    video_->height = height;
     video_->pix_fmt = recipe_.mjpeg ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
     video_->time_base = av_inv_q(recipe_.rate);
     video_->framerate = recipe_.rate;
@@ -126,18 +126,23 @@ class CClipWriter {
     const int error = avcodec_open2(video_.get(), codec, &options);
     av_dict_free(&options);
     if (error < 0) return false;
-    videoStream_ = avformat_new_stream(output_.get(), nullptr);
-    avcodec_parameters_from_context(videoStream_->codecpar, video_.get());
-    videoStream_->time_base = video_->time_base;
-    videoStream_->avg_frame_rate = recipe_.rate;
+    // A second stream carries the same packets.
+    for (AVStream** stream : {&videoStream_, &secondVideoStream_}) {
+      if (*stream != nullptr || (stream == &secondVideoStream_ && !recipe_.secondVideoStream)) {
+        continue;
+      }
+      *stream = avformat_new_stream(output_.get(), nullptr);
+      avcodec_parameters_from_context((*stream)->codecpar, video_.get());
+      (*stream)->time_base = video_->time_base;
+      (*stream)->avg_frame_rate = recipe_.rate;
+    }
     picture_.reset(av_frame_alloc());
     picture_->format = video_->pix_fmt;
-    picture_->width = recipe_.width;
-    picture_->height = recipe_.height;
+    picture_->width = width;
+    picture_->height = height;
     av_frame_get_buffer(picture_.get(), 0);
-    scaler_.reset(sws_getContext(recipe_.width, recipe_.height, AV_PIX_FMT_RGB24, recipe_.width,
-                                 recipe_.height, video_->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
-                                 nullptr));
+    scaler_.reset(sws_getContext(recipe_.width, recipe_.height, AV_PIX_FMT_RGB24, width, height,
+                                 video_->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
     sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1,
                              sws_getCoefficients(SWS_CS_ITU709), recipe_.mjpeg ? 1 : 0, 0, 1 << 16,
                              1 << 16);
@@ -147,9 +152,11 @@ class CClipWriter {
 
   bool openAudio() {
     const bool aac = recipe_.audio == ClipAudio::kAac;
-    const AVCodec* codec = recipe_.audio == ClipAudio::kFlac   ? avcodec_find_encoder(AV_CODEC_ID_FLAC)
-                           : recipe_.audio == ClipAudio::kOpus ? avcodec_find_encoder_by_name("libopus")
-                           : avcodec_find_encoder(aac ? AV_CODEC_ID_AAC : AV_CODEC_ID_PCM_S16LE);
+    const AVCodec* codec =
+        recipe_.audio == ClipAudio::kFlac ? avcodec_find_encoder(AV_CODEC_ID_FLAC)
+        : recipe_.audio == ClipAudio::kOpus
+            ? avcodec_find_encoder_by_name("libopus")
+            : avcodec_find_encoder(aac ? AV_CODEC_ID_AAC : AV_CODEC_ID_PCM_S16LE);
     if (codec == nullptr) return false;
     audio_.reset(avcodec_alloc_context3(codec));
     audio_->sample_rate = kAudioRate;
@@ -167,6 +174,11 @@ class CClipWriter {
   }
 
   bool writeVideoFrame(int i) {
+    if (i == recipe_.resizeAtFrame) {
+      // MJPEG pictures carry their own size: the stream goes on at half size.
+      if (!encode(video_.get(), videoStream_, nullptr, -1)) return false;
+      if (!openVideo(recipe_.width / 2, recipe_.height / 2)) return false;
+    }
     drawClipFrame(rgb_, recipe_.width, recipe_.height, i);
     av_frame_make_writable(picture_.get());
     const std::uint8_t* planes[1] = {rgb_.data()};
@@ -209,6 +221,11 @@ class CClipWriter {
       }
       av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
       packet->stream_index = stream->index;
+      if (stream == videoStream_ && secondVideoStream_ != nullptr) {
+        Packet copy(av_packet_clone(packet.get()));
+        copy->stream_index = secondVideoStream_->index;
+        if (av_interleaved_write_frame(output_.get(), copy.get()) < 0) return false;
+      }
       if (av_interleaved_write_frame(output_.get(), packet.get()) < 0) return false;
     }
     (void)frameIndex;
@@ -220,6 +237,7 @@ class CClipWriter {
   Codec video_;
   Codec audio_;
   AVStream* videoStream_ = nullptr;
+  AVStream* secondVideoStream_ = nullptr;
   AVStream* audioStream_ = nullptr;
   Frame picture_;
   std::unique_ptr<SwsContext, RSwsFree> scaler_;

@@ -31,6 +31,8 @@ struct RClipRecipe {
   bool video = true;      // false: a file with audio only
   bool mjpeg = false;     // MJPEG instead of H.264 (every frame stands alone)
   int corruptFrame = -1;  // this frame's packet is written as garbage
+  int resizeAtFrame = -1;  // MJPEG: from this frame on, pictures of half the size
+  bool secondVideoStream = false;  // the video twice, as streams 0 and 1
 };
 
 // Writes the clip; fails the calling test (ADD_FAILURE) on any error.

@@ -1,0 +1,192 @@
+// Signals against the built program, as a user at a terminal or a batch
+// system sends them: the run stops cleanly, exactly once, with 128 + the
+// signal, whether or not a terminal can answer the abort question, and
+// leaves no temporary and no changed file behind.
+#include "host/interrupt.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/host/test_media.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The program on a pseudo-terminal: its standard error (so that planning
+// shows its window, which takes Ctrl-C) and, unless told otherwise, its
+// standard input.
+class CTerminalRun {
+ public:
+  CTerminalRun(const std::vector<std::string>& arguments, bool inputFromTerminal) {
+    pid_ = forkpty(&terminal_, nullptr, nullptr, nullptr);
+    if (pid_ == 0) {
+      if (!inputFromTerminal) dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+      std::vector<char*> argv = {const_cast<char*>(QV_HOST_PATH)};
+      for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+      argv.push_back(nullptr);
+      execv(QV_HOST_PATH, argv.data());
+      _exit(127);
+    }
+  }
+  ~CTerminalRun() {
+    if (pid_ > 0 && status_ < 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (terminal_ >= 0) close(terminal_);
+  }
+
+  // Reads what the program shows until `text` appears; false after a minute.
+  bool waitFor(const std::string& text) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (shown_.find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > end || !readSome(100)) return false;
+    }
+    return true;
+  }
+  void type(const std::string& keys) {
+    EXPECT_EQ(write(terminal_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+  void signal(int number) { kill(pid_, number); }
+  // The exit status, reading the terminal meanwhile so the program never
+  // blocks on it.
+  int finish() {
+    for (int waited = 0; waited < 6000 && status_ < 0; ++waited) {
+      if (!readSome(10)) usleep(10000);
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 256 + WTERMSIG(status);
+      }
+    }
+    while (readSome(0)) {
+    }
+    return status_;
+  }
+  const std::string& shown() const { return shown_; }
+
+ private:
+  bool readSome(int milliseconds) {
+    pollfd descriptor{terminal_, POLLIN, 0};
+    if (poll(&descriptor, 1, milliseconds) <= 0) return status_ < 0;
+    char buffer[4096];
+    const ssize_t count = read(terminal_, buffer, sizeof buffer);
+    if (count <= 0) return false;
+    shown_.append(buffer, static_cast<std::size_t>(count));
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int terminal_ = -1;
+  int status_ = -1;
+  std::string shown_;
+};
+
+class InterruptTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "qv-signal-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    // Long enough to plan that a signal always arrives while it runs.
+    std::ofstream log(path("long.log"), std::ios::binary);
+    for (int i = 1; i <= 60000; ++i) {
+      char line[80];
+      std::snprintf(line, sizeof line, "%7d\t%7.2f\t%7.2f\t%7.3f\t%7.5f\r\n", i,
+                    (i * 7919 % 600) / 100.0 - 3.0, 0.5, 0.01, 1.0);
+      log << line;
+    }
+    host_test::RClipRecipe recipe;
+    recipe.path = path("in.mp4");
+    recipe.frames = 10;
+    host_test::writeClip(recipe);
+    std::ofstream(path("out.mp4")) << "precious";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string text(const std::string& name) const {
+    std::stringstream content;
+    content << std::ifstream(path(name)).rdbuf();
+    return content.str();
+  }
+  // Hidden names are the program's temporaries.
+  int temporaries() const {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      count += entry.path().filename().string()[0] == '.' ? 1 : 0;
+    }
+    return count;
+  }
+  std::vector<std::string> renderDuringPlanning() const {
+    return {"render",         path("in.mp4"), path("out.mp4"), "--log",
+            path("long.log"), "--force-log",  "--set",         "smoothHorizontalPanning=100000"};
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(InterruptTest, CtrlCAtTheTerminalAsksAndAYesStopsTheRun) {
+  CTerminalRun run(renderDuringPlanning(), true);
+  ASSERT_TRUE(run.waitFor("(Ctrl-C to cancel)")) << run.shown();
+  run.type("\x03");  // the terminal turns it into SIGINT
+  ASSERT_TRUE(run.waitFor("Really abort processing? [y/N]")) << run.shown();
+  run.type("y\n");
+  EXPECT_EQ(run.finish(), 130) << run.shown();
+  EXPECT_NE(run.shown().find("interrupted (Ctrl-C)"), std::string::npos) << run.shown();
+  EXPECT_EQ(text("out.mp4"), "precious");
+  EXPECT_EQ(temporaries(), 0);
+}
+
+TEST_F(InterruptTest, ASignalNobodyCanConfirmStopsTheRunAtOnce) {
+  const struct {
+    bool inputFromTerminal;
+    int signal;
+    int status;
+    const char* answer;
+  } cases[] = {
+      {false, SIGINT, 130, "Really abort processing? yes (no terminal to answer on)"},
+      {true, SIGTERM, 143, "Really abort processing? yes (the program was asked to terminate)"},
+      {false, SIGHUP, 129, "yes (the program was asked to terminate)"},
+  };
+  for (const auto& c : cases) {
+    CTerminalRun run(renderDuringPlanning(), c.inputFromTerminal);
+    ASSERT_TRUE(run.waitFor("(Ctrl-C to cancel)")) << run.shown();
+    run.signal(c.signal);
+    EXPECT_EQ(run.finish(), c.status) << run.shown();
+    EXPECT_NE(run.shown().find(c.answer), std::string::npos) << run.shown();
+    EXPECT_EQ(text("out.mp4"), "precious");
+    EXPECT_EQ(temporaries(), 0);
+  }
+}
+
+TEST_F(InterruptTest, ASecondSignalEndsABlockedRunAndRemovesItsTemporaries) {
+  // Nobody ever writes into the input: opening it blocks.
+  ASSERT_EQ(mkfifo(path("in.fifo").c_str(), 0600), 0);
+  CTerminalRun run(
+      {"analyze", path("in.fifo"), "--preview", path("p%04d.png"), "--log", path("a.log")}, false);
+  for (int i = 0; i < 600 && temporaries() < 2; ++i) usleep(10000);
+  ASSERT_EQ(temporaries(), 2) << "the preview folder and the log";
+  run.signal(SIGINT);
+  usleep(200000);
+  run.signal(SIGINT);
+  EXPECT_EQ(run.finish(), 130) << run.shown();
+  EXPECT_NE(run.shown().find("stopped at once"), std::string::npos) << run.shown();
+  EXPECT_EQ(temporaries(), 0);
+}
+
+}  // namespace
