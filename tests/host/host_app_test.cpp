@@ -345,22 +345,6 @@ TEST_F(HostRunTest, FailuresLeaveExistingFilesUntouched) {
                                                "sound.mka.log", "text.vdf"}));
 }
 
-// With the stabiliser module, which writes its log only while analysing.
-TEST_F(HostRunTest, RefusesLogFilesThatWouldOverwriteVideosAndRenderWithoutLog) {
-  const std::string input = clip("in.mp4", ClipAudio::kNone, 4);
-  EXPECT_EQ(run({"render", input, path("out.mp4"), "--module", QV_MODULE_PATH, "--log",
-                 path("absent.log")}),
-            1);
-  EXPECT_NE(err_.str().find("log file " + path("absent.log") + " does not exist"),
-            std::string::npos);
-  EXPECT_EQ(run({"analyze", input, "--module", QV_MODULE_PATH, "--log", input}), 2);
-  EXPECT_EQ(
-      run({"stabilize", input, path("o.mp4"), "--module", QV_MODULE_PATH, "--log", path("o.mp4")}),
-      2);
-  EXPECT_FALSE(fs::exists(path("out.mp4")));
-  EXPECT_FALSE(fs::exists(path("o.mp4")));
-}
-
 TEST_F(HostRunTest, CorruptFramesAreSkippedWithAWarning) {
   RClipRecipe recipe;
   recipe.path = path("in.mkv");
@@ -619,6 +603,8 @@ TEST_F(HostRunTest, NamesThatAliasAnInputAreRefused) {
       {"stabilize", input, path("o\"x.mp4")},
       {"plan", input + ".log", "--size", "160x120", "--plot", input + ".log"},
       {"stabilize", path("fifo.mp4"), path("out.mp4")},
+      {"analyze", input, "--log", input},
+      {"stabilize", input, path("o.mp4"), "--log", path("o.mp4")},
   };
   for (const std::vector<std::string>& arguments : refused) {
     EXPECT_EQ(run(stamp(arguments)), 2) << arguments[2];
