@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

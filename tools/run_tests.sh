@@ -3,7 +3,8 @@
 #   1. the README's "Building by hand" as written (Release, then the suite),
 #   2. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer,
 #      with warnings as errors and the benchmarks built,
-#   3. the suites labelled "threaded" under ThreadSanitizer, warnings as errors.
+#   3. the suites labelled "threaded" under ThreadSanitizer, warnings as errors,
+#   4. each libFuzzer harness (tests/fuzz) briefly.
 # Run from anywhere; build trees go to build-test*/ in the repository, so a
 # developer's own build/ stays as it is.
 set -euo pipefail
@@ -41,5 +42,9 @@ cmake --build build-test-tsan -j"$jobs" --target quiventa_threaded_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-test-tsan --output-on-failure -j"$jobs" -L threaded
 phaseDone "the ThreadSanitizer build and the threaded suites"
+
+echo "== libFuzzer harnesses, 25 s each"
+bash "$root/tools/run_fuzzers.sh" 25
+phaseDone "the fuzzing harnesses"
 
 echo "All test runs passed in $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s."
