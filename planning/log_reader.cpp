@@ -93,9 +93,10 @@ void parseLine(InstanceData& data, std::string line, CSeriesBuilder& builder) {
   if (data.logBaseFrame == kLogBaseFrameUnset) data.logBaseFrame = static_cast<int>(n - 1);
   const long long d = static_cast<long long>(n) - data.logBaseFrame;
   std::size_t index;
-  if (d <= -kFarthestEntry) {
-    // As far before entry 0 as the farthest entry may lie after it: not a
-    // line of the same clip, and room for it would exhaust the memory.
+  if (d <= 0 && static_cast<long long>(builder.size()) + 1 - d > kFarthestEntry) {
+    // The entries would reach farther than the farthest entry may lie after
+    // entry 0: not lines of one clip, and room for them (a few such labels,
+    // each far before the last) would exhaust the memory.
     return;
   } else if (d <= 0) {
     // A label at or before entry 0 (an appended run that started earlier):
