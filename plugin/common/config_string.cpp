@@ -123,7 +123,11 @@ bool parseConfigString(InstanceData& data, char* text) {
     }
   }
   // Before version 9 the field meant the opposite: the percentage of vectors
-  // that had to be ok to skip the deep analysis.
-  if (version < 9) data.deepAnalysisPercent = 100 - data.deepAnalysisPercent;
+  // that had to be ok to skip the deep analysis. In 32-bit arithmetic that
+  // wraps, as the format's int always did, instead of overflowing.
+  if (version < 9) {
+    data.deepAnalysisPercent =
+        static_cast<int>(100u - static_cast<unsigned>(data.deepAnalysisPercent));
+  }
   return true;
 }

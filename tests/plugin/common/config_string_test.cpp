@@ -153,6 +153,10 @@ TEST(ConfigStringTest, DeepAnalysisPercentIsInvertedBeforeVersionNine) {
   parse(eight.data(), "8" + head + "|0|0|1|0|0");
   EXPECT_EQ(eight.data().deepAnalysisPercent, 70);
   EXPECT_EQ(eight.data().edgeTransitionWidth, 0);  // group of version 9 absent
+  // The most negative value wraps as 32-bit arithmetic does (found by fuzzing:
+  // it overflowed).
+  parse(eight.data(), "8" + head.substr(0, head.size() - 3) + "|-2147483648|0|0|1|0|0");
+  EXPECT_EQ(eight.data().deepAnalysisPercent, -2147483548);
 
   CFilterInstance nine;
   parse(nine.data(), "9" + head + "|0|0|1|0|0|10|1|15");
