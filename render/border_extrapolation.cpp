@@ -23,9 +23,9 @@ void createBorderPixelTable(int width, int height) {
   auto table = std::make_unique<RBorderTable>();
   table->width = width;
   table->height = height;
-  table->pixels.assign(static_cast<std::size_t>(std::max(width, 0)) *
-                           static_cast<std::size_t>(std::max(height, 0)),
-                       nullptr);
+  table->pixels.assign(
+      static_cast<std::size_t>(std::max(width, 0)) * static_cast<std::size_t>(std::max(height, 0)),
+      nullptr);
   sharedTable() = std::move(table);
 }
 

@@ -56,6 +56,13 @@ struct RBlend {
 
 }  // namespace
 
+RInsideBounds fullyInsideBounds(const RenderJob& job, int frameWidth, int frameHeight) {
+  // In 64 bits: a transition width near the int range must not overflow.
+  const std::int64_t mX = job.soft ? std::int64_t{job.widthX} + kInnerMargin : kInnerMargin;
+  const std::int64_t mY = job.soft ? std::int64_t{job.widthY} + kInnerMargin : kInnerMargin;
+  return RInsideBounds{mX, frameWidth - mX, mY, frameHeight - mY};
+}
+
 bool isFullyInside(const RenderJob& job, int frameWidth, int frameHeight, std::int64_t X,
                    std::int64_t Y) {
   const RFrameSize f{frameWidth, frameHeight};

@@ -26,3 +26,14 @@ bool compensateEdge(const RenderJob& job, int frameWidth, int frameHeight, std::
 // inside that no other frame is needed.
 bool isFullyInside(const RenderJob& job, int frameWidth, int frameHeight, std::int64_t X,
                    std::int64_t Y);
+
+// The same test as bounds on the integer pixel, for loops that make it
+// pixel after pixel: fully inside is lowX <= X >> 26 < highX and likewise Y.
+struct RInsideBounds {
+  std::int64_t lowX, highX, lowY, highY;
+  bool contains(std::int64_t X, std::int64_t Y) const {
+    const std::int64_t sx = X >> kFixedShift, sy = Y >> kFixedShift;
+    return sx >= lowX && sx < highX && sy >= lowY && sy < highY;
+  }
+};
+RInsideBounds fullyInsideBounds(const RenderJob& job, int frameWidth, int frameHeight);

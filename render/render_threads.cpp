@@ -4,47 +4,122 @@
 #include <memory>
 #include <vector>
 
+#include "platform/kernel_set.h"
 #include "render/border_extrapolation.h"
 #include "render/edge_compensation.h"
+#include "render/render_kernels.h"
 #include "render/row_tables.h"
 #include "render/samplers.h"
 
-unsigned renderWorker(void* parameter) {
-  RenderJob& job = *static_cast<RenderJob*>(parameter);
+namespace {
+
+// One pixel the whole way: sample, edge compensation, border registration.
+void renderPixel(RenderJob& job, const RFrameView& source, std::int64_t X, std::int64_t Y,
+                 Pixel32* pixel, int x, int y) {
+  *pixel = sampleFrame(source, job.resampling, X, Y);
+  if (!compensateEdge(job, source.width, source.height, X, Y, pixel) && job.extrapolate) {
+    registerBorderPixel(job, x, y);
+  }
+}
+
+// The plain loop: the position in full at the run's start and at each row
+// start, then one addition per pixel.
+void renderRunPlain(RenderJob& job, const RFrameView& source, int start, int end) {
   const RFramePlan& entry = job.entries[job.outputEntry];
   const std::int64_t* a = entry.transform;
-  const VFBitmap& sourceBitmap = job.delayed ? entry.frameBitmap->bitmap : job.activation->src;
-  const RFrameView source = RFrameView::of(sourceBitmap);
   const VFBitmap& destination = job.activation->dst;
   const int width = static_cast<int>(destination.w);
   auto* destinationBase = reinterpret_cast<unsigned char*>(destination.data);
   const RRowTableItem* rowTable = entry.currentRowTable;
+  std::int64_t X = 0, Y = 0;
+  for (int i = start; i < end; ++i) {
+    const int y = i / width, x = i % width;
+    if (i == start || x == 0) {
+      X = wrapAdd(a[0], wrapAdd(wrapMul(x, a[2]), wrapMul(y, a[4])));
+      Y = wrapAdd(a[1], wrapAdd(wrapMul(x, a[3]), wrapMul(y, a[5])));
+    } else {
+      X = wrapAdd(X, a[2]);
+      Y = wrapAdd(Y, a[3]);
+    }
+    std::int64_t sx = X, sy = Y;
+    if (rowTable != nullptr) applyRowTable(rowTable, source.height, X, Y, &sx, &sy);
+    Pixel32* pixel = reinterpret_cast<Pixel32*>(destinationBase + destination.pitch * y) + x;
+    renderPixel(job, source, sx, sy, pixel, x, y);
+  }
+}
 
+// The same pixels row piece by row piece: positions that need no other frame
+// (which also have every tap inside) go to the span kernels in one piece,
+// the others one by one as above. The positions are the plain loop's:
+// modulo 2^64, the full computation and the additions agree.
+void renderRunInSpans(RenderJob& job, const RFrameView& source, const RRenderKernels& kernels,
+                      int start, int end) {
+  const std::int64_t* a = job.entries[job.outputEntry].transform;
+  const VFBitmap& destination = job.activation->dst;
+  const int width = static_cast<int>(destination.w);
+  auto* destinationBase = reinterpret_cast<unsigned char*>(destination.data);
+  void (*span)(const RSpan&) = job.resampling == 0   ? kernels.nearestSpan
+                               : job.resampling == 1 ? kernels.bilinearSpan
+                                                     : kernels.bicubicSpan;
+  const RBicubicTable* table = bicubicWeights();
+  const RInsideBounds inside = fullyInsideBounds(job, source.width, source.height);
+  RSpan piece{source.data, source.pitch, 0,
+              0,           a[2],         a[3],
+              0,           nullptr,      table != nullptr ? table->front().data() : nullptr};
+  for (int i = start; i < end;) {
+    const int y = i / width, firstX = i % width;
+    const int endX = std::min(width, firstX + (end - i));
+    Pixel32* row = reinterpret_cast<Pixel32*>(destinationBase + destination.pitch * y);
+    std::int64_t X = wrapAdd(a[0], wrapAdd(wrapMul(firstX, a[2]), wrapMul(y, a[4])));
+    std::int64_t Y = wrapAdd(a[1], wrapAdd(wrapMul(firstX, a[3]), wrapMul(y, a[5])));
+    int spanStart = firstX;
+    auto flush = [&](int x) {
+      if (x <= spanStart) return;
+      piece.count = x - spanStart;
+      piece.out = row + spanStart;
+      span(piece);
+    };
+    for (int x = firstX; x < endX; ++x, X = wrapAdd(X, a[2]), Y = wrapAdd(Y, a[3])) {
+      if (x == spanStart) {
+        piece.X = X;
+        piece.Y = Y;
+      }
+      if (inside.contains(X, Y)) continue;
+      flush(x);
+      renderPixel(job, source, X, Y, row + x, x, y);
+      spanStart = x + 1;
+    }
+    flush(endX);
+    i += endX - firstX;
+  }
+}
+
+}  // namespace
+
+unsigned renderWorker(void* parameter) {
+  RenderJob& job = *static_cast<RenderJob*>(parameter);
+  const RFramePlan& entry = job.entries[job.outputEntry];
+  const VFBitmap& sourceBitmap = job.delayed ? entry.frameBitmap->bitmap : job.activation->src;
+  const RFrameView source = RFrameView::of(sourceBitmap);
+  // Rolling-shutter rows bend the positions; those frames take the plain loop
+  // (with the samplers' own fast paths).
+  const RRenderKernels* kernels = renderKernels(platform::kernelSet());
+  // Positions that need no other frame have every tap inside, unless
+  // negative transition widths widen the soft test beyond the frame.
+  const bool insideHasTaps = !job.soft || (job.widthX >= 0 && job.widthY >= 0);
+  const bool spans = kernels != nullptr && entry.currentRowTable == nullptr && insideHasTaps &&
+                     (job.resampling == 0 || job.resampling == 1 || bicubicWeights() != nullptr);
   for (;;) {
     job.workLock.lock();
     const int start = job.nextPixel;
     if (start < job.pixelCount) job.nextPixel += kPixelsPerRun;
     job.workLock.unlock();
     if (start >= job.pixelCount) return 0;
-
     const int end = std::min(start + kPixelsPerRun, job.pixelCount);
-    std::int64_t X = 0, Y = 0;
-    for (int i = start; i < end; ++i) {
-      const int y = i / width, x = i % width;
-      if (i == start || x == 0) {
-        X = wrapAdd(a[0], wrapAdd(wrapMul(x, a[2]), wrapMul(y, a[4])));
-        Y = wrapAdd(a[1], wrapAdd(wrapMul(x, a[3]), wrapMul(y, a[5])));
-      } else {
-        X = wrapAdd(X, a[2]);
-        Y = wrapAdd(Y, a[3]);
-      }
-      std::int64_t sx = X, sy = Y;
-      if (rowTable != nullptr) applyRowTable(rowTable, source.height, X, Y, &sx, &sy);
-      Pixel32* pixel = reinterpret_cast<Pixel32*>(destinationBase + destination.pitch * y) + x;
-      *pixel = sampleFrame(source, job.resampling, sx, sy);
-      if (!compensateEdge(job, source.width, source.height, sx, sy, pixel) && job.extrapolate) {
-        registerBorderPixel(job, x, y);
-      }
+    if (spans) {
+      renderRunInSpans(job, source, *kernels, start, end);
+    } else {
+      renderRunPlain(job, source, start, end);
     }
   }
 }

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <memory>
 
+#include "platform/kernel_set.h"
+
 namespace {
 
 std::unique_ptr<RBicubicTable>& sharedTable() {
@@ -48,30 +50,35 @@ std::uint32_t sampleNearest(const RFrameView& frame, std::int64_t X, std::int64_
   return tap(frame, X >> kFixedShift, Y >> kFixedShift);
 }
 
+std::uint32_t sampleBilinearInterior(const RFrameView& frame, std::int64_t x10, std::int64_t y10) {
+  const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
+  // No tests, and red and blue in two 32-bit halves of one 64-bit product
+  // (each sum stays below 2^28).
+  const auto* row = reinterpret_cast<const std::uint32_t*>(frame.data + frame.pitch * iy) + ix;
+  const auto* next =
+      reinterpret_cast<const std::uint32_t*>(frame.data + frame.pitch * (iy + 1)) + ix;
+  const std::uint64_t fx = static_cast<std::uint64_t>(x10 & 1023);
+  const std::uint64_t fy = static_cast<std::uint64_t>(y10 & 1023);
+  const std::uint64_t weights[4] = {(1024 - fx) * (1024 - fy), fx * (1024 - fy), (1024 - fx) * fy,
+                                    fx * fy};
+  const std::uint32_t taps[4] = {row[0], row[1], next[0], next[1]};
+  std::uint64_t redBlue = 0, green = 0;
+  for (int t = 0; t < 4; ++t) {
+    const std::uint64_t p = taps[t];
+    redBlue += weights[t] * (((p >> 16) & 0xFF) << 32 | (p & 0xFF));
+    green += weights[t] * ((p >> 8) & 0xFF);
+  }
+  const std::uint32_t red = static_cast<std::uint32_t>(((redBlue >> 32) + 0x80000) >> 20);
+  const std::uint32_t blue = static_cast<std::uint32_t>(((redBlue & 0xFFFFFFFFu) + 0x80000) >> 20);
+  const std::uint32_t g = static_cast<std::uint32_t>((green + 0x80000) >> 20);
+  return red << 16 | g << 8 | blue;
+}
+
 std::uint32_t sampleBilinear(const RFrameView& frame, std::int64_t x10, std::int64_t y10) {
   const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
-  if (ix >= 0 && ix < frame.width - 1 && iy >= 0 && iy < frame.height - 1) {
-    // All four taps inside: no tests, and red and blue in two 32-bit halves
-    // of one 64-bit product (each sum stays below 2^28).
-    const auto* row = reinterpret_cast<const std::uint32_t*>(frame.data + frame.pitch * iy) + ix;
-    const auto* next =
-        reinterpret_cast<const std::uint32_t*>(frame.data + frame.pitch * (iy + 1)) + ix;
-    const std::uint64_t fx = static_cast<std::uint64_t>(x10 & 1023);
-    const std::uint64_t fy = static_cast<std::uint64_t>(y10 & 1023);
-    const std::uint64_t weights[4] = {(1024 - fx) * (1024 - fy), fx * (1024 - fy), (1024 - fx) * fy,
-                                      fx * fy};
-    const std::uint32_t taps[4] = {row[0], row[1], next[0], next[1]};
-    std::uint64_t redBlue = 0, green = 0;
-    for (int t = 0; t < 4; ++t) {
-      const std::uint64_t p = taps[t];
-      redBlue += weights[t] * (((p >> 16) & 0xFF) << 32 | (p & 0xFF));
-      green += weights[t] * ((p >> 8) & 0xFF);
-    }
-    const std::uint32_t red = static_cast<std::uint32_t>(((redBlue >> 32) + 0x80000) >> 20);
-    const std::uint32_t blue =
-        static_cast<std::uint32_t>(((redBlue & 0xFFFFFFFFu) + 0x80000) >> 20);
-    const std::uint32_t g = static_cast<std::uint32_t>((green + 0x80000) >> 20);
-    return red << 16 | g << 8 | blue;
+  if (ix >= 0 && ix < frame.width - 1 && iy >= 0 && iy < frame.height - 1 &&
+      platform::kernelSet() != platform::KernelSet::kPlain) {
+    return sampleBilinearInterior(frame, x10, y10);
   }
   return sampleBilinearPlain(frame, x10, y10);
 }
@@ -101,8 +108,8 @@ namespace {
 // 16 bits, pixels in 8); the row sums (quarter levels, |s| < 2^11) fit in 16
 // bits for the vertical pass; the final pack saturates exactly like the
 // clamp to 0..255.
-std::uint32_t bicubicInteriorSse2(const RFrameView& frame, const RBicubicRow& wx,
-                                  const RBicubicRow& wy, int ix, int iy) {
+std::uint32_t bicubicInteriorSse2(const RFrameView& frame, const std::int32_t* wx,
+                                  const std::int32_t* wy, std::int64_t ix, std::int64_t iy) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i wOuter = _mm_set1_epi32((wx[1] << 16) | (wx[0] & 0xFFFF));
   const __m128i wInner = _mm_set1_epi32((wx[3] << 16) | (wx[2] & 0xFFFF));
@@ -138,13 +145,18 @@ std::uint32_t bicubicInteriorSse2(const RFrameView& frame, const RBicubicRow& wx
 
 }  // namespace
 
+std::uint32_t sampleBicubicInterior(const RFrameView& frame, const std::int32_t* weights,
+                                    std::int64_t x10, std::int64_t y10) {
+  return bicubicInteriorSse2(frame, weights + 4 * (x10 & 1023), weights + 4 * (y10 & 1023),
+                             x10 >> 10, y10 >> 10);
+}
+
 std::uint32_t sampleBicubic(const RFrameView& frame, const RBicubicTable& weights, std::int64_t x10,
                             std::int64_t y10) {
   const std::int64_t ix = x10 >> 10, iy = y10 >> 10;
-  if (ix >= 1 && ix < frame.width - 2 && iy >= 1 && iy < frame.height - 2) {
-    return bicubicInteriorSse2(frame, weights[static_cast<std::size_t>(x10 & 1023)],
-                               weights[static_cast<std::size_t>(y10 & 1023)], static_cast<int>(ix),
-                               static_cast<int>(iy));
+  if (ix >= 1 && ix < frame.width - 2 && iy >= 1 && iy < frame.height - 2 &&
+      platform::kernelSet() != platform::KernelSet::kPlain) {
+    return sampleBicubicInterior(frame, weights.front().data(), x10, y10);
   }
   return sampleBicubicPlain(frame, weights, x10, y10);
 }

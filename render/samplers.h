@@ -59,9 +59,17 @@ std::uint32_t sampleBicubic(const RFrameView& frame, const RBicubicTable& weight
 
 // The plain kernel, tap by tap, that every fast path must equal byte for
 // byte; sampleBicubic uses a vector kernel for positions whose 16 taps all
-// lie inside.
+// lie inside (unless the plain kernel set is in force, platform/kernel_set.h).
 std::uint32_t sampleBicubicPlain(const RFrameView& frame, const RBicubicTable& weights,
                                  std::int64_t x10, std::int64_t y10);
+
+// The fast kernels for positions whose taps all lie inside the frame
+// (bilinear: 0 <= ix < w - 1 and 0 <= iy < h - 1; bicubic: 1 <= ix < w - 2 and
+// 1 <= iy < h - 2), without any test.
+std::uint32_t sampleBilinearInterior(const RFrameView& frame, std::int64_t x10, std::int64_t y10);
+// `weights`: the table's 1024 rows of 4 as consecutive values.
+std::uint32_t sampleBicubicInterior(const RFrameView& frame, const std::int32_t* weights,
+                                    std::int64_t x10, std::int64_t y10);
 
 // Chooses by the resampling setting: 0 nearest, 1 bilinear, anything else
 // bicubic. X and Y in the 26-bit format.

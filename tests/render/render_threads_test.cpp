@@ -14,6 +14,7 @@
 
 #include "render/row_tables.h"
 #include "render/samplers.h"
+#include "tests/support/kernel_sets.h"
 #include "tests/support/render_fixtures.h"
 #include "tests/support/synthetic_frames.h"
 
@@ -191,9 +192,20 @@ TEST_P(RenderThreadCountTest, DestinationIsIdenticalForAnyThreadCount) {
   options.noFrameSearch = !c.frameSearch;
   options.soft = c.soft;
   options.extrapolate = c.extrapolate;
-  const std::vector<std::uint32_t> single = render(scene, options, 1);
-  for (int threads : {2, 4, 7})
-    EXPECT_EQ(render(scene, options, threads), single) << threads << " threads";
+  std::vector<std::uint32_t> single;
+  {
+    testing_support::CKernelSetScope plain(platform::KernelSet::kPlain);
+    single = render(scene, options, 1);
+    for (int threads : {2, 4, 7})
+      EXPECT_EQ(render(scene, options, threads), single) << threads << " threads";
+  }
+  // The vector kernels give the plain kernels' destination.
+  for (platform::KernelSet set : testing_support::vectorKernelSets()) {
+    testing_support::CKernelSetScope scope(set);
+    for (int threads : {1, 2, 4})
+      EXPECT_EQ(render(scene, options, threads), single)
+          << platform::kernelSetName(set) << ", " << threads << " threads";
+  }
   // The case does exercise the border: some pixels are not plain samples.
   EXPECT_NE(single, expectedWithoutEdgeWork(scene, c.resampling, false));
 }

@@ -4,7 +4,9 @@
 #include <random>
 #include <vector>
 
+#include "render/render_kernels.h"
 #include "render/samplers.h"
+#include "tests/support/kernel_sets.h"
 
 namespace {
 
@@ -75,6 +77,64 @@ TEST(SamplerFastPathTest, BilinearInteriorPathEqualsThePlainOne) {
           << "kind " << kind << " at " << x << ", " << y;
     }
   }
+}
+
+// Spans of positions stepping like a rotated and zoomed transform, with
+// every tap inside: each vector set's span kernels give the plain samplers'
+// pixels.
+TEST(SamplerFastPathTest, SpanKernelsEqualThePlainSamplers) {
+  std::mt19937 random(31);
+  const RBicubicTable weights = computeBicubicWeights(-0.6);
+  int compared = 0;
+  for (platform::KernelSet set : testing_support::vectorKernelSets()) {
+    const RRenderKernels& kernels = *renderKernels(set);
+    for (int kind = 0; kind < 3; ++kind) {
+      const RTestFrame frame = makeFrame(61, 47, random, kind);
+      const int w = frame.view.width, h = frame.view.height;
+      std::uniform_int_distribution<std::int64_t> start(2LL << 26, 40LL << 26);
+      std::uniform_int_distribution<std::int64_t> stride(-(3LL << 25), 3LL << 25);
+      for (int i = 0; i < 400; ++i) {
+        RSpan span{frame.view.data,
+                   frame.view.pitch,
+                   start(random),
+                   start(random) * h / w,
+                   stride(random),
+                   stride(random) / 8,
+                   0,
+                   nullptr,
+                   weights.front().data()};
+        // As many pixels as stay two pixels inside the frame.
+        std::vector<std::int64_t> xs, ys;
+        for (std::int64_t X = span.X, Y = span.Y;
+             xs.size() < 64 && (X >> 26) >= 2 && (X >> 26) < w - 2 && (Y >> 26) >= 2 &&
+             (Y >> 26) < h - 2;
+             X += span.dX, Y += span.dY) {
+          xs.push_back(X);
+          ys.push_back(Y);
+        }
+        span.count = static_cast<int>(xs.size());
+        for (int resampling : {0, 1, 2}) {
+          std::vector<std::uint32_t> out(xs.size() + 1, 0xDEADBEEFu);
+          span.out = out.data();
+          (resampling == 0   ? kernels.nearestSpan
+           : resampling == 1 ? kernels.bilinearSpan
+                             : kernels.bicubicSpan)(span);
+          for (std::size_t k = 0; k < xs.size(); ++k) {
+            const std::uint32_t expected =
+                resampling == 0 ? sampleNearest(frame.view, xs[k], ys[k])
+                : resampling == 1
+                    ? sampleBilinearPlain(frame.view, xs[k] >> 16, ys[k] >> 16)
+                    : sampleBicubicPlain(frame.view, weights, xs[k] >> 16, ys[k] >> 16);
+            ASSERT_EQ(out[k], expected)
+                << platform::kernelSetName(set) << " resampling " << resampling << " pixel " << k;
+            ++compared;
+          }
+          EXPECT_EQ(out[xs.size()], 0xDEADBEEFu);  // nothing written past the span
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 10000);
 }
 
 }  // namespace
