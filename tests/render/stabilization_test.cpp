@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "platform/file_io.h"
+#include "plugin/common/module_state.h"
+#include "tests/support/kernel_sets.h"
 #include "tests/support/pass1_runner.h"
 #include "tests/support/pass2_runner.h"
 #include "tests/support/png_writer.h"
@@ -58,5 +60,54 @@ INSTANTIATE_TEST_SUITE_P(GeneratedClips, StabilizationTest,
                                            RStabilizationCase{"patches", 40},
                                            RStabilizationCase{"rolling", 40}),
                          [](const auto& info) { return std::string(info.param.variant); });
+
+// Pass 2 over the generated clip of every variant, with the resampling modes
+// and border settings taking turns: every vector set on 1, 2 and 4 threads
+// renders the plain kernels' frames byte for byte.
+TEST(StabilizationKernelsTest, FramesOfEveryClipEqualThePlainKernels) {
+  const int savedProcessors = module_state::processorCount;
+  int turn = 0;
+  for (const std::string& variant : qvclip::variantNames()) {
+    qvclip::RClipSettings settings;
+    ASSERT_TRUE(qvclip::variantSettings(variant, 192, 144, 8, &settings));
+    const qvclip::CClipGenerator generator(settings);
+    const std::string path = std::string(QV_TEST_OUTPUT_DIR) + "/kernels_" + variant + ".log";
+    const std::string log = testing_support::runPass1(generator);
+    platform::FileHandle file = platform::createFileTruncate(path.c_str());
+    platform::writeFile(file, log.data(), log.size());
+    platform::closeFile(file);
+    const int resampling = turn % 3, borders = turn / 3 % 3;
+    ++turn;
+    auto configure = [&](InstanceData& d) {
+      d.interlaced = settings.interlaced ? 1 : 0;
+      d.rollingShutter = settings.rollingShutterReadout > 0 ? 1 : 0;
+      d.resampling = resampling;
+      d.usePreviousFrames = d.useFutureFrames = borders > 0;
+      d.previousFrames = d.futureFrames = 3;
+      d.softBorders = borders == 2;
+      d.edgeTransitionWidth = 4;
+      d.extrapolateColors = borders > 0;
+    };
+    auto framesOf = [&](platform::KernelSet set, int processors) {
+      testing_support::CKernelSetScope scope(set);
+      module_state::processorCount = processors;
+      return testing_support::runPass2(generator, path, configure, 3).frames;
+    };
+    const std::vector<qvclip::RFrame> plain = framesOf(platform::KernelSet::kPlain, 1);
+    ASSERT_FALSE(plain.empty()) << variant;
+    for (platform::KernelSet set : testing_support::vectorKernelSets()) {
+      for (int processors : {1, 2, 4}) {
+        const std::vector<qvclip::RFrame> fast = framesOf(set, processors);
+        ASSERT_EQ(fast.size(), plain.size());
+        for (std::size_t f = 0; f < plain.size(); ++f) {
+          EXPECT_EQ(fast[f].pixels, plain[f].pixels)
+              << variant << " frame " << f << " " << platform::kernelSetName(set) << " "
+              << processors;
+        }
+      }
+    }
+  }
+  module_state::processorCount = savedProcessors;
+}
 
 }  // namespace
