@@ -1,9 +1,12 @@
 #include "analysis/analysed_image.h"
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "analysis/analysis_kernels.h"
 #include "platform/kernel_set.h"
+#include "platform/threads.h"
 #include "plugin/common/instance_data.h"
 
 namespace {
@@ -146,38 +149,82 @@ void reducePyramid(CImagePyramid& pyramid, int firstLevel) {
   }
 }
 
-bool loadLevelOne(CImagePyramid& pyramid, const VFBitmap& source, const InstanceData& settings) {
-  const RAnalysisKernels* kernels = analysisKernels(platform::kernelSet());
-  if (kernels == nullptr || pyramid.size() < 2) return false;
-  const CVideoImage& fine = *pyramid[0];
-  CVideoImage& coarse = *pyramid[1];
-  if (!fine.created || !coarse.created) return false;
+namespace {
+
+// Rows [firstRow, endRow) of level 1 from the frame, through two rows of
+// level 0 at a time in a buffer that stays in the cache.
+struct RLevelOneBand {
+  CImagePyramid* pyramid;
+  const VFBitmap* source;
+  const InstanceData* settings;
+  const RAnalysisKernels* kernels;
+  int firstRow, endRow;
+};
+
+unsigned loadLevelOneBand(void* parameter) {
+  const RLevelOneBand& band = *static_cast<const RLevelOneBand*>(parameter);
+  const RAnalysisKernels& kernels = *band.kernels;
+  const CVideoImage& fine = *(*band.pyramid)[0];
+  CVideoImage& coarse = *(*band.pyramid)[1];
   const int width = fine.width, height = fine.height;
   const bool rgb = coarse.rgb != 0;
+  const InstanceData& settings = *band.settings;
   const bool marks = settings.ignoreOutside || settings.ignoreInside;
-  // Two rows of level 0 at a time, in a buffer that stays in the cache.
   thread_local std::vector<std::int16_t> rows;
   rows.resize(6 * static_cast<std::size_t>(width));
   std::int16_t* red[2] = {rows.data(), rows.data() + width};
   std::int16_t* green[2] = {red[1] + width, red[1] + 2 * width};
   std::int16_t* blue[2] = {green[1] + width, green[1] + 2 * width};
-  const auto* base = reinterpret_cast<const unsigned char*>(source.data);
-  for (int y = 0; y < coarse.height; ++y) {
+  const auto* base = reinterpret_cast<const unsigned char*>(band.source->data);
+  for (int y = band.firstRow; y < band.endRow; ++y) {
     for (int half = 0; half < 2; ++half) {
       const int imageRow = 2 * y + half;
-      const unsigned char* row = base + source.pitch * (height - 1 - imageRow);
+      const unsigned char* row = base + band.source->pitch * (height - 1 - imageRow);
       if (rgb) {
-        kernels->loadRgbRow(row, width, red[half], green[half], blue[half]);
+        kernels.loadRgbRow(row, width, red[half], green[half], blue[half]);
       } else {
-        kernels->loadGreyRow(row, width, green[half]);
+        kernels.loadGreyRow(row, width, green[half]);
       }
       if (marks) markIgnoredRow(green[half], imageRow, width, height, settings);
     }
     const std::size_t out = static_cast<std::size_t>(y) * coarse.width;
-    kernels->reduceRow(green[0], green[1], coarse.width, &coarse.green[out], true);
+    kernels.reduceRow(green[0], green[1], coarse.width, &coarse.green[out], true);
     if (!rgb) continue;
-    kernels->reduceRow(red[0], red[1], coarse.width, &coarse.red[out], false);
-    kernels->reduceRow(blue[0], blue[1], coarse.width, &coarse.blue[out], false);
+    kernels.reduceRow(red[0], red[1], coarse.width, &coarse.red[out], false);
+    kernels.reduceRow(blue[0], blue[1], coarse.width, &coarse.blue[out], false);
   }
+  return 0;
+}
+
+}  // namespace
+
+bool loadLevelOne(CImagePyramid& pyramid, const VFBitmap& source, const InstanceData& settings,
+                  int threadCount) {
+  const RAnalysisKernels* kernels = analysisKernels(platform::kernelSet());
+  if (kernels == nullptr || pyramid.size() < 2) return false;
+  if (!pyramid[0]->created || !pyramid[1]->created) return false;
+  const int rows = pyramid[1]->height;
+  // Bands of rows on the processors; each band writes only its own rows.
+  // Small frames are not worth a thread.
+  const int bands = rows >= 64 ? std::max(1, std::min(threadCount, rows / 32)) : 1;
+  std::vector<RLevelOneBand> work;
+  for (int b = 0; b < bands; ++b) {
+    work.push_back({&pyramid, &source, &settings, kernels,
+                    static_cast<int>(static_cast<long long>(rows) * b / bands),
+                    static_cast<int>(static_cast<long long>(rows) * (b + 1) / bands)});
+  }
+  std::vector<std::unique_ptr<platform::CWorkerThread>> threads;
+  for (int b = 1; b < bands; ++b) {
+    std::unique_ptr<platform::CWorkerThread> thread = platform::CWorkerThread::createSuspended(
+        loadLevelOneBand, &work[static_cast<std::size_t>(b)]);
+    if (thread) {
+      thread->resume();
+      threads.push_back(std::move(thread));
+    } else {
+      loadLevelOneBand(&work[static_cast<std::size_t>(b)]);
+    }
+  }
+  loadLevelOneBand(&work[0]);
+  platform::waitForAllThreads(threads);
   return true;
 }

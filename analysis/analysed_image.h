@@ -31,5 +31,7 @@ void reducePyramid(CImagePyramid& pyramid, int firstLevel = 1);
 // else reads: the values of loadAnalysedImage, markIgnoredAreas and the
 // first reduction, without writing level 0 (left as it was). Done only by
 // the vector kernels (and only with two levels or more): returns false, and
-// does nothing, where it is not.
-bool loadLevelOne(CImagePyramid& pyramid, const VFBitmap& source, const InstanceData& settings);
+// does nothing, where it is not. Bands of rows run on up to `threadCount`
+// threads (joined before the return).
+bool loadLevelOne(CImagePyramid& pyramid, const VFBitmap& source, const InstanceData& settings,
+                  int threadCount = 1);

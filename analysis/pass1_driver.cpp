@@ -166,7 +166,7 @@ void processPass1Frame(const FilterActivation* fa, const FilterFunctions*, int f
   // Level 0 is read only by the video output and by matching at full scale;
   // otherwise level 1 is made from the frame directly.
   const bool levelZeroRead = data.videoOutput || data.scale <= 0;
-  if (!levelZeroRead && loadLevelOne(current, fa->src, data)) {
+  if (!levelZeroRead && loadLevelOne(current, fa->src, data, module_state::processorCount)) {
     reducePyramid(current, 2);
   } else {
     loadAnalysedImage(image, fa->src);
