@@ -70,26 +70,46 @@ void renderRunInSpans(RenderJob& job, const RFrameView& source, const RRenderKer
     const int y = i / width, firstX = i % width;
     const int endX = std::min(width, firstX + (end - i));
     Pixel32* row = reinterpret_cast<Pixel32*>(destinationBase + destination.pitch * y);
-    std::int64_t X = wrapAdd(a[0], wrapAdd(wrapMul(firstX, a[2]), wrapMul(y, a[4])));
-    std::int64_t Y = wrapAdd(a[1], wrapAdd(wrapMul(firstX, a[3]), wrapMul(y, a[5])));
-    int spanStart = firstX;
-    auto flush = [&](int x) {
-      if (x <= spanStart) return;
-      piece.count = x - spanStart;
-      piece.out = row + spanStart;
-      span(piece);
-    };
-    for (int x = firstX; x < endX; ++x, X = wrapAdd(X, a[2]), Y = wrapAdd(Y, a[3])) {
-      if (x == spanStart) {
-        piece.X = X;
-        piece.Y = Y;
+    const std::int64_t rowX = wrapAdd(a[0], wrapAdd(wrapMul(firstX, a[2]), wrapMul(y, a[4])));
+    const std::int64_t rowY = wrapAdd(a[1], wrapAdd(wrapMul(firstX, a[3]), wrapMul(y, a[5])));
+    auto positionX = [&](int x) { return wrapAdd(rowX, wrapMul(x - firstX, a[2])); };
+    auto positionY = [&](int x) { return wrapAdd(rowY, wrapMul(x - firstX, a[3])); };
+    // Without wrap-around the integer pixel of each coordinate is monotone
+    // along the row, so the pixels that need no other frame form one
+    // interval: its end is found by bisection instead of pixel by pixel.
+    const std::int64_t limit = std::int64_t{1} << 61;
+    const std::int64_t length = endX - firstX;
+    const bool monotone = rowX > -limit && rowX < limit && rowY > -limit && rowY < limit &&
+                          a[2] > -limit / length && a[2] < limit / length &&
+                          a[3] > -limit / length && a[3] < limit / length;
+    for (int x = firstX; x < endX;) {
+      const std::int64_t X = positionX(x), Y = positionY(x);
+      if (!inside.contains(X, Y)) {
+        renderPixel(job, source, X, Y, row + x, x, y);
+        ++x;
+        continue;
       }
-      if (inside.contains(X, Y)) continue;
-      flush(x);
-      renderPixel(job, source, X, Y, row + x, x, y);
-      spanStart = x + 1;
+      int last = x;
+      if (monotone) {
+        int outside = endX;  // treated as outside
+        while (outside - last > 1) {
+          const int middle = last + (outside - last) / 2;
+          if (inside.contains(positionX(middle), positionY(middle))) {
+            last = middle;
+          } else {
+            outside = middle;
+          }
+        }
+      } else {
+        while (last + 1 < endX && inside.contains(positionX(last + 1), positionY(last + 1))) ++last;
+      }
+      piece.X = X;
+      piece.Y = Y;
+      piece.count = last - x + 1;
+      piece.out = row + x;
+      span(piece);
+      x = last + 1;
     }
-    flush(endX);
     i += endX - firstX;
   }
 }
