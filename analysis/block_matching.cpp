@@ -42,7 +42,12 @@ RSampleRange sampleRange(int width, int height, const RMatchRequest& r, int qx, 
 // The plain kernel: pair by pair, exactly as the sums are defined.
 RCorrelationSums sumOffset(const CVideoImage& c, const CVideoImage& p, const RMatchRequest& r,
                            int ox, int oy, int threshold) {
-  RCorrelationSums sums{0, 0, 0, 0, 0, 0};
+  // 32-bit sums that wrap: with pixel values 0..255 they never do, but a
+  // negative darkness threshold lets ignored grey pixels (-9999) count.
+  std::uint32_t n = 0, x = 0, y = 0, xx = 0, yy = 0, xy = 0;
+  auto add = [](std::uint32_t& sum, std::int32_t value) {
+    sum += static_cast<std::uint32_t>(value);
+  };
   const int step = r.step;
   const int qx = r.px + ox;
   const int qy = r.py + oy;
@@ -56,24 +61,25 @@ RCorrelationSums sumOffset(const CVideoImage& c, const CVideoImage& p, const RMa
         const std::int32_t sa = a.r + a.g + a.b;
         const std::int32_t sb = b.r + b.g + b.b;
         if (sa < threshold || sb < threshold) continue;
-        sums.n += 3;
-        sums.x += sa;
-        sums.y += sb;
-        sums.xx += a.rr + a.gg + a.bb;
-        sums.yy += b.rr + b.gg + b.bb;
-        sums.xy += a.r * b.r + a.g * b.g + a.b * b.b;
+        n += 3;
+        add(x, sa);
+        add(y, sb);
+        add(xx, a.rr + a.gg + a.bb);
+        add(yy, b.rr + b.gg + b.bb);
+        add(xy, a.r * b.r + a.g * b.g + a.b * b.b);
       } else {
         if (a.g < threshold || b.g < threshold) continue;
-        sums.n += 1;
-        sums.x += a.g;
-        sums.y += b.g;
-        sums.xx += a.gg;
-        sums.yy += b.gg;
-        sums.xy += a.g * b.g;
+        n += 1;
+        add(x, a.g);
+        add(y, b.g);
+        add(xx, a.gg);
+        add(yy, b.gg);
+        add(xy, a.g * b.g);
       }
     }
   }
-  return sums;
+  auto value = [](std::uint32_t sum) { return static_cast<std::int32_t>(sum); };
+  return RCorrelationSums{value(n), value(x), value(y), value(xx), value(yy), value(xy)};
 }
 
 // The table of values in scan order (oy outer, ox inner, both ascending).
