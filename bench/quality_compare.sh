@@ -32,15 +32,24 @@ jobs=2
 
 # Footage kinds: name and clip generator options.
 declare -A KINDS=(
+  # a still camera with 3 px of shake (and 0.15 degrees, 0.2 % zoom)
   [shake]="--variant shaky"
-  [pan]="--variant shaky --pan 0.8,0.3"
-  [rotzoom]="--variant rotzoom --jitter 2 --jitter-rotation 0.3 --jitter-zoom 0.004"
-  [objects]="--variant patches --patches 9"
-  [cut]="--variant cut"
-  [dark]="--variant dark"
-  [dim]="--variant dark --brightness 0.23"
-  [rolling]="--variant rolling --readout 1 --jitter 3"
+  # a still camera with 12 px, 0.6 degrees and 0.6 % zoom of shake
   [wild]="--variant shaky --jitter 12 --jitter-rotation 0.6 --jitter-zoom 0.006"
+  # a slow pan with shake
+  [pan]="--variant shaky --pan 0.8,0.3"
+  # a slow roll and zoom with shake in pan, rotation and zoom
+  [rotzoom]="--variant rotzoom --jitter 2 --jitter-rotation 0.3 --jitter-zoom 0.004"
+  # nine objects moving on their own over about 15 % of the picture
+  [objects]="--variant patches --patches 9"
+  # a cut to another scene in the middle
+  [cut]="--variant cut"
+  # a fifth of full brightness
+  [dark]="--variant dark"
+  # just bright enough for the default brightness limit in parts of the picture
+  [dim]="--variant dark --brightness 0.23"
+  # a rolling shutter read over a whole frame period, accelerating pan and shake
+  [rolling]="--variant rolling --readout 1 --jitter 3"
 )
 kindOrder="shake wild pan rotzoom objects cut dark dim rolling"
 
