@@ -1,7 +1,8 @@
 // How well each source frame continues the previous one, measured by the host
 // itself while pass 1 runs, apart from the filter's own analysis: the best
 // normalised correlation of small grey thumbnails (about 128 pixels wide)
-// over shifts of up to a twentieth of their width. Frames of one shot
+// over shifts of up to a twentieth of their width (searched on half-size
+// thumbnails, then refined). Frames of one shot
 // correlate near 1 under shake, pans, dimness and noise; a cut to other
 // content falls far below. Also how much of each frame is darker than the
 // analysis's brightness limit.
@@ -36,7 +37,7 @@ class CContinuityMeter {
  private:
   double darkLimitPercent_;
   int width_ = 0, height_ = 0;
-  std::vector<float> previous_, current_;
+  std::vector<float> previous_, current_, previousHalf_;
   std::vector<RFrameContinuity> frames_;
 };
 
