@@ -1,5 +1,7 @@
 #include "platform/environment.h"
 
+#include <dlfcn.h>
+
 #include <atomic>
 #include <cstdlib>
 
@@ -52,6 +54,22 @@ std::string fallbackDataFolder() {
   std::string folder = nonEmptyVariable("TMPDIR").value_or("/tmp");
   if (folder.back() != kPathSeparator) folder += kPathSeparator;
   return folder;
+}
+
+std::string moduleDirectory() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&moduleDirectory), &info) == 0 || info.dli_fname == nullptr) {
+    return {};
+  }
+  const std::string path = info.dli_fname;
+  const std::size_t slash = path.rfind(kPathSeparator);
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? std::string(1, kPathSeparator) : path.substr(0, slash);
+}
+
+bool displayNamed() {
+  return nonEmptyVariable("DISPLAY") || nonEmptyVariable("WAYLAND_DISPLAY") ||
+         nonEmptyVariable("QT_QPA_PLATFORM");
 }
 
 int desktopHorizontalResolution() { return desktopWidth.load(std::memory_order_relaxed); }

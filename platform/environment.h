@@ -25,6 +25,16 @@ std::string fallbackDataFolder();
 // Path separator of this platform, used where file paths are assembled.
 inline constexpr char kPathSeparator = '/';
 
+// The folder of the shared object (or program) this code is linked into,
+// without a trailing separator: where the module finds the files it ships
+// with. Empty when it cannot be determined.
+std::string moduleDirectory();
+
+// Whether the environment names a display a dialog could open on: X11
+// (DISPLAY), Wayland (WAYLAND_DISPLAY), or a Qt platform chosen explicitly
+// (QT_QPA_PLATFORM, e.g. offscreen). Says nothing about whether it answers.
+bool displayNamed();
+
 // Horizontal resolution of the desktop in pixels. Without a display there is
 // no small screen to fit, so the value is large (1920) unless set. Values
 // below 1 are ignored. Safe to read from any thread.

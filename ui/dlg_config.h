@@ -222,6 +222,8 @@ class CDlgConfig {
  public:
   // Opens the dialog on `data`: copies in, then gives OK the focus.
   CDlgConfig(InstanceData& data, RDlgConfigOpening opening);
+  // For a toolkit whose services need the window that shows the model.
+  void setServices(RDlgConfigServices services) { services_ = std::move(services); }
 
   // Every control in creation (and tab) order.
   static std::span<const RControlSpec> controls();

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "analysis/pass1_driver.h"
-#include "platform/environment.h"
 #include "plugin/common/config_string.h"
 #include "plugin/common/field_split.h"
 #include "plugin/common/instance_data.h"
@@ -56,9 +55,8 @@ long paramProc(FilterActivation* fa, const FilterFunctions*) {
 
 int configProc(FilterActivation* fa, const FilterFunctions*, HWND) {
   InstanceData& data = *instanceOf(fa);
-  const int templateId = platform::desktopHorizontalResolution() < 1024 ? kSettingsTemplateCompact
-                                                                        : kSettingsTemplateLarge;
-  if (!runSettingsDialog(data, templateId)) return 1;
+  // The dialog picks its template by the width of the screen it opens on.
+  if (!runSettingsDialog(data, module_state::processorCount)) return 1;
 
   // A confirmed dialog may have changed what the plan depends on.
   data.logFileTime = 0;
