@@ -1,6 +1,7 @@
 #include "host/command_line.h"
 
 #include <array>
+#include <charconv>
 
 #include "host/host_error.h"
 #include "host/machine_limits.h"
@@ -29,6 +30,30 @@ RSettingChange settingChange(const std::string& name, const std::string& value) 
   std::optional<std::string> text = fieldTextForValue(*setting, value, &error);
   if (!text) failUsage("--set " + error);
   return {name, value, *text};
+}
+
+// What the dialog does besides: choosing a preset sets the pixel aspect to
+// the preset's value; typing an aspect leaves no preset chosen.
+std::vector<RSettingChange> impliedChanges(const RSettingChange& change) {
+  const RSettingInfo& setting = *findSetting(change.name);
+  std::vector<RSettingChange> implied;
+  if (!setting.presetTarget.empty()) {
+    const long long index = parseWholeInteger(change.fieldText).value_or(-1);
+    if (index >= 0 && index < static_cast<long long>(setting.presetValues.size())) {
+      char text[32];
+      const double value = setting.presetValues[static_cast<std::size_t>(index)];
+      const auto written = std::to_chars(text, text + sizeof text, value);
+      implied.push_back(
+          settingChange(std::string(setting.presetTarget), std::string(text, written.ptr)));
+    }
+  }
+  for (const RSettingInfo& preset : settingsTable()) {
+    if (preset.presetTarget == change.name) {
+      implied.push_back(settingChange(std::string(preset.name), "-1"));
+    }
+  }
+  for (RSettingChange& each : implied) each.implied = true;
+  return implied;
 }
 
 }  // namespace
@@ -98,6 +123,9 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         line.profileChanges.push_back(
             settingChange(std::string(setting.name), std::string(setting.value)));
       }
+    } else if (argument == "--dialog") {
+      noValue();
+      line.dialog = true;
     } else if (argument == "--config") {
       if (line.configText) failUsage("--config given twice");
       line.configText = value();
@@ -111,6 +139,7 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
           settingChange(assignment.substr(0, equals), assignment.substr(equals + 1));
       if (change.name == "logFilePath") line.logChanged = true;
       line.changes.push_back(change);
+      for (const RSettingChange& implied : impliedChanges(change)) line.changes.push_back(implied);
     } else if (argument == "--log") {
       const std::string path = value();
       if (path.empty()) failUsage("--log needs a file path");
@@ -126,8 +155,8 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       const int most = maximumProcessorCount();
       if (!count || *count < 1 || *count > most) {
         failUsage("--threads " + text + ": give a number of processors from 1 to " +
-                  std::to_string(most) + " (this machine has " +
-                  std::to_string(machineCores()) + " cores)");
+                  std::to_string(most) + " (this machine has " + std::to_string(machineCores()) +
+                  " cores)");
       }
       line.threads = static_cast<int>(*count);
     } else if (argument == "--module") {
@@ -238,6 +267,7 @@ RCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   if (line.keepDelay && line.command != Command::kRender && line.command != Command::kStabilize) {
     failUsage("--keep-delay belongs to render and stabilize");
   }
+  if (line.dialog && line.command != Command::kConfig) failUsage("--dialog belongs to config");
   if (line.command == Command::kPlan && !sizeGiven) {
     failUsage("plan needs the source size the log belongs to: --size WIDTHxHEIGHT");
   }
@@ -265,7 +295,8 @@ std::string usageText() {
       "  quiventa stabilize INPUT OUTPUT [options]   pass 1, then pass 2\n"
       "  quiventa analyze   INPUT [--preview VIDEO] [options]   pass 1 only; writes the log\n"
       "  quiventa render    INPUT OUTPUT [options]   pass 2 only; reads the log\n"
-      "  quiventa config    [options]                prints the Config(\"...\") statement\n"
+      "  quiventa config    [--dialog] [options]     prints the Config(\"...\") statement;\n"
+      "                     --dialog edits it in the filter's settings dialog first\n"
       "  quiventa settings                           lists the profiles and what they change\n"
       "  quiventa plan      LOG --size WIDTHxHEIGHT [--plot PLOT.svg] [options]\n"
       "                     plans pass 2 from a log as it would for a source of that size and\n"

@@ -18,6 +18,9 @@ struct RSettingChange {
   std::string name;
   std::string value;
   std::string fieldText;  // the value as it goes into the settings string
+  // Set because another --set changed it, as the dialog would: a preset
+  // index sets its pixel aspect, a typed aspect clears the preset.
+  bool implied = false;
 };
 
 struct RCommandLine {
@@ -35,6 +38,7 @@ struct RCommandLine {
   bool quiet = false;
   bool keepDelay = false;
   bool forceLog = false;  // render: use a log that does not match INPUT's frames
+  bool dialog = false;    // config: edit the settings in the filter's dialog first
   REncodingOptions encoding;
   int planWidth = 0, planHeight = 0;  // plan: --size
   std::string plotPath;               // plan: --plot

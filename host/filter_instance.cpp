@@ -61,6 +61,11 @@ void CFilterInstance::applySettingsString(const std::string& settings) {
   module_.configFunction()(nullptr, &activation_, &argument, 1);
 }
 
+bool CFilterInstance::configure() {
+  const FilterConfigProc configProc = module_.definition().configProc;
+  return configProc != nullptr && configProc(&activation_, &module_.functions(), nullptr) == 0;
+}
+
 void CFilterInstance::beginRun(long sourceWidth, long sourceHeight) {
   if (runOpen_) endRun();
   if (sourceWidth < 1 || sourceHeight < 1 || sourceWidth > kMaxSide || sourceHeight > kMaxSide) {

@@ -35,6 +35,9 @@ class CFilterInstance {
   std::string settingsStatement();
   // Hands a settings string (escapes already undone) to the Config function.
   void applySettingsString(const std::string& settings);
+  // configProc without a parent window: the filter's settings dialog. True
+  // when the user confirmed (the settings may have changed).
+  bool configure();
 
   // paramProc with the destination preset to the source size, then the
   // destination buffer (and device context when asked for), then startProc.

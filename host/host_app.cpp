@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,6 +30,7 @@
 #include "host/scene_diagnosis.h"
 #include "host/settings_listing.h"
 #include "host/settings_table.h"
+#include "platform/environment.h"
 
 namespace host {
 namespace {
@@ -90,6 +93,26 @@ std::string sizeText(long long width, long long height) {
 // 40 pixels or more; the block grid needs a block in each direction.
 constexpr long kSmallestAnalysedSide = 40;
 
+// While the settings dialog is up nothing needs cleaning up, and its event
+// loop never looks at the interrupt flag: a signal ends the program at once.
+class CDefaultSignals {
+ public:
+  CDefaultSignals() {
+    struct sigaction plain {};
+    plain.sa_handler = SIG_DFL;
+    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &plain, &saved_[i]);
+  }
+  ~CDefaultSignals() {
+    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &saved_[i], nullptr);
+  }
+  CDefaultSignals(const CDefaultSignals&) = delete;
+  CDefaultSignals& operator=(const CDefaultSignals&) = delete;
+
+ private:
+  static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+  std::array<struct sigaction, 3> saved_{};
+};
+
 class CQuiventa {
  public:
   CQuiventa(const RCommandLine& line, std::ostream& out, std::ostream& err)
@@ -110,6 +133,7 @@ class CQuiventa {
     }
     prepareSettings(settings);
     if (line_.command == Command::kConfig) {
+      if (line_.dialog && !editInDialog(instance)) return 1;
       out_ << settings.statement() << "\n";
       return 0;
     }
@@ -158,6 +182,21 @@ class CQuiventa {
     }
   }
 
+  // The filter's own settings dialog on the prepared settings; false when
+  // the user cancelled it.
+  bool editInDialog(CFilterInstance& instance) {
+    if (!platform::displayNamed()) {
+      failRuntime(
+          "config --dialog needs a display: neither DISPLAY (X11) nor WAYLAND_DISPLAY "
+          "(Wayland) is set");
+    }
+    const CDefaultSignals signals;
+    if (instance.configure()) return true;
+    err_ << "quiventa: the settings dialog was cancelled (or could not be shown); nothing "
+            "printed\n";
+    return false;
+  }
+
   void prepareSettings(CFilterSettings& settings) {
     for (const RSettingChange& change : line_.profileChanges) {
       settings.setField(findSetting(change.name)->position, change.fieldText, change.name);
@@ -195,6 +234,13 @@ class CQuiventa {
       failUsage(message);
     }
     for (const std::string& warning : check.warnings) {
+      err_ << "quiventa: warning: " << warning << "\n";
+    }
+    std::vector<std::string> changed;
+    for (const RSettingChange& change : line_.changes) {
+      if (!change.implied) changed.push_back(change.name);
+    }
+    for (const std::string& warning : settingsWithoutEffect(settings.fields(), changed)) {
       err_ << "quiventa: warning: " << warning << "\n";
     }
   }

@@ -1,5 +1,6 @@
 #include "host/settings_table.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <climits>
@@ -208,6 +209,36 @@ RSettingsCheck checkSettings(const std::vector<std::string>& fields) {
   refuse(56, value(56) > kMaxTransitionWidth,
          "edgeTransitionWidth may be at most 65536 pixels (wider than any frame)");
   return check;
+}
+
+std::vector<std::string> settingsWithoutEffect(const std::vector<std::string>& fields,
+                                               const std::vector<std::string>& changed) {
+  CFieldReader reader(fields);
+  auto isSet = [&](std::string_view name) { return reader.flag(findSetting(name)->position); };
+  auto state = [&](std::string_view name) {
+    return std::string(name) + "=" + (isSet(name) ? "1" : "0");
+  };
+  std::vector<std::string> warnings;
+  for (const std::string& name : changed) {
+    const RSettingInfo* setting = findSetting(name);
+    if (setting == nullptr || !reader.present(setting->position)) continue;
+    std::string reasons;
+    for (const RSettingCondition& condition : setting->conditions) {
+      if (condition.flag.empty() || conditionHolds(condition, isSet)) {
+        continue;
+      }
+      if (!reader.present(findSetting(condition.flag)->position)) continue;
+      std::string reason = state(condition.flag);
+      if (!condition.orFlag.empty()) reason += " and " + state(condition.orFlag);
+      reasons += (reasons.empty() ? "" : " and ") + reason;
+    }
+    if (reasons.empty()) continue;
+    const std::string warning = name + " has no effect while " + reasons;
+    if (std::find(warnings.begin(), warnings.end(), warning) == warnings.end()) {
+      warnings.push_back(warning);
+    }
+  }
+  return warnings;
 }
 
 const char* refusedValuesDescription() {

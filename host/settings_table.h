@@ -68,6 +68,14 @@ struct RSettingsCheck {
 // string's field count are not checked.
 RSettingsCheck checkSettings(const std::vector<std::string>& fields);
 
+// Of the settings named in `changed`, those that have no effect under the
+// others by the dialog's enabling rules (which pass is shown aside, since
+// each command runs its own pass), each as a warning that names what it
+// depends on: "destWidth has no effect while sameDestAsSource=1". Settings
+// beyond the fields are not judged.
+std::vector<std::string> settingsWithoutEffect(const std::vector<std::string>& fields,
+                                               const std::vector<std::string>& changed);
+
 // The refusal rules in words, for the usage text.
 const char* refusedValuesDescription();
 

@@ -397,13 +397,6 @@ constexpr bool positionsAreOrdered() {
 }
 static_assert(positionsAreOrdered());
 
-bool conditionHolds(const RSettingCondition& condition,
-                    const std::function<bool(std::string_view)>& isSet) {
-  if (condition.flag.empty()) return true;
-  const bool set = isSet(condition.flag) || (!condition.orFlag.empty() && isSet(condition.orFlag));
-  return set == condition.whenSet;
-}
-
 }  // namespace
 
 std::span<const RSetting> settingsSchema() { return kSchema; }
@@ -423,6 +416,13 @@ int configFieldCount(int version) {
     if (setting.sinceVersion <= version || setting.sinceVersion == 1) count = setting.position;
   }
   return count;
+}
+
+bool conditionHolds(const RSettingCondition& condition,
+                    const std::function<bool(std::string_view)>& isSet) {
+  if (condition.flag.empty()) return true;
+  const bool set = isSet(condition.flag) || (!condition.orFlag.empty() && isSet(condition.orFlag));
+  return set == condition.whenSet;
 }
 
 bool settingInEffect(const RSetting& setting, const std::function<bool(std::string_view)>& isSet) {

@@ -86,5 +86,8 @@ const RSetting& settingSchema(std::string_view name);
 int configFieldCount(int version);
 
 // Whether the dialog would enable `setting` given the flags' states, leaving
-// aside which pass is shown. `isSet(name)` tells whether a flag is set.
+// aside which pass is shown: all its conditions hold. `isSet(name)` tells
+// whether a flag is set.
 bool settingInEffect(const RSetting& setting, const std::function<bool(std::string_view)>& isSet);
+bool conditionHolds(const RSettingCondition& condition,
+                    const std::function<bool(std::string_view)>& isSet);

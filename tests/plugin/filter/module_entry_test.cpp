@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/environment.h"
 #include "plugin/filter_interface.h"
 
 namespace {
@@ -137,6 +139,34 @@ TEST_F(ModuleEntryTest, InstanceThroughTheRegisteredCallbacks) {
   char description[kFilterStringBufferSize];
   d.stringProc(&fa, &functions, description);
   EXPECT_STREQ(description, " (Pass 2)");
+
+  // Without a display that answers, the dialog library is not even asked to
+  // show anything: configProc answers "cancelled" and changes nothing. Qt
+  // itself would end the process on an X or Wayland display that is gone.
+  const char* const displayVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  std::vector<std::optional<std::string>> saved;
+  for (const char* name : displayVariables) saved.push_back(platform::getEnvironmentVariable(name));
+  const struct {
+    const char* display;
+    const char* wayland;
+    const char* qt;
+  } environments[] = {
+      {nullptr, nullptr, nullptr},
+      {":47913", nullptr, nullptr},
+      {nullptr, "quiventa-no-such-display", nullptr},
+      {nullptr, nullptr, "xcb"},
+  };
+  for (const auto& environment : environments) {
+    platform::setEnvironmentVariable("DISPLAY", environment.display);
+    platform::setEnvironmentVariable("WAYLAND_DISPLAY", environment.wayland);
+    platform::setEnvironmentVariable("QT_QPA_PLATFORM", environment.qt);
+    EXPECT_EQ(d.configProc(&fa, &functions, nullptr), 1);
+  }
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    platform::setEnvironmentVariable(displayVariables[i], saved[i] ? saved[i]->c_str() : nullptr);
+  }
+  ASSERT_TRUE(d.fssProc(&fa, &functions, statement, sizeof statement));
+  EXPECT_EQ(std::string(statement).rfind("Config(\"12|2|20|", 0), 0u);
 
   d.deinitProc(&fa, &functions);
   deinit(module, &functions);
