@@ -4,6 +4,7 @@
 #include <iomanip>
 
 #include "host/profiles.h"
+#include "host/settings_reference.h"
 #include "host/settings_table.h"
 
 namespace host {
@@ -34,6 +35,8 @@ void writeProfiles(const std::vector<std::string>& defaults, std::ostream& out) 
 
 void writeSettingsListing(const std::vector<std::string>& defaults, std::ostream& out) {
   writeProfiles(defaults, out);
+  out << "\n";
+  writeSettingsText(out);
 }
 
 }  // namespace host

@@ -1,7 +1,7 @@
 // What `quiventa settings` prints: the profiles, each with its purpose and
-// every setting it changes, from the filter's default to the profile's value.
-// The listing is made of sections so that more (e.g. every setting with its
-// meaning and range) can follow the profiles.
+// every setting it changes, from the filter's default to the profile's value;
+// then every setting with its meaning, default, range, list values and place
+// in the dialog (host/settings_reference.h).
 //
 // Thread-safety: pure.
 #pragma once

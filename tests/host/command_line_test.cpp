@@ -53,6 +53,24 @@ TEST(CommandLineTest, ReadsCommandsFilesAndOptionsInAnyOrder) {
   EXPECT_EQ(host::parseCommandLine({"stabilize", "--help"}).command, Command::kHelp);
 }
 
+// What the dialog does besides: a preset sets its aspect, a typed aspect
+// clears the preset.
+TEST(CommandLineTest, PresetsSetTheirAspectAsTheDialogDoes) {
+  const host::RCommandLine line = host::parseCommandLine(
+      {"config", "--set", "sourcePixelAspectPreset=2", "--set", "destPixelAspect=1.2", "--set",
+       "destPixelAspectPreset=-1", "--dialog"});
+  ASSERT_EQ(line.changes.size(), 5u);
+  EXPECT_EQ(line.changes[1].name, "sourcePixelAspect");
+  EXPECT_EQ(line.changes[1].fieldText, "0.9115847225152985");
+  EXPECT_TRUE(line.changes[1].implied);
+  EXPECT_EQ(line.changes[3].name, "destPixelAspectPreset");
+  EXPECT_EQ(line.changes[3].fieldText, "-1");
+  EXPECT_FALSE(line.changes[4].implied);  // a typed preset index of -1 changes no aspect
+  EXPECT_TRUE(line.dialog);
+  EXPECT_NE(usageErrorOf({"render", "a", "b", "--dialog"}).find("--dialog belongs to config"),
+            std::string::npos);
+}
+
 // The profile table is data; every entry must name real settings with
 // values of their types.
 TEST(CommandLineTest, EveryProfileIsAValidSetOfSettings) {

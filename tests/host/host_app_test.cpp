@@ -415,6 +415,11 @@ TEST_F(StabiliserModuleTest, ConfigPrintsAndReadsTheSettingsStatement) {
   ASSERT_EQ(run(module({"config", "--set", "blockSize=150"})), 0);
   EXPECT_NE(err_.str().find("warning: blockSize=150 is outside the dialog range 1 to 100"),
             std::string::npos);
+
+  // The dialog needs a display; the suites run without one.
+  EXPECT_EQ(run(module({"config", "--dialog", "--set", "blockSize=20"})), 1);
+  EXPECT_NE(err_.str().find("config --dialog needs a display"), std::string::npos) << err_.str();
+  EXPECT_EQ(out_.str(), "");
 }
 
 TEST_F(StabiliserModuleTest, AnalyzeAndRenderRunEndToEnd) {

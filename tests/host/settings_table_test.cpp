@@ -161,6 +161,38 @@ TEST(SettingsTableTest, WarnsAboutValuesOutsideTheDialogRanges) {
           .warnings.empty());
 }
 
+// The dialog's enabling rules, the pass aside: a changed setting that they
+// would disable draws a warning naming what it depends on.
+TEST(SettingsTableTest, ChangedSettingsWithoutEffectNameWhatTheyDependOn) {
+  const struct {
+    std::vector<std::pair<const char*, const char*>> set;
+    const char* changed;
+    const char* warning;  // "" for none
+  } cases[] = {
+      {{}, "destWidth", "destWidth has no effect while sameDestAsSource=1"},
+      {{{"sameDestAsSource", "0"}}, "destWidth", ""},
+      {{},
+       "previousFrames",
+       "previousFrames has no effect while usePreviousFrames=0 and useFutureFrames=0"},
+      {{{"useFutureFrames", "1"}}, "previousFrames", ""},
+      {{{"usePreviousFrames", "1"}},
+       "edgeTransitionWidth",
+       "edgeTransitionWidth has no effect while softBorders=0"},
+      {{{"rollingShutter", "1"}},
+       "deepAnalysisPercent",
+       "deepAnalysisPercent has no effect while rollingShutter=1"},
+      {{}, "interlacedProgressive", "interlacedProgressive has no effect while interlaced=0"},
+      {{}, "rollingShutterAmount", "rollingShutterAmount has no effect while rollingShutter=0"},
+      {{}, "blockSize", ""},  // only the pass would disable it
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> fields = defaultFields();
+    for (const auto& [name, value] : c.set) fields = with(fields, name, value);
+    const std::vector<std::string> warnings = host::settingsWithoutEffect(fields, {c.changed});
+    EXPECT_EQ(warnings.empty() ? "" : warnings.front(), std::string(c.warning)) << c.changed;
+  }
+}
+
 TEST(SettingsTableTest, ChecksOnlyThePositionsAnOlderStringHas) {
   std::vector<std::string> fields = defaultFields();
   fields.resize(37);

@@ -1,5 +1,6 @@
-// Keeps the suites away from the user's real data folder: the default log
-// path of every instance the tests create lies in a temporary folder.
+// Keeps the suites away from the user's real data folder (the default log
+// path of every instance the tests create lies in a temporary folder) and
+// from the user's desktop (no display is named, so no dialog opens there).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,6 +12,7 @@ namespace {
 class CDataFolderEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(display);
     std::string pattern = (std::filesystem::temp_directory_path() / "qv-data-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) {
       folder_ = pattern;
