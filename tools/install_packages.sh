@@ -9,6 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   clang-14 libclang-rt-14-dev
+  qt6-base-dev xvfb xauth xdg-utils
 )
 
 missing=()

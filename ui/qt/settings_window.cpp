@@ -186,7 +186,12 @@ void CSettingsWindow::showModel() {
         edit->setCursorPosition(0);  // a long path shows its beginning
       }
     } else if (auto* list = qobject_cast<QComboBox*>(target)) {
-      if (list->currentIndex() != model_.selection(id)) list->setCurrentIndex(model_.selection(id));
+      // An editable list keeps its last item while the user types into its
+      // field: clearing it would clear the field and move the cursor.
+      const int selection = model_.selection(id);
+      if (list->currentIndex() != selection && (selection >= 0 || !list->isEditable())) {
+        list->setCurrentIndex(selection);
+      }
       if (list->isEditable() && list->currentText() != text) list->setEditText(text);
     } else if (auto* button = qobject_cast<QAbstractButton*>(target)) {
       if (button->isCheckable()) button->setChecked(model_.checked(id));
