@@ -15,8 +15,8 @@ FilterDefinition& quiventaFilterDefinition();
 // Registers the filter through the host's add-filter function. Returns 0 and
 // writes the interface versions on success; returns 1 and writes nothing
 // when the host refuses.
-int registerFilter(FilterModule* module, const FilterFunctions* functions,
-                   int& interfaceVersion, int& compatibleVersion);
+int registerFilter(FilterModule* module, const FilterFunctions* functions, int& interfaceVersion,
+                   int& compatibleVersion);
 
 // Hands the registered definition back to the host's remove-filter function.
 void unregisterFilter(FilterModule* module, const FilterFunctions* functions);
