@@ -65,9 +65,9 @@ int maximumProcessorCount() {
 std::uint64_t usableMemoryBytes() {
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGE_SIZE);
-  std::uint64_t bytes = pages > 0 && pageSize > 0
-                            ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
-                            : UINT64_MAX;
+  std::uint64_t bytes = pages > 0 && pageSize > 0 ? static_cast<std::uint64_t>(pages) *
+                                                        static_cast<std::uint64_t>(pageSize)
+                                                  : UINT64_MAX;
   bytes = std::min({bytes, limitOf(RLIMIT_AS), limitOf(RLIMIT_DATA), controlGroupLimit()});
   return bytes;
 }
@@ -90,15 +90,14 @@ std::uint64_t runMemoryBytes(const RRunPictures& p) {
   std::uint64_t bytes = saturatingProduct(source, kSourceBytesPerPixel);
   bytes = saturatingSum(bytes, saturatingProduct(pixels(p.destinationWidth, p.destinationHeight),
                                                  kDestinationBytesPerPixel));
-  bytes = saturatingSum(
-      bytes, saturatingProduct(saturatingProduct(source, 4),
-                               static_cast<std::uint64_t>(std::max(p.heldFrames, 0LL))));
+  bytes = saturatingSum(bytes,
+                        saturatingProduct(saturatingProduct(source, 4),
+                                          static_cast<std::uint64_t>(std::max(p.heldFrames, 0LL))));
   if (p.analysis) bytes = saturatingSum(bytes, saturatingProduct(source, kAnalysisBytesPerPixel));
   return bytes;
 }
 
-void requireMemoryFor(const RRunPictures& pictures, const std::string& what,
-                      std::uint64_t usable) {
+void requireMemoryFor(const RRunPictures& pictures, const std::string& what, std::uint64_t usable) {
   const std::uint64_t needed = runMemoryBytes(pictures);
   if (needed <= usable) return;
   failUsage(what + " needs about " + formatBytes(needed) + " of memory; this machine has " +

@@ -31,8 +31,8 @@ void requireRegularLogPath(const std::string& path) {
   struct stat status {};
   if (stat(path.c_str(), &status) != 0) return;  // a new file
   if (S_ISREG(status.st_mode)) return;
-  const char* what = S_ISDIR(status.st_mode)   ? "a folder"
-                     : S_ISFIFO(status.st_mode) ? "a FIFO"
+  const char* what = S_ISDIR(status.st_mode)                              ? "a folder"
+                     : S_ISFIFO(status.st_mode)                           ? "a FIFO"
                      : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ? "a device"
                                                                           : "not a regular file";
   failUsage("the log file " + path + " is " + what + ": give --log a regular file");

@@ -72,9 +72,8 @@ bool sameSingleFile(const std::string& first, const std::string& second) {
 
 // Frame numbers at which fields of different widths meet: each width from
 // one to seven digits, at both of its ends.
-constexpr long long kSampleNumbers[] = {0,      1,      9,       10,      99,     100,
-                                        999,    1000,   9999,    10000,   99999,  100000,
-                                        999999, 1000000, 9999999};
+constexpr long long kSampleNumbers[] = {0,    1,     9,     10,     99,     100,     999,    1000,
+                                        9999, 10000, 99999, 100000, 999999, 1000000, 9999999};
 
 }  // namespace
 

@@ -15,7 +15,8 @@ extern "C" void remember(int signalNumber) { received = signalNumber; }
 // a confirmed abort on only to a handler the program had: one without a
 // handler must not be killed by it.
 TEST(ProgressWindowTest, AConfirmedAbortReachesOnlyAHandlerThatWasThere) {
-  struct sigaction none {}, remembering {}, previousInt {}, previousTerm {};
+  struct sigaction none {
+  }, remembering{}, previousInt{}, previousTerm{};
   none.sa_handler = SIG_DFL;
   remembering.sa_handler = remember;
   sigemptyset(&none.sa_mask);
