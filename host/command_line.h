@@ -11,7 +11,11 @@
 
 namespace host {
 
-enum class Command { kStabilize, kAnalyze, kRender, kConfig, kPlan, kSettings, kHelp };
+enum class Command { kStabilize, kAnalyze, kRender, kConfig, kPlan, kSettings, kHelp, kVersion };
+
+// What happens to an output file that exists already, as with FFmpeg's -y
+// and -n: ask on a terminal (refuse without one), replace, or never touch.
+enum class Overwrite { kAsk, kYes, kNo };
 
 // One --set NAME=VALUE or --log PATH, in command-line order.
 struct RSettingChange {
@@ -25,6 +29,7 @@ struct RSettingChange {
 
 struct RCommandLine {
   Command command = Command::kHelp;
+  Command helpTopic = Command::kHelp;  // kHelp: the overview; else that command's help
   std::string input;
   std::string output;                          // stabilize, render
   std::string preview;                         // analyze --preview
@@ -40,6 +45,14 @@ struct RCommandLine {
   bool forceLog = false;  // render: use a log that does not match INPUT's frames
   bool dialog = false;    // config: edit the settings in the filter's dialog first
   REncodingOptions encoding;
+  Overwrite overwrite = Overwrite::kAsk;
+  // --start and --duration in seconds; only a part of INPUT is written.
+  std::optional<double> startSeconds;
+  std::optional<double> durationSeconds;
+  std::string comparePath;  // stabilize, render: input and output side by side
+  // Off: the input's sample aspect ratio and field order are not applied.
+  bool autoMetadata = true;
+  std::vector<std::string> notes;     // said unless --quiet (old option names)
   int planWidth = 0, planHeight = 0;  // plan: --size
   std::string plotPath;               // plan: --plot
 };
@@ -48,6 +61,11 @@ struct RCommandLine {
 // message that names the offending argument.
 RCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
-std::string usageText();
+// The overview for kHelp, else the help of one command.
+std::string usageText(Command topic = Command::kHelp);
+std::string versionText();
+
+// "90", "1:30", "0:01:30.5" as seconds; nullopt for anything else.
+std::optional<double> parseTimeText(const std::string& text);
 
 }  // namespace host

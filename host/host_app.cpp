@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -122,6 +123,7 @@ class CQuiventa {
         progress_(stderr, !line.quiet && isatty(STDERR_FILENO) == 1) {}
 
   int run() {
+    for (const std::string& text : line_.notes) note(text);
     checkFiles();
     setProcessorCount(line_.threads, err_);
     CFilterModule module(line_.modulePath.empty() ? defaultModulePath() : line_.modulePath);
@@ -170,8 +172,17 @@ class CQuiventa {
       outputKindFor(line_.preview);
       refuseSameFile(line_.preview, "the preview", line_.input, "INPUT");
     }
+    if (!line_.comparePath.empty()) {
+      outputKindFor(line_.comparePath);
+      refuseSameFile(line_.comparePath, "the comparison", line_.input, "INPUT");
+      refuseSameFile(line_.comparePath, "the comparison", line_.output, "OUTPUT");
+    }
     if (line_.command == Command::kPlan) {
       refuseSameFile(line_.plotPath, "the plot", line_.input, "the log");
+    }
+    for (const std::string* path :
+         {&line_.output, &line_.preview, &line_.comparePath, &line_.plotPath}) {
+      allowReplacing(*path);
     }
     struct stat status {};
     if (line_.command == Command::kStabilize && stat(line_.input.c_str(), &status) == 0 &&
@@ -179,6 +190,25 @@ class CQuiventa {
       failUsage("INPUT " + line_.input +
                 " is read once per pass, so stabilize needs a file; analyze and render read it "
                 "once");
+    }
+  }
+
+  // As FFmpeg does: -y replaces, -n never does, and otherwise the user is
+  // asked when there is a terminal to answer on. A batch job without one
+  // must not replace files nobody confirmed.
+  void allowReplacing(const std::string& path) {
+    if (path.empty() || line_.overwrite == Overwrite::kYes || !outputExists(path)) return;
+    if (line_.overwrite == Overwrite::kNo) {
+      failRuntime(path + " already exists and -n keeps it: nothing done");
+    }
+    if (isatty(STDIN_FILENO) != 1 || isatty(STDERR_FILENO) != 1) {
+      failUsage(path + " already exists: give -y to replace it (or -n to keep existing files)");
+    }
+    err_ << "File '" << path << "' already exists. Overwrite? [y/N] " << std::flush;
+    std::string answer;
+    std::getline(std::cin, answer);
+    if (answer != "y" && answer != "Y" && answer != "yes") {
+      failRuntime(path + " already exists and was kept: nothing done");
     }
   }
 
@@ -217,7 +247,7 @@ class CQuiventa {
       // Each clip has its own log: stabilize keeps it beside its output,
       // analyze writes it beside the input, where render looks for it.
       const bool beside = line_.command == Command::kStabilize;
-      const std::string defaultLog = (beside ? line_.output : line_.input) + ".log";
+      const std::string defaultLog = logPathBeside(beside ? line_.output : line_.input);
       if (!carriesInSettingsString(defaultLog)) {
         failUsage(std::string("the log file would be ") + (beside ? "OUTPUT" : "INPUT") +
                   ".log, but a file name with " + kUncarriedCharacters +
@@ -312,6 +342,7 @@ class CQuiventa {
     request.delayFrames = pass == 2 && !line_.keepDelay ? settings.outputDelayFrames() : 0;
     request.encoding = line_.encoding;
     request.announceInput = !announced_;
+    request.quiet = line_.quiet;
     announced_ = true;
     RPassReport report = runPass(instance, request, progress_, err_);
     if (report.corruptFrames > 0) {
@@ -445,7 +476,7 @@ class CQuiventa {
     wrote(line_.output, report);
     note("kept the analysis log " + logPath_ +
          "; to render again with other smoothing settings:\n  quiventa render " +
-         shellQuoted(line_.input) + " " + shellQuoted(line_.output) + " --log " +
+         shellQuoted(line_.input) + " " + shellQuoted(line_.output) + " -y --log " +
          shellQuoted(logPath_) + " [--set ...]");
   }
 
@@ -494,7 +525,11 @@ int runQuiventa(const std::vector<std::string>& arguments, std::ostream& out, st
     // errors about broken input are.
     av_log_set_level(line.quiet ? AV_LOG_QUIET : AV_LOG_ERROR);
     if (line.command == Command::kHelp) {
-      out << usageText();
+      out << usageText(line.helpTopic);
+      return 0;
+    }
+    if (line.command == Command::kVersion) {
+      out << versionText();
       return 0;
     }
     CQuiventa program(line, out, err);

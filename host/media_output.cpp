@@ -1,16 +1,31 @@
 #include "host/media_output.h"
 
+extern "C" {
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "host/host_error.h"
+#include "host/video_format.h"
 
 namespace host {
 namespace {
 
-AVPixelFormat yuvFormatFor(int width, int height) {
-  // 4:2:0 needs even sides; odd ones keep full chroma rather than lose a row.
-  return (width % 2 == 0 && height % 2 == 0) ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV444P;
+// Sets an option of the encoder; false when it has none of that name.
+bool encoderOption(AVDictionary** settings, const AVCodec& codec, const char* name,
+                   const std::string& value) {
+  if (codec.priv_class == nullptr) return false;
+  const AVClass* privateClass = codec.priv_class;
+  if (av_opt_find(&privateClass, name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ) == nullptr) {
+    return false;
+  }
+  av_dict_set(settings, name, value.c_str(), 0);
+  return true;
 }
 
 void copyDisplayMatrix(const AVStream& from, AVStream& to) {
@@ -68,6 +83,7 @@ RVideoProperties videoPropertiesOf(const AVStream& stream, AVRational frameRate)
   properties.space = stream.codecpar->color_space;
   properties.chromaLocation = stream.codecpar->chroma_location;
   properties.sourceHeight = stream.codecpar->height;
+  properties.sourceFormat = static_cast<AVPixelFormat>(stream.codecpar->format);
   // Full-range formats of JPEG-style decoders carry their range in the format.
   const auto format = static_cast<AVPixelFormat>(stream.codecpar->format);
   if (properties.range == AVCOL_RANGE_UNSPECIFIED &&
@@ -93,34 +109,35 @@ CMediaOutput::CMediaOutput(const std::string& writePath, const std::string& name
     failRuntime("cannot set up the output " + namedPath + ": " + avErrorText(error));
   }
   context_.reset(raw);
+  // FFmpeg writes and reads y4m's deeper formats (C422p10 ...), which the
+  // format's first readers did not know.
+  if (kind_ == OutputKind::kY4m) context_->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
 }
 
 CMediaOutput::~CMediaOutput() = default;
 
-void CMediaOutput::addVideo(int width, int height, const RVideoProperties& properties,
-                            const AVStream* inputVideo) {
-  const AVCodec* codec = nullptr;
-  AVPixelFormat format = yuvFormatFor(width, height);
-  switch (kind_) {
-    case OutputKind::kH264File:
-      codec = avcodec_find_encoder_by_name("libx264");
-      if (codec == nullptr) failRuntime("FFmpeg was built without the libx264 H.264 encoder");
-      break;
-    case OutputKind::kY4m:
-      // The YUV4MPEG muxer takes the decoded pictures themselves.
-      codec = avcodec_find_encoder(AV_CODEC_ID_WRAPPED_AVFRAME);
-      break;
-    case OutputKind::kPngSequence:
-      codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
-      format = AV_PIX_FMT_RGB24;
-      break;
+std::string CMediaOutput::addVideo(int width, int height, const RVideoProperties& properties,
+                                   const AVStream* inputVideo) {
+  RVideoFormatRequest request;
+  request.kind = kind_;
+  request.width = width;
+  request.height = height;
+  request.inputFormat = properties.sourceFormat;
+  request.options = &options_;
+  request.outputName = namedPath_;
+  const RVideoFormat chosen = chooseVideoFormat(request);
+  const AVCodec* codec = chosen.codec;
+  const AVPixelFormat format = chosen.format;
+  codedWidth_ = chosen.codedWidth;
+  codedHeight_ = chosen.codedHeight;
+  if (codedWidth_ != width || codedHeight_ != height) {
+    padded_.assign(static_cast<std::size_t>(codedWidth_) * 4 * codedHeight_ + 64, 0);
   }
-  if (codec == nullptr) failRuntime("FFmpeg lacks the encoder for " + namedPath_);
 
   video_.reset(avcodec_alloc_context3(codec));
   if (!video_) throw std::bad_alloc();
-  video_->width = width;
-  video_->height = height;
+  video_->width = codedWidth_;
+  video_->height = codedHeight_;
   video_->pix_fmt = format;
   callerTimeBase_ = properties.timeBase;
   // Containers with real timestamps keep the input's; the others count
@@ -143,14 +160,37 @@ void CMediaOutput::addVideo(int width, int height, const RVideoProperties& prope
 
   AVDictionary* settings = nullptr;
   if (kind_ == OutputKind::kH264File) {
-    av_dict_set(&settings, "preset", options_.preset.c_str(), 0);
-    av_dict_set(&settings, "crf", std::to_string(options_.crf).c_str(), 0);
+    // The x264 family's defaults; other encoders keep their own unless asked.
+    const std::string name = codec->name;
+    const bool x264Family = name == "libx264" || name == "libx265";
+    char crf[32];
+    std::snprintf(crf, sizeof crf, "%g", options_.crf.value_or(18));
+    if ((options_.crf || x264Family) && !encoderOption(&settings, *codec, "crf", crf)) {
+      failUsage(std::string("--crf: the ") + codec->name + " encoder has no crf option");
+    }
+    const std::string preset = options_.preset.empty() ? "medium" : options_.preset;
+    if ((!options_.preset.empty() || x264Family) &&
+        !encoderOption(&settings, *codec, "preset", preset)) {
+      failUsage(std::string("--encoder-preset: the ") + codec->name +
+                " encoder has no preset option");
+    }
+  }
+  for (const auto& [name, value] : options_.encoderOptions) {
+    av_dict_set(&settings, name.c_str(), value.c_str(), 0);
   }
   const int error = avcodec_open2(video_.get(), codec, &settings);
+  // What the encoder did not take is a misspelt or foreign option.
+  const AVDictionaryEntry* unused = av_dict_get(settings, "", nullptr, AV_DICT_IGNORE_SUFFIX);
+  const std::string unusedName = unused != nullptr ? unused->key : "";
   av_dict_free(&settings);
   if (error < 0) {
     failRuntime(std::string("cannot open the ") + codec->name + " encoder for " +
-                std::to_string(width) + "x" + std::to_string(height) + ": " + avErrorText(error));
+                std::to_string(codedWidth_) + "x" + std::to_string(codedHeight_) + " " +
+                av_get_pix_fmt_name(format) + ": " + avErrorText(error));
+  }
+  if (!unusedName.empty()) {
+    failUsage("--encoder-option " + unusedName + ": the " + codec->name +
+              " encoder has no option of that name");
   }
 
   videoStream_ = avformat_new_stream(context_.get(), nullptr);
@@ -168,12 +208,12 @@ void CMediaOutput::addVideo(int width, int height, const RVideoProperties& prope
   }
 
   picture_->format = format;
-  picture_->width = width;
-  picture_->height = height;
+  picture_->width = codedWidth_;
+  picture_->height = codedHeight_;
   if (av_frame_get_buffer(picture_.get(), 0) < 0) throw std::bad_alloc();
 
   scaler_.reset(
-      sws_getContext(width, height, AV_PIX_FMT_BGR0, width, height, format,
+      sws_getContext(codedWidth_, codedHeight_, AV_PIX_FMT_BGR0, codedWidth_, codedHeight_, format,
                      SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
                      nullptr, nullptr, nullptr));
   if (!scaler_) failRuntime("cannot convert pictures for " + namedPath_);
@@ -182,10 +222,11 @@ void CMediaOutput::addVideo(int width, int height, const RVideoProperties& prope
                              sws_getCoefficients(matrix_),
                              properties.range == AVCOL_RANGE_JPEG ? 1 : 0, 0, 1 << 16, 1 << 16);
   }
+  return chosen.note;
 }
 
 void CMediaOutput::addStreamsOf(const AVFormatContext& input, int videoStreamIndex,
-                                std::ostream& warnings) {
+                                std::ostream& warnings, std::ostream* notes) {
   const unsigned count = input.nb_streams;
   copies_.assign(count, -1);
   inputTimeBases_.assign(count, AVRational{1, 1});
@@ -216,9 +257,11 @@ void CMediaOutput::addStreamsOf(const AVFormatContext& input, int videoStreamInd
     }
     if (type == AVMEDIA_TYPE_AUDIO && format->audio_codec != AV_CODEC_ID_NONE) {
       transcoders_[i] = std::make_unique<CAudioTranscoder>(stream, *context_, format->audio_codec);
-      warnings << "quiventa: audio stream " << i << " (" << codecName << ") is re-encoded as "
+      if (notes != nullptr) {
+        *notes << "quiventa: audio stream " << i << " (" << codecName << ") is re-encoded as "
                << avcodec_get_name(format->audio_codec) << ": " << namedPath_ << " cannot hold "
                << codecName << "\n";
+      }
       continue;
     }
     warnings << "quiventa: warning: stream " << i << " (" << codecName
@@ -241,10 +284,22 @@ void CMediaOutput::writePicture(const VFBitmap& bitmap, std::int64_t pts) {
   if (av_frame_make_writable(picture_.get()) < 0) throw std::bad_alloc();
   const std::uint8_t* lastRow =
       reinterpret_cast<const std::uint8_t*>(bitmap.data) + (bitmap.h - 1) * bitmap.pitch;
-  const std::uint8_t* const planes[4] = {lastRow, nullptr, nullptr, nullptr};
-  const int strides[4] = {-static_cast<int>(bitmap.pitch), 0, 0, 0};
-  sws_scale(scaler_.get(), planes, strides, 0, static_cast<int>(bitmap.h), picture_->data,
-            picture_->linesize);
+  const std::uint8_t* planes[4] = {lastRow, nullptr, nullptr, nullptr};
+  int strides[4] = {-static_cast<int>(bitmap.pitch), 0, 0, 0};
+  if (!padded_.empty()) {
+    const std::size_t rowBytes = static_cast<std::size_t>(codedWidth_) * 4;
+    for (int y = 0; y < codedHeight_; ++y) {
+      const int from = std::min(y, static_cast<int>(bitmap.h) - 1);
+      std::uint8_t* row = padded_.data() + rowBytes * y;
+      std::memcpy(row, lastRow - from * bitmap.pitch, static_cast<std::size_t>(bitmap.w) * 4);
+      for (int x = static_cast<int>(bitmap.w); x < codedWidth_; ++x) {
+        std::memcpy(row + 4 * x, row + 4 * (bitmap.w - 1), 4);
+      }
+    }
+    planes[0] = padded_.data();
+    strides[0] = static_cast<int>(rowBytes);
+  }
+  sws_scale(scaler_.get(), planes, strides, 0, codedHeight_, picture_->data, picture_->linesize);
 
   if (kind_ != OutputKind::kH264File) pts = av_rescale_q(pts, callerTimeBase_, video_->time_base);
   // Encoders need strictly rising times; equal input times (rare, broken

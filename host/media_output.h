@@ -2,9 +2,9 @@
 // the video encoder fed with the host's 32-bit bottom-up bitmaps, and the
 // input's other streams.
 //
-// Video: .mp4/.mkv/.mov H.264 with libx264 (yuv420p, or yuv444p for odd
-// sizes; CRF and preset from the options), .y4m raw yuv420p/yuv444p, PNG
-// sequences rgb24. Timestamps are the caller's, in the input video's time
+// Video: .mp4/.mkv/.mov with the chosen encoder (libx264 unless the options
+// name another), .y4m raw, PNG sequences rgb24; the pixel format and padding
+// as host/video_format.h chooses them. Timestamps are the caller's, in the input video's time
 // base; frame rate, sample aspect and colour properties are the input's.
 // Audio and subtitle streams (files only): copied when the container can hold
 // their codec; audio otherwise re-encoded with the container's usual codec,
@@ -15,8 +15,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/audio_transcoder.h"
@@ -26,9 +28,16 @@
 
 namespace host {
 
+// What the user chose for the output video; empty fields leave the choice to
+// the host (see chooseVideoFormat).
 struct REncodingOptions {
-  double crf = 18;                // libx264 constant rate factor, 0..51
-  std::string preset = "medium";  // libx264 preset
+  std::string codec;          // an FFmpeg encoder name; empty: libx264 (.mp4, .mkv, .mov)
+  std::string pixelFormat;    // an FFmpeg pixel format name; empty: the input's where possible
+  std::optional<double> crf;  // constant rate factor; libx264 and libx265 default to 18
+  std::string preset;         // the encoder's speed preset; libx264 and libx265 default to medium
+  // Passed to the encoder as they are (FFmpeg's private options, e.g.
+  // tune=film or x264-params=keyint=60).
+  std::vector<std::pair<std::string, std::string>> encoderOptions;
 };
 
 // What the output video keeps of the input video.
@@ -41,7 +50,8 @@ struct RVideoProperties {
   AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
   AVColorSpace space = AVCOL_SPC_UNSPECIFIED;
   AVChromaLocation chromaLocation = AVCHROMA_LOC_UNSPECIFIED;
-  int sourceHeight = 0;  // picks the matrix of an unspecified colour space
+  int sourceHeight = 0;                          // picks the matrix of an unspecified colour space
+  AVPixelFormat sourceFormat = AV_PIX_FMT_NONE;  // the output keeps its chroma and depth
 };
 
 // The properties of an input video stream.
@@ -57,11 +67,17 @@ class CMediaOutput {
   CMediaOutput(const CMediaOutput&) = delete;
   CMediaOutput& operator=(const CMediaOutput&) = delete;
 
-  // Before open(): the video stream of `width` x `height` pixels.
-  void addVideo(int width, int height, const RVideoProperties& properties,
-                const AVStream* inputVideo);
-  // Before open(): the input's streams other than `videoStreamIndex`.
-  void addStreamsOf(const AVFormatContext& input, int videoStreamIndex, std::ostream& warnings);
+  // Before open(): the video stream of `width` x `height` pixels. Returns
+  // what the output changes from the input's format (video_format.h), empty
+  // when nothing. Throws CHostError for encoder options the encoder does
+  // not have.
+  std::string addVideo(int width, int height, const RVideoProperties& properties,
+                       const AVStream* inputVideo);
+  // Before open(): the input's streams other than `videoStreamIndex`. What is
+  // re-encoded goes to `notes` (null: said nowhere), what is left out to
+  // `warnings`.
+  void addStreamsOf(const AVFormatContext& input, int videoStreamIndex, std::ostream& warnings,
+                    std::ostream* notes);
   // Opens the file and writes the header.
   void open();
 
@@ -83,6 +99,10 @@ class CMediaOutput {
   AvCodecContext video_;
   AVStream* videoStream_ = nullptr;
   AvScaleContext scaler_;
+  // Odd sides are encoded padded: the bitmap is copied into this top-down
+  // picture of the coded size first, its last column and row repeated.
+  std::vector<std::uint8_t> padded_;
+  int codedWidth_ = 0, codedHeight_ = 0;
   AvFrame picture_;
   AvPacket packet_;
   std::int64_t lastPts_ = AV_NOPTS_VALUE;

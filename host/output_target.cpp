@@ -70,6 +70,34 @@ const char* muxerNameFor(const std::string& path) {
   return "mp4";
 }
 
+bool outputExists(const std::string& path) {
+  std::error_code error;
+  if (!isSequencePattern(path)) return fs::exists(fs::symlink_status(path, error));
+  fs::path folder = fs::path(path).parent_path();
+  if (folder.empty()) folder = ".";
+  const std::string pattern = fs::path(path).filename().string();
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    if (sequenceFrameNumber(pattern, entry.path().filename().string()) >= 0) return true;
+  }
+  return false;
+}
+
+std::string logPathBeside(const std::string& path) {
+  if (!isSequencePattern(path)) return path + ".log";
+  const fs::path target(path);
+  std::string name = target.filename().string();
+  const std::size_t percent = name.rfind('%');
+  const std::size_t field = name.find('d', percent);
+  if (percent != std::string::npos && field != std::string::npos) {
+    name.erase(percent, field - percent + 1);
+  }
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  while (!name.empty() && std::strchr("._- ", name.back()) != nullptr) name.pop_back();
+  if (name.empty()) name = "frames";
+  return (target.parent_path() / (name + ".log")).string();
+}
+
 COutputTarget::COutputTarget(const std::string& path) : finalPath_(path) {
   const fs::path target(path);
   std::error_code error;

@@ -29,6 +29,13 @@ enum class OutputKind {
 OutputKind outputKindFor(const std::string& path);
 // FFmpeg's muxer name for the kind and extension.
 const char* muxerNameFor(const std::string& path);
+// Whether writing `path` would replace something: the file, or for an image
+// sequence any file of the folder that the pattern names.
+bool outputExists(const std::string& path);
+// The log that belongs beside a video: "NAME.log" after the video's whole
+// name, for an image sequence after its pattern without the number field
+// and extension ("frames%04d.png" gives "frames.log").
+std::string logPathBeside(const std::string& path);
 
 class COutputTarget {
  public:

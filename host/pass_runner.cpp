@@ -49,9 +49,12 @@ class CPassLoop {
     if (!request_.outputWritePath.empty()) {
       output_ = std::make_unique<CMediaOutput>(request_.outputWritePath, request_.outputNamedPath,
                                                request_.encoding);
-      output_->addVideo(static_cast<int>(destination.w), static_cast<int>(destination.h),
-                        videoPropertiesOf(video, frameRate_), &video);
-      output_->addStreamsOf(input_.context(), input_.videoStreamIndex(), messages_);
+      const std::string note =
+          output_->addVideo(static_cast<int>(destination.w), static_cast<int>(destination.h),
+                            videoPropertiesOf(video, frameRate_), &video);
+      if (!note.empty() && !request_.quiet) messages_ << "quiventa: " << note << "\n";
+      output_->addStreamsOf(input_.context(), input_.videoStreamIndex(), messages_,
+                            request_.quiet ? nullptr : &messages_);
       output_->open();
     }
     if (request_.delayFrames > 0) {

@@ -41,6 +41,7 @@ struct RPassRequest {
   std::function<void(long width, long height)> checkSource;
   std::function<void(long long frame)> checkFrame;
   bool announceInput = false;  // warn that further video streams are left out
+  bool quiet = false;          // no notes (what is re-encoded), warnings only
   // Sees every decoded picture in the source bitmap before the filter does
   // (not the repeated last picture of the delay calls).
   std::function<void(const VFBitmap&)> sourceObserver;

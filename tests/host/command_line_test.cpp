@@ -38,10 +38,23 @@ TEST(CommandLineTest, ReadsCommandsFilesAndOptionsInAnyOrder) {
   EXPECT_EQ(line.changes[2].fieldText, "1");
   EXPECT_TRUE(line.logChanged);
   EXPECT_EQ(line.threads, 3);
-  EXPECT_DOUBLE_EQ(line.encoding.crf, 20.5);
+  EXPECT_DOUBLE_EQ(line.encoding.crf.value_or(0), 20.5);
   EXPECT_EQ(line.encoding.preset, "slow");
   EXPECT_TRUE(line.keepDelay);
   EXPECT_TRUE(line.quiet);
+  EXPECT_EQ(line.notes, std::vector<std::string>{"--preset is now called --encoder-preset"});
+
+  line = host::parseCommandLine({"stabilize", "a", "b", "--start", "1:02.5", "--duration", "3",
+                                 "-n", "--compare", "c.mp4", "--encoder-option",
+                                 "x264-params=keyint=5", "--pix-fmt", "yuv422p10le"});
+  EXPECT_DOUBLE_EQ(line.startSeconds.value_or(0), 62.5);
+  EXPECT_DOUBLE_EQ(line.durationSeconds.value_or(0), 3);
+  EXPECT_EQ(line.overwrite, host::Overwrite::kNo);
+  EXPECT_EQ(line.comparePath, "c.mp4");
+  ASSERT_EQ(line.encoding.encoderOptions.size(), 1u);
+  EXPECT_EQ(line.encoding.encoderOptions[0].second, "keyint=5");
+  EXPECT_EQ(host::parseCommandLine({"help", "plan"}).helpTopic, Command::kPlan);
+  EXPECT_EQ(host::parseCommandLine({"--version"}).command, Command::kVersion);
 
   line = host::parseCommandLine({"analyze", "in.mp4", "--preview", "p.mp4", "--config",
                                  "Config(\"12\")", "--module", "/x/Q.vdf"});
@@ -50,7 +63,9 @@ TEST(CommandLineTest, ReadsCommandsFilesAndOptionsInAnyOrder) {
   EXPECT_EQ(line.modulePath, "/x/Q.vdf");
   EXPECT_FALSE(line.logChanged);
   EXPECT_EQ(host::parseCommandLine({"config"}).command, Command::kConfig);
-  EXPECT_EQ(host::parseCommandLine({"stabilize", "--help"}).command, Command::kHelp);
+  line = host::parseCommandLine({"stabilize", "--help"});
+  EXPECT_EQ(line.command, Command::kHelp);
+  EXPECT_EQ(line.helpTopic, Command::kStabilize);
 }
 
 // What the dialog does besides: a preset sets its aspect, a typed aspect
@@ -102,7 +117,7 @@ TEST(CommandLineTest, RefusesWhatItCannotUseWithAMessageNamingIt) {
             std::string::npos);
   EXPECT_NE(usageErrorOf({"config", "--threads", "0"}).find("--threads 0"), std::string::npos);
   EXPECT_NE(usageErrorOf({"render", "a", "b", "--crf", "52"}).find("--crf 52"), std::string::npos);
-  EXPECT_NE(usageErrorOf({"render", "a", "b", "--preset", "quick"}).find("--preset quick"),
+  EXPECT_NE(usageErrorOf({"render", "a", "b", "--preset", "quick"}).find("--encoder-preset quick"),
             std::string::npos);
   EXPECT_NE(usageErrorOf({"render", "a", "b", "--preview", "p.mp4"}).find("belongs to analyze"),
             std::string::npos);
@@ -114,12 +129,30 @@ TEST(CommandLineTest, RefusesWhatItCannotUseWithAMessageNamingIt) {
             std::string::npos);
   EXPECT_NE(usageErrorOf({"settings", "--set", "blockSize=20"}).find("takes no"),
             std::string::npos);
+  const struct {
+    std::vector<std::string> arguments;
+    const char* message;
+  } refused[] = {
+      {{"render", "a", "b", "-y", "-n"}, "contradict"},
+      {{"render", "a", "b", "--start", "-1"}, "--start -1"},
+      {{"render", "a", "b", "--start", "1:60"}, "--start 1:60"},
+      {{"render", "a", "b", "--duration", "0"}, "more than 0"},
+      {{"render", "a", "b", "--codec", "nosuch"}, "no video encoder"},
+      {{"render", "a", "b", "--codec", "aac"}, "no video encoder"},
+      {{"render", "a", "b", "--pix-fmt", "yuv423p"}, "no pixel format"},
+      {{"analyze", "a", "--compare", "c.mp4"}, "--compare belongs"},
+      {{"config", "--start", "3"}, "--start and --duration belong"},
+      {{"config", "-y"}, "-y and -n belong"},
+  };
+  for (const auto& c : refused) {
+    EXPECT_NE(usageErrorOf(c.arguments).find(c.message), std::string::npos) << c.message;
+  }
 }
 
 TEST(CommandLineTest, UsageListsEverySettingAndTheRefusedValues) {
-  const std::string usage = host::usageText();
+  const std::string usage = host::usageText(host::Command::kRender);
   for (const char* text :
-       {"quiventa stabilize INPUT OUTPUT", "--keep-delay", "blockSize (int)", "logFilePath (path)",
+       {"quiventa render    INPUT OUTPUT", "--keep-delay", "blockSize (int)", "logFilePath (path)",
         "rollingShutterAmount (number)", "blockSize < 1"}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }

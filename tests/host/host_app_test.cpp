@@ -64,7 +64,11 @@ class HostRunTest : public ::testing::Test {
   int run(std::vector<std::string> arguments) {
     out_.str("");
     err_.str("");
-    arguments.push_back("--quiet");
+    const std::string& command = arguments.empty() ? "" : arguments[0];
+    if (command == "render" || command == "stabilize" || command == "analyze" ||
+        command == "plan") {
+      arguments.push_back("-y");
+    }
     return host::runQuiventa(arguments, out_, err_);
   }
 
@@ -259,8 +263,11 @@ TEST_F(HostRunTest, OutputSizesFollowParamProc) {
             0)
       << err_.str();
   const host_test::RVideoFrames rendered = host_test::readVideo(path("r.mp4"));
-  EXPECT_EQ(rendered.width, 121);
-  EXPECT_EQ(rendered.height, 97);
+  // Odd sides are padded to stay in the widely playable 4:2:0 profiles.
+  EXPECT_EQ(rendered.width, 122);
+  EXPECT_EQ(rendered.height, 98);
+  EXPECT_EQ(rendered.pixelFormat, "yuv420p");
+  EXPECT_NE(err_.str().find("122x98, not 121x97"), std::string::npos) << err_.str();
   EXPECT_EQ(rendered.filterStamps[5], 5);
 }
 
@@ -282,7 +289,7 @@ TEST_F(HostRunTest, StabilizeRunsBothPassesOnOneInstanceAndKeepsTheLog) {
   // Pass 1's log lies beside the output.
   const std::string log = readText(path("out.mp4.log"));
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 9);
-  EXPECT_NE(err_.str().find("quiventa render " + input + " " + path("out.mp4") + " --log " +
+  EXPECT_NE(err_.str().find("quiventa render " + input + " " + path("out.mp4") + " -y --log " +
                             path("out.mp4.log")),
             std::string::npos)
       << err_.str();
@@ -683,6 +690,67 @@ TEST_F(HostRunTest, MediaIsReencodedAnnouncedOrRefused) {
       }
     }
   }
+}
+
+// The output keeps the input's chroma format and bit depth where the encoder
+// has them, else says what it changed; the user's choices win.
+TEST_F(HostRunTest, OutputFormatsFollowTheInputUnlessTheUserChooses) {
+  const struct {
+    const char* inputFormat;
+    const char* output;
+    std::vector<std::string> options;
+    int status;
+    const char* outputFormat;
+    const char* message;
+  } cases[] = {
+      {"yuv422p10le", "o1.mkv", {}, 0, "yuv422p10le", ""},
+      {"yuv422p10le", "o2.y4m", {}, 0, "yuv422p10le", ""},
+      {"yuv444p10le", "o3.mp4", {"--codec", "mpeg4"}, 0, "yuv420p", "has no 10-bit 4:4:4"},
+      {"yuv420p", "o4.mov", {"--pix-fmt", "yuv444p", "--crf", "30"}, 0, "yuv444p", ""},
+      {"yuv420p", "o5.mkv", {"--encoder-option", "tune=film"}, 0, "yuv420p", ""},
+      {"yuv420p", "o6.mkv", {"--encoder-option", "nosuch=1"}, 2, "", "has no option"},
+      {"yuv420p", "o7.mkv", {"--codec", "mpeg4", "--crf", "20"}, 2, "", "has no crf option"},
+      {"yuv420p", "o8.mkv", {"--pix-fmt", "rgb24"}, 2, "", "libx264 encoder takes yuv420p"},
+  };
+  for (const auto& c : cases) {
+    RClipRecipe recipe{.path = path(std::string(c.inputFormat) + ".mkv"), .frames = 6};
+    recipe.pixelFormat = c.inputFormat;
+    host_test::writeClip(recipe);
+    writeLogFor(recipe.path, recipe.frames);
+    std::vector<std::string> arguments = {"render", recipe.path, path(c.output)};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    EXPECT_EQ(run(stamp(arguments)), c.status) << c.output << ": " << err_.str();
+    EXPECT_NE(err_.str().find(c.message), std::string::npos) << err_.str();
+    if (c.status != 0) continue;
+    const host_test::RVideoFrames out = host_test::readVideo(path(c.output));
+    EXPECT_EQ(out.pixelFormat, c.outputFormat) << c.output;
+    ASSERT_EQ(out.filterStamps.size(), 6u) << c.output;
+    EXPECT_EQ(out.filterStamps[5], 5) << c.output;
+  }
+}
+
+// FFmpeg's -y and -n: an existing output is replaced only when allowed, and
+// a batch job without a terminal to ask on is refused.
+TEST_F(HostRunTest, ExistingOutputsAreReplacedOnlyWhenAllowed) {
+  const std::string input = clip("in.mp4", ClipAudio::kNone, 6);
+  const struct {
+    const char* flag;
+    int status;
+    const char* message;
+  } cases[] = {{"", 2, "already exists: give -y"}, {"-n", 1, "-n keeps it"}, {"-y", 0, ""}};
+  for (const auto& c : cases) {
+    writeText(path("out.mp4"), "precious");
+    const std::string command = std::string(QV_HOST_PATH) + " render '" + input + "' '" +
+                                path("out.mp4") + "' --module " + QV_STAMP_MODULE_PATH + " " +
+                                c.flag + " </dev/null 2>'" + path("err.txt") + "'";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), c.status) << c.flag;
+    EXPECT_NE(readText(path("err.txt")).find(c.message), std::string::npos)
+        << readText(path("err.txt"));
+    if (c.status != 0) {
+      EXPECT_EQ(readText(path("out.mp4")), "precious") << c.flag;
+    }
+  }
+  EXPECT_EQ(host_test::readVideo(path("out.mp4")).times.size(), 6u);
 }
 
 TEST(QuiventaProgramTest, FindsTheModuleBesideItselfAndReportsUsageErrors) {

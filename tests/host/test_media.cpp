@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
@@ -107,7 +108,8 @@ class CClipWriter {
     video_.reset(avcodec_alloc_context3(codec));
     video_->width = width;
     video_->height = height;
-    video_->pix_fmt = recipe_.mjpeg ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
+    video_->pix_fmt = recipe_.mjpeg ? AV_PIX_FMT_YUVJ420P : av_get_pix_fmt(recipe_.pixelFormat);
+    video_->sample_aspect_ratio = recipe_.sampleAspect;
     video_->time_base = av_inv_q(recipe_.rate);
     video_->framerate = recipe_.rate;
     video_->color_range = recipe_.mjpeg ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
@@ -135,6 +137,7 @@ class CClipWriter {
       avcodec_parameters_from_context((*stream)->codecpar, video_.get());
       (*stream)->time_base = video_->time_base;
       (*stream)->avg_frame_rate = recipe_.rate;
+      (*stream)->sample_aspect_ratio = recipe_.sampleAspect;
     }
     picture_.reset(av_frame_alloc());
     picture_->format = video_->pix_fmt;
@@ -290,6 +293,9 @@ RVideoFrames readVideo(const std::string& path) {
   result.width = stream.codecpar->width;
   result.height = stream.codecpar->height;
   result.codec = avcodec_get_name(stream.codecpar->codec_id);
+  const char* format = av_get_pix_fmt_name(static_cast<AVPixelFormat>(stream.codecpar->format));
+  result.pixelFormat = format != nullptr ? format : "";
+  result.sampleAspect = stream.sample_aspect_ratio;
   // swscale writes whole vectors, so rows get room beyond the pixels.
   const int stride = (result.width * 3 + 63) / 64 * 64;
   std::vector<std::uint8_t> rgb(static_cast<std::size_t>(stride * (result.height + 1)));

@@ -28,11 +28,13 @@ struct RClipRecipe {
   int frames = 40;
   AVRational rate{25, 1};
   ClipAudio audio = ClipAudio::kNone;
-  bool video = true;      // false: a file with audio only
-  bool mjpeg = false;     // MJPEG instead of H.264 (every frame stands alone)
-  int corruptFrame = -1;  // this frame's packet is written as garbage
-  int resizeAtFrame = -1;  // MJPEG: from this frame on, pictures of half the size
-  bool secondVideoStream = false;  // the video twice, as streams 0 and 1
+  bool video = true;                    // false: a file with audio only
+  bool mjpeg = false;                   // MJPEG instead of H.264 (every frame stands alone)
+  int corruptFrame = -1;                // this frame's packet is written as garbage
+  int resizeAtFrame = -1;               // MJPEG: from this frame on, pictures of half the size
+  bool secondVideoStream = false;       // the video twice, as streams 0 and 1
+  const char* pixelFormat = "yuv420p";  // H.264 only
+  AVRational sampleAspect{0, 1};        // 0/1: none stored
 };
 
 // Writes the clip; fails the calling test (ADD_FAILURE) on any error.
@@ -45,6 +47,8 @@ struct RVideoFrames {
   int width = 0;
   int height = 0;
   std::string codec;
+  std::string pixelFormat;
+  AVRational sampleAspect{0, 1};
   std::vector<double> times;              // seconds, from the decoded pictures
   std::vector<int> clipStamps;            // band 0
   std::vector<int> filterStamps;          // band 1
