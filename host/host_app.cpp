@@ -3,12 +3,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -20,9 +23,11 @@
 #include "host/filter_settings.h"
 #include "host/frame_continuity.h"
 #include "host/host_error.h"
+#include "host/input_metadata.h"
 #include "host/interrupt.h"
 #include "host/log_check.h"
 #include "host/machine_limits.h"
+#include "host/media_input.h"
 #include "host/output_target.h"
 #include "host/pass1_log.h"
 #include "host/pass_runner.h"
@@ -120,10 +125,15 @@ class CQuiventa {
       : line_(line),
         out_(out),
         err_(err),
-        progress_(stderr, !line.quiet && isatty(STDERR_FILENO) == 1) {}
+        progress_(stderr, line.quiet                   ? ProgressMode::kOff
+                          : isatty(STDERR_FILENO) == 1 ? ProgressMode::kBar
+                                                       : ProgressMode::kLines) {}
 
   int run() {
     for (const std::string& text : line_.notes) note(text);
+    if ((line_.startSeconds || line_.durationSeconds) && !line_.output.empty()) {
+      note("a part is written without the input's audio and subtitles");
+    }
     checkFiles();
     setProcessorCount(line_.threads, err_);
     CFilterModule module(line_.modulePath.empty() ? defaultModulePath() : line_.modulePath);
@@ -243,6 +253,7 @@ class CQuiventa {
     }
     const bool passes = line_.command == Command::kStabilize ||
                         line_.command == Command::kAnalyze || line_.command == Command::kRender;
+    if (passes) probeInput(settings);
     if (passes && !line_.logChanged) {
       // Each clip has its own log: stabilize keeps it beside its output,
       // analyze writes it beside the input, where render looks for it.
@@ -273,6 +284,81 @@ class CQuiventa {
     for (const std::string& warning : settingsWithoutEffect(settings.fields(), changed)) {
       err_ << "quiventa: warning: " << warning << "\n";
     }
+  }
+
+  // What the input tells before any pass: its frame rate (for --start and
+  // --duration) and the metadata that sets settings. A FIFO or device is
+  // read only by the passes, so it tells nothing here.
+  void probeInput(CFilterSettings& settings) {
+    struct stat status {};
+    if (stat(line_.input.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+      if (line_.startSeconds || line_.durationSeconds) {
+        failUsage("--start and --duration need INPUT to be a file");
+      }
+      return;
+    }
+    const CMediaInput input(line_.input);
+    frameRate_ = av_q2d(input.frameRate());
+    if (!line_.autoMetadata) return;
+    auto userSet = [this](std::string_view name) {
+      if (line_.configText) return true;
+      for (const auto* changes : {&line_.changes, &line_.profileChanges}) {
+        for (const RSettingChange& change : *changes) {
+          if (change.name == name) return true;
+        }
+      }
+      return false;
+    };
+    const RMetadataSettings metadata = settingsFromMetadata(input.videoStream(), userSet);
+    for (const RMetadataSetting& change : metadata.changes) {
+      const RSettingInfo* setting = findSetting(change.name);
+      std::string error;
+      const std::optional<std::string> text = fieldTextForValue(*setting, change.value, &error);
+      if (text) settings.setField(setting->position, *text, change.name);
+    }
+    for (const std::string& announcement : metadata.announcements) note(announcement);
+  }
+
+  // --start and --duration as frames: the part written, the frames pass 2
+  // must see for it (the frames it holds for the borders), and the frames
+  // pass 1 analyses so that the smoothing of the part comes out as it would
+  // for the whole clip. The smoothing's influence falls off by a factor e
+  // every sqrt(smoothness / 10) entries, so 5 of those lengths (under 1 %
+  // left) are analysed on each side; a negative smoothness (back to the
+  // first frame's position) reaches back to the clip's first frame.
+  struct RParts {
+    long long writeFirst = 0, writeEnd = -1;
+    long long renderFirst = 0, renderEnd = -1;
+    long long analyseFirst = 0, analyseEnd = -1;
+  };
+  RParts parts() const {
+    RParts parts;
+    if (!line_.startSeconds && !line_.durationSeconds) return parts;
+    parts.writeFirst = std::llround(line_.startSeconds.value_or(0) * frameRate_);
+    if (line_.durationSeconds) {
+      parts.writeEnd =
+          parts.writeFirst + std::max(1LL, std::llround(*line_.durationSeconds * frameRate_));
+    }
+    const long long previous = flag("usePreviousFrames") ? number("previousFrames") : 0;
+    const long long future = flag("useFutureFrames") ? number("futureFrames") : 0;
+    parts.renderFirst = std::max(0LL, parts.writeFirst - previous);
+    parts.renderEnd = parts.writeEnd < 0 ? -1 : parts.writeEnd + future;
+    long long reach = 0;
+    bool fromStart = false;
+    for (const char* name :
+         {"smoothHorizontalPanning", "smoothVerticalPanning", "smoothRotation", "smoothZoom"}) {
+      const long long smoothness = number(name);
+      if (smoothness < 0) fromStart = true;
+      if (smoothness > 0) {
+        reach = std::max(
+            reach,
+            static_cast<long long>(std::ceil(5 * std::sqrt(static_cast<double>(smoothness) / 10))));
+      }
+    }
+    reach += previous + future + 2;
+    parts.analyseFirst = fromStart ? 0 : std::max(0LL, parts.writeFirst - reach);
+    parts.analyseEnd = parts.writeEnd < 0 ? -1 : parts.writeEnd + reach;
+    return parts;
   }
 
   // Settings as the filter holds them (fields_ is read after the changes).
@@ -343,8 +429,31 @@ class CQuiventa {
     request.encoding = line_.encoding;
     request.announceInput = !announced_;
     request.quiet = line_.quiet;
+    request.passCount = line_.command == Command::kStabilize ? 2 : 1;
+    request.passIndex = line_.command == Command::kStabilize ? pass : 1;
+    request.knownFrames = pass == 2 ? analysedFrames_ : 0;
+    const RParts part = parts();
+    request.writeFirst = part.writeFirst;
+    request.writeEnd = part.writeEnd;
+    request.feedFirst = pass == 1 ? part.analyseFirst : part.renderFirst;
+    request.feedEnd = pass == 1 ? part.analyseEnd : part.renderEnd;
+    if (pass == 2 && analysedFrames_ > 0) {
+      // The frames pass 1 saw, less those it analysed only for the smoothing.
+      const long long end = analysedFirst_ + analysedFrames_;
+      const long long fed =
+          (part.renderEnd < 0 ? end : std::min(end, part.renderEnd)) - request.feedFirst;
+      request.knownFrames = std::max(1LL, fed);
+    }
+    if (compare_ != nullptr && pass == 2) {
+      request.compareWritePath = compare_->writePath();
+      request.compareNamedPath = line_.comparePath;
+    }
     announced_ = true;
     RPassReport report = runPass(instance, request, progress_, err_);
+    if (pass == 1) {
+      analysedFirst_ = request.feedFirst;
+      analysedFrames_ = report.fedFrames;
+    }
     if (report.corruptFrames > 0) {
       err_ << "quiventa: warning: " << report.corruptFrames
            << " corrupt frame(s) or unreadable packet(s) of " << line_.input << " were skipped\n";
@@ -385,7 +494,7 @@ class CQuiventa {
     const RPassReport report =
         runOnePass(instance, settings, 1, preview, line_.preview, std::move(request));
     settings.setField(kLogFilePathPosition, logPath_, "logFilePath");
-    log.verify(expectedLogLines(report.decodedFrames, flag("interlaced")));
+    log.verify(expectedLogLines(report.fedFrames, flag("interlaced")));
     diagnose(log.writePath(), diagnosis, continuity);
     return report;
   }
@@ -402,7 +511,7 @@ class CQuiventa {
     if (target) target->commit();
     log.commit();
     if (target) wrote(line_.preview, report);
-    note("analysed " + std::to_string(report.decodedFrames) + " frames; log file " + logPath_);
+    note("analysed " + std::to_string(report.fedFrames) + " frames; log file " + logPath_);
   }
 
   void requireLog() {
@@ -427,6 +536,7 @@ class CQuiventa {
 
   void render(CFilterInstance& instance, CFilterSettings& settings) {
     requireLog();
+    openCompare();
     const bool interlaced = flag("interlaced");
     const RLogFacts facts = readPlannableLog(logPath_, flag("rollingShutter"));
     COutputTarget target(line_.output);
@@ -441,17 +551,29 @@ class CQuiventa {
         runOnePass(instance, settings, 2, &target, line_.output, std::move(request));
     const long long lastLabel =
         interlaced ? 2 * report.decodedFrames - 1 : report.decodedFrames - 1;
-    if (facts.lastLabel() > lastLabel) {
+    if (report.inputEnded && facts.lastLabel() > lastLabel) {
       logMismatch("the log " + logPath_ + " spans " + facts.frameRange(interlaced) + ", " +
                   line_.input + " has " + std::to_string(report.decodedFrames) + " frames");
     }
     stopIfInterrupted();
     target.commit();
+    commitCompare();
     wrote(line_.output, report);
+  }
+
+  void commitCompare() {
+    if (compare_ == nullptr) return;
+    compare_->commit();
+    note("wrote " + line_.comparePath + ": input (left) and output (right) side by side");
+  }
+
+  void openCompare() {
+    if (!line_.comparePath.empty()) compare_ = std::make_unique<COutputTarget>(line_.comparePath);
   }
 
   void stabilize(CFilterInstance& instance, CFilterSettings& settings) {
     COutputTarget target(line_.output);
+    openCompare();
     {
       CPass1Log log(logPath_, flag("appendToLogFile"));
       RPassRequest request;
@@ -473,6 +595,7 @@ class CQuiventa {
                                          " is complete and kept)");
     }
     target.commit();
+    commitCompare();
     wrote(line_.output, report);
     note("kept the analysis log " + logPath_ +
          "; to render again with other smoothing settings:\n  quiventa render " +
@@ -504,6 +627,9 @@ class CQuiventa {
   std::vector<std::string> fields_;
   std::string logPath_;
   bool announced_ = false;
+  double frameRate_ = 25;
+  long long analysedFirst_ = 0, analysedFrames_ = 0;  // pass 1 of stabilize
+  std::unique_ptr<COutputTarget> compare_;
   bool mismatchTold_ = false;
 };
 

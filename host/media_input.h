@@ -28,6 +28,8 @@ class CMediaInput {
   // Frame count from the container, else from duration and rate; 0 when
   // neither is known. Only an estimate for progress.
   long long estimatedFrameCount() const;
+  // The container states the frame count (else it is guessed from the duration).
+  bool frameCountIsExact() const { return videoStream().nb_frames > 0; }
 
   // The next packet of any stream; false at the end of the file. A read
   // error in the middle is taken as the end and counted.

@@ -1,5 +1,6 @@
 #include "host/pass_runner.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -12,6 +13,51 @@
 
 namespace host {
 namespace {
+
+// Input (left) and output (right) side by side, tops aligned, in one
+// bottom-up bitmap; what neither covers is black.
+class CSideBySide {
+ public:
+  CSideBySide(const VFBitmap& source, const VFBitmap& destination)
+      : leftWidth_(source.w),
+        rightWidth_(destination.w),
+        height_(std::max(source.h, destination.h)) {
+    pixels_ =
+        allocateBuffer(static_cast<std::size_t>((leftWidth_ + rightWidth_) * 4 * height_) + 64);
+    bitmap_ = VFBitmap{};
+    bitmap_.w = leftWidth_ + rightWidth_;
+    bitmap_.h = height_;
+    bitmap_.pitch = bitmap_.w * 4;
+    bitmap_.size = bitmap_.pitch * height_;
+    bitmap_.data = reinterpret_cast<Pixel32*>(pixels_.get());
+  }
+
+  // `sourcePixels` holds a picture laid out as the source bitmap.
+  const VFBitmap& compose(const VFBitmap& source, const std::uint8_t* sourcePixels,
+                          const VFBitmap& destination) {
+    std::memset(pixels_.get(), 0, static_cast<std::size_t>(bitmap_.size));
+    auto* rows = reinterpret_cast<std::uint8_t*>(bitmap_.data);
+    // Picture row r (from the top) is stored row h - 1 - r in each bitmap.
+    for (long r = 0; r < source.h; ++r) {
+      std::memcpy(rows + (height_ - 1 - r) * bitmap_.pitch,
+                  sourcePixels + (source.h - 1 - r) * source.pitch,
+                  static_cast<std::size_t>(source.w) * 4);
+    }
+    const auto* output = reinterpret_cast<const std::uint8_t*>(destination.data);
+    for (long r = 0; r < destination.h; ++r) {
+      std::memcpy(rows + (height_ - 1 - r) * bitmap_.pitch + leftWidth_ * 4,
+                  output + (destination.h - 1 - r) * destination.pitch,
+                  static_cast<std::size_t>(destination.w) * 4);
+    }
+    return bitmap_;
+  }
+  const VFBitmap& bitmap() const { return bitmap_; }
+
+ private:
+  long leftWidth_, rightWidth_, height_;
+  AvBuffer pixels_;
+  VFBitmap bitmap_;
+};
 
 class CPassLoop {
  public:
@@ -26,6 +72,7 @@ class CPassLoop {
         frameRate_(input_.frameRate()),
         frameTicks_(av_rescale_q(1, av_inv_q(frameRate_), input_.videoStream().time_base)) {
     microsecsPerFrame_ = std::lround(1e6 * frameRate_.den / frameRate_.num);
+    partial_ = request.writeFirst > 0 || request.writeEnd >= 0;
   }
 
   RPassReport run() {
@@ -46,37 +93,49 @@ class CPassLoop {
     report_.destinationWidth = destination.w;
     report_.destinationHeight = destination.h;
 
+    const RVideoProperties properties = videoPropertiesOf(video, frameRate_);
     if (!request_.outputWritePath.empty()) {
-      output_ = std::make_unique<CMediaOutput>(request_.outputWritePath, request_.outputNamedPath,
-                                               request_.encoding);
-      const std::string note =
-          output_->addVideo(static_cast<int>(destination.w), static_cast<int>(destination.h),
-                            videoPropertiesOf(video, frameRate_), &video);
-      if (!note.empty() && !request_.quiet) messages_ << "quiventa: " << note << "\n";
-      output_->addStreamsOf(input_.context(), input_.videoStreamIndex(), messages_,
-                            request_.quiet ? nullptr : &messages_);
-      output_->open();
+      output_ = openOutput(request_.outputWritePath, request_.outputNamedPath, destination.w,
+                           destination.h, properties, true);
+    }
+    if (!request_.compareWritePath.empty()) {
+      sideBySide_ = std::make_unique<CSideBySide>(instance_.source(), destination);
+      compare_ = openOutput(request_.compareWritePath, request_.compareNamedPath,
+                            sideBySide_->bitmap().w, sideBySide_->bitmap().h, properties, false);
     }
     if (request_.delayFrames > 0) {
       lastPicture_ = allocateBuffer(static_cast<std::size_t>(instance_.source().size));
     }
 
-    const long long estimate = input_.estimatedFrameCount();
-    progress_.start(request_.passName, estimate > 0 ? estimate + request_.delayFrames : 0);
+    RProgressPass pass;
+    pass.name = request_.passName;
+    pass.index = request_.passIndex;
+    pass.count = request_.passCount;
+    pass.exact = request_.knownFrames > 0 || input_.frameCountIsExact();
+    long long frames = request_.knownFrames > 0 ? request_.knownFrames
+                                                : input_.estimatedFrameCount() - request_.feedFirst;
+    if (request_.knownFrames == 0 && request_.feedEnd >= 0) {
+      frames = std::min(frames, request_.feedEnd - request_.feedFirst);
+    }
+    pass.total = frames > 0 ? frames + request_.delayFrames : 0;
+    progress_.start(pass);
 
     AvPacket packet = allocatePacket();
-    while (input_.readPacket(packet.get())) {
+    while (!fedAll() && input_.readPacket(packet.get())) {
       if (packet->stream_index == input_.videoStreamIndex()) {
         decoder_.send(packet.get());
         av_packet_unref(packet.get());
         receivePictures();
       } else {
-        if (output_) output_->writeInputPacket(packet.get());
+        if (output_ && !partial_) output_->writeInputPacket(packet.get());
         av_packet_unref(packet.get());
       }
     }
-    decoder_.send(nullptr);
-    receivePictures();
+    if (!fedAll()) {
+      decoder_.send(nullptr);
+      receivePictures();
+      report_.inputEnded = true;
+    }
 
     stopIfInterrupted();
     report_.corruptFrames = decoder_.corruptFrames() + input_.readErrors();
@@ -86,6 +145,10 @@ class CPassLoop {
     if (report_.decodedFrames == 1) {
       failRuntime(request_.inputPath +
                   " holds a single picture, not a video: there is no motion to stabilise");
+    }
+    if (report_.fedFrames == 0) {
+      failRuntime(request_.inputPath + " has " + std::to_string(report_.decodedFrames) +
+                  " frames: --start lies after its end");
     }
     // The filter still holds the last frames; the last picture stands in as
     // source while it hands them out.
@@ -97,24 +160,51 @@ class CPassLoop {
     instance_.endRun();
     stopIfInterrupted();
     if (output_) output_->finish();
+    if (compare_) compare_->finish();
     progress_.finish();
     return report_;
   }
 
  private:
+  std::unique_ptr<CMediaOutput> openOutput(const std::string& writePath,
+                                           const std::string& namedPath, long width, long height,
+                                           const RVideoProperties& properties, bool withStreams) {
+    auto output = std::make_unique<CMediaOutput>(writePath, namedPath, request_.encoding);
+    const std::string note = output->addVideo(static_cast<int>(width), static_cast<int>(height),
+                                              properties, &input_.videoStream());
+    if (!note.empty() && !request_.quiet) messages_ << "quiventa: " << note << "\n";
+    if (withStreams && !partial_) {
+      output->addStreamsOf(input_.context(), input_.videoStreamIndex(), messages_,
+                           request_.quiet ? nullptr : &messages_);
+    }
+    output->open();
+    return output;
+  }
+
+  bool fedAll() const { return request_.feedEnd >= 0 && report_.decodedFrames >= request_.feedEnd; }
+
   void receivePictures() {
     std::int64_t pts = AV_NOPTS_VALUE;
-    while (decoder_.receive(instance_.source(), &pts)) {
+    while (!fedAll() && decoder_.receive(instance_.source(), &pts)) {
       if (pts == AV_NOPTS_VALUE) {
         pts = lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + frameTicks_;
       }
       lastPts_ = pts;
+      const long long frame = report_.decodedFrames++;
+      if (frame < request_.feedFirst) continue;
       times_.push_back(pts);
-      if (request_.checkFrame) request_.checkFrame(report_.decodedFrames);
-      ++report_.decodedFrames;
+      if (request_.checkFrame) request_.checkFrame(frame);
+      ++report_.fedFrames;
       if (lastPicture_) {
         std::memcpy(lastPicture_.get(), instance_.source().data,
                     static_cast<std::size_t>(instance_.source().size));
+      }
+      if (compare_) {
+        // The output of a delayed frame comes later; its input waits here.
+        AvBuffer copy = allocateBuffer(static_cast<std::size_t>(instance_.source().size));
+        std::memcpy(copy.get(), instance_.source().data,
+                    static_cast<std::size_t>(instance_.source().size));
+        inputs_.push_back(std::move(copy));
       }
       if (request_.sourceObserver) request_.sourceObserver(instance_.source());
       callFilter();
@@ -123,22 +213,40 @@ class CPassLoop {
 
   void callFilter() {
     const long long call = report_.filterCalls;
+    const long long number = request_.feedFirst + call;
     FilterStateInfo state;
-    state.lCurrentFrame = static_cast<long>(call);
-    state.lCurrentSourceFrame = static_cast<long>(call);
+    state.lCurrentFrame = static_cast<long>(number);
+    state.lCurrentSourceFrame = static_cast<long>(number);
     state.lMicrosecsPerFrame = microsecsPerFrame_;
     state.lMicrosecsPerSrcFrame = microsecsPerFrame_;
-    state.lSourceFrameMS = static_cast<long>(call * microsecsPerFrame_ / 1000);
+    state.lSourceFrameMS = static_cast<long>(number * microsecsPerFrame_ / 1000);
     state.lDestFrameMS = state.lSourceFrameMS;
     instance_.runFrame(state);
     ++report_.filterCalls;
 
     // Calls before the delay has passed show the filter's waiting message.
     if (call >= request_.delayFrames) {
-      const std::int64_t pts = times_.front();
+      const long long frame = number - request_.delayFrames;
+      std::int64_t pts = times_.front();
       times_.pop_front();
-      if (output_) output_->writePicture(instance_.destination(), pts);
-      ++report_.writtenFrames;
+      AvBuffer input;
+      if (compare_) {
+        input = std::move(inputs_.front());
+        inputs_.pop_front();
+      }
+      if (frame >= request_.writeFirst && (request_.writeEnd < 0 || frame < request_.writeEnd)) {
+        // A part starts at time 0, as FFmpeg's -ss makes it.
+        if (partial_) {
+          if (firstPts_ == AV_NOPTS_VALUE) firstPts_ = pts;
+          pts -= firstPts_;
+        }
+        if (output_) output_->writePicture(instance_.destination(), pts);
+        if (compare_) {
+          compare_->writePicture(
+              sideBySide_->compose(instance_.source(), input.get(), instance_.destination()), pts);
+        }
+        ++report_.writtenFrames;
+      }
     }
     progress_.update(report_.filterCalls);
     stopIfInterrupted();
@@ -153,10 +261,15 @@ class CPassLoop {
   AVRational frameRate_;
   std::int64_t frameTicks_;
   long microsecsPerFrame_ = 40000;
+  bool partial_ = false;
   std::unique_ptr<CMediaOutput> output_;
+  std::unique_ptr<CMediaOutput> compare_;
+  std::unique_ptr<CSideBySide> sideBySide_;
+  std::deque<AvBuffer> inputs_;  // --compare: the inputs of outputs still to come
   AvBuffer lastPicture_;
   std::deque<std::int64_t> times_;
   std::int64_t lastPts_ = AV_NOPTS_VALUE;
+  std::int64_t firstPts_ = AV_NOPTS_VALUE;
   RPassReport report_;
 };
 

@@ -1,18 +1,26 @@
-// One processing run of the filter over a whole input: decode every frame
-// into the source bitmap, call the filter, and encode (or discard) what it
-// puts into the destination bitmap.
+// One processing run of the filter over the input: decode the frames into
+// the source bitmap, call the filter, and encode (or discard) what it puts
+// into the destination bitmap.
 //
-// Frame calls: lCurrentSourceFrame and lCurrentFrame count the decoded
-// frames from 0; lMicrosecsPerSrcFrame (= lMicrosecsPerFrame) is one frame
-// at the input's frame rate, rounded; lSourceFrameMS (= lDestFrameMS) is the
-// frame number times the frame duration in whole milliseconds.
+// Frame calls: lCurrentSourceFrame and lCurrentFrame are the input's frame
+// numbers (decoded pictures counted from 0), also when the run starts later
+// in the input (`feedFirst`), so that a log written for a part of the input
+// names the same frames as one written for all of it; lMicrosecsPerSrcFrame
+// (= lMicrosecsPerFrame) is one frame at the input's frame rate, rounded;
+// lSourceFrameMS (= lDestFrameMS) is the frame number times the frame
+// duration in whole milliseconds.
 //
 // Delay compensation: a filter that outputs the frame `delayFrames` calls
 // behind the current one gets that many extra calls at the end (numbers
 // continuing, the last decoded picture as source); the first `delayFrames`
-// outputs are dropped and output frame i gets the time of input frame i. So
-// the output has the input's frame count and timestamps, and stays in sync
-// with the audio, which is carried with its own timestamps.
+// outputs are dropped and the output of frame i gets the time of input
+// frame i. So the output has the input's frame count and timestamps, and
+// stays in sync with the audio, which is carried with its own timestamps.
+//
+// Parts: only frames [feedFirst, feedEnd) go to the filter (the frames
+// before are decoded and skipped, the input is not read past feedEnd), and
+// only the outputs of frames [writeFirst, writeEnd) are written, with times
+// that start at 0 and without the input's other streams.
 //
 // Thread-safety: one thread (the filter's callbacks run on it).
 #pragma once
@@ -30,28 +38,36 @@ namespace host {
 
 struct RPassRequest {
   std::string passName;  // for the progress line, e.g. "pass 1"
+  int passIndex = 1, passCount = 1;
+  long long knownFrames = 0;  // the input's frames in the run when known (from pass 1); 0: not
   std::string inputPath;
-  std::string outputWritePath;  // empty: the filter's output is discarded
-  std::string outputNamedPath;  // the user's name, selects the container
-  int delayFrames = 0;          // leading outputs to drop; 0: none
+  std::string outputWritePath;   // empty: the filter's output is discarded
+  std::string outputNamedPath;   // the user's name, selects the container
+  std::string compareWritePath;  // empty: none; else input and output side by side
+  std::string compareNamedPath;
+  int delayFrames = 0;                      // leading outputs to drop; 0: none
+  long long feedFirst = 0, feedEnd = -1;    // -1: to the end of the input
+  long long writeFirst = 0, writeEnd = -1;  // within the fed frames
   REncodingOptions encoding;
   // Called with the input's frame size before the filter's run starts, and
-  // before the filter sees decoded frame `frame` (from 0); either may throw
-  // CHostError to refuse the run.
+  // before the filter sees frame `frame`; either may throw CHostError to
+  // refuse the run.
   std::function<void(long width, long height)> checkSource;
   std::function<void(long long frame)> checkFrame;
   bool announceInput = false;  // warn that further video streams are left out
   bool quiet = false;          // no notes (what is re-encoded), warnings only
-  // Sees every decoded picture in the source bitmap before the filter does
-  // (not the repeated last picture of the delay calls).
+  // Sees every picture handed to the filter in the source bitmap before the
+  // filter does (not the repeated last picture of the delay calls).
   std::function<void(const VFBitmap&)> sourceObserver;
 };
 
 struct RPassReport {
-  long long decodedFrames = 0;
+  long long decodedFrames = 0;  // pictures decoded, skipped ones before feedFirst included
+  long long fedFrames = 0;      // pictures handed to the filter
   long long filterCalls = 0;
   long long writtenFrames = 0;
-  int corruptFrames = 0;  // skipped pictures and unreadable packets
+  bool inputEnded = false;  // the input ended before feedEnd (or feedEnd was -1)
+  int corruptFrames = 0;    // skipped pictures and unreadable packets
   long destinationWidth = 0;
   long destinationHeight = 0;
 };

@@ -1,5 +1,6 @@
 #include "host/plan_command.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -128,6 +129,10 @@ bool writeFileSafely(const std::string& path, const std::string& content, std::s
     *error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
+  // mkstemp makes the file private; a plot is as readable as any new file.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(descriptor, 0666 & ~mask);
   close(descriptor);
   platform::FileHandle file = platform::createFileTruncate(pattern.c_str());
   const bool written = file != platform::kInvalidFileHandle &&
@@ -198,13 +203,20 @@ int runPlan(const RPlanRequest& request, std::ostream& out, std::ostream& err) {
   } else {
     printChannel(out, "zoom", report.logZoom, "%", true);
   }
-  const auto [lowest, highest] =
-      std::minmax_element(report.zoomFactor.begin(), report.zoomFactor.end());
-  char zoomLine[200];
+  // The planner's factor scales the source: below 1 shows less of it,
+  // bigger. Users think in magnification, as extraZoom is given.
+  std::vector<double> magnification(report.zoomFactor.size());
+  for (std::size_t i = 0; i < magnification.size(); ++i) {
+    magnification[i] = report.zoomFactor[i] > 0 ? 1 / report.zoomFactor[i] : 0;
+  }
+  const auto [lowest, highest] = std::minmax_element(magnification.begin(), magnification.end());
+  char zoomLine[240];
   const int mode = report.edgeCompensation;
   std::snprintf(zoomLine, sizeof zoomLine,
-                "  zoom factor rendered: %.5f .. %.5f (edge compensation %d, \"%s\")\n", *lowest,
-                *highest, mode, mode >= 0 && mode <= 5 ? kEdgeCompensationNames[mode] : "none");
+                "  zoom rendered: %.5f .. %.5f (above 1 enlarges, as extraZoom; edge compensation "
+                "%d, \"%s\")\n",
+                *lowest, *highest, mode,
+                mode >= 0 && mode <= 5 ? kEdgeCompensationNames[mode] : "none");
   out << zoomLine;
   std::vector<int> starts;
   for (std::size_t i = 0; i < report.sceneStart.size(); ++i) {
@@ -221,9 +233,12 @@ int runPlan(const RPlanRequest& request, std::ostream& out, std::ostream& err) {
                                      panelOf("Vertical panning", "pixels", report.panY, false),
                                      panelOf("Rotation", "degrees", report.rotation, false),
                                      panelOf("Zoom", "factor", report.logZoom, true)};
-    panels.back().series.push_back({"zoom rendered", "#2ca02c", false, report.zoomFactor});
+    panels.back().series.push_back({"zoom rendered", "#2ca02c", false, magnification});
+    RSvgAxis axis;
+    axis.first = data.logBaseFrame;
+    if (data.interlaced) axis.label = "field (frame n has fields 2n and 2n + 1)";
     const std::string svg =
-        renderSvgPlot("Quiventa plan of " + request.logPath, panels, starts, "scene start");
+        renderSvgPlot("Quiventa plan of " + request.logPath, panels, starts, "scene start", axis);
     std::string error;
     if (!writeFileSafely(request.plotPath, svg, &error)) {
       err << "quiventa: " << error << "\n";

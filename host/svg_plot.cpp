@@ -42,14 +42,25 @@ std::string escape(const std::string& text) {
 
 }  // namespace
 
+double niceTickStep(double range, int wanted) {
+  if (!(range > 0) || wanted < 1) return 1;
+  const double rough = range / wanted;
+  const double power = std::pow(10.0, std::floor(std::log10(rough)));
+  for (double factor : {1.0, 2.0, 2.5, 5.0}) {
+    if (factor * power >= rough) return factor * power;
+  }
+  return 10 * power;
+}
+
 std::string renderSvgPlot(const std::string& title, const std::vector<RSvgPanel>& panels,
-                          const std::vector<int>& markers, const std::string& markerLabel) {
+                          const std::vector<int>& markers, const std::string& markerLabel,
+                          const RSvgAxis& axis) {
   std::size_t entries = 0;
   for (const RSvgPanel& panel : panels) {
     for (const RSvgSeries& series : panel.series) entries = std::max(entries, series.values.size());
   }
   const double plotWidth = kWidth - kLeft - kRight;
-  const double height = kTop + kPanelHeight * static_cast<double>(panels.size()) + 30;
+  const double height = kTop + kPanelHeight * static_cast<double>(panels.size()) + 40;
   auto xOf = [&](double entry) {
     return kLeft + (entries > 1 ? entry / static_cast<double>(entries - 1) : 0.0) * plotWidth;
   };
@@ -86,10 +97,28 @@ std::string renderSvgPlot(const std::string& title, const std::vector<RSvgPanel>
     svg += "<rect x=\"" + number(kLeft) + "\" y=\"" + number(top + 20) + "\" width=\"" +
            number(plotWidth) + "\" height=\"" + number(kPlotHeight) +
            "\" fill=\"none\" stroke=\"#999\"/>\n";
-    for (int tick = 0; tick <= 4; ++tick) {
-      const double v = low + (high - low) * tick / 4.0;
+    const double yStep = niceTickStep(high - low, 6);
+    for (double v = std::ceil(low / yStep) * yStep; v <= high; v += yStep) {
+      // Round off what the additions accumulate, so 0 reads "0", not "-1e-17".
+      const double shown = std::round(v / yStep) * yStep + 0.0;
+      svg += "<line x1=\"" + number(kLeft - 4) + "\" y1=\"" + number(yOf(v)) + "\" x2=\"" +
+             number(kLeft + plotWidth) + "\" y2=\"" + number(yOf(v)) + "\" stroke=\"#e4e4e4\"/>\n";
       svg += "<text x=\"" + number(kLeft - 6) + "\" y=\"" + number(yOf(v) + 4) +
-             "\" text-anchor=\"end\" fill=\"#555\">" + label(v) + "</text>\n";
+             "\" text-anchor=\"end\" fill=\"#555\">" + label(shown) + "</text>\n";
+    }
+    // Frame ticks along the bottom of every panel.
+    if (entries > 1) {
+      const double last = axis.first + axis.step * static_cast<double>(entries - 1);
+      const double xStep = niceTickStep(last - axis.first, 10);
+      for (double v = std::ceil(axis.first / xStep) * xStep; v <= last; v += xStep) {
+        const double x = xOf((v - axis.first) / axis.step);
+        const double bottom = top + 20 + kPlotHeight;
+        svg += "<line x1=\"" + number(x) + "\" y1=\"" + number(bottom) + "\" x2=\"" + number(x) +
+               "\" y2=\"" + number(bottom + 4) + "\" stroke=\"#555\"/>\n";
+        svg += "<text x=\"" + number(x) + "\" y=\"" + number(bottom + 16) +
+               "\" text-anchor=\"middle\" fill=\"#555\" font-size=\"10\">" +
+               label(std::round(v / xStep) * xStep + 0.0) + "</text>\n";
+      }
     }
     for (int marker : markers) {
       const double x = xOf(marker);
@@ -111,7 +140,9 @@ std::string renderSvgPlot(const std::string& title, const std::vector<RSvgPanel>
       svg += "<polyline clip-path=\"url(#" + clip + ")\" fill=\"none\" stroke=\"" + series.colour +
              "\" stroke-width=\"1.3\"" + (series.dashed ? " stroke-dasharray=\"5,4\"" : "") +
              " points=\"" + points + "\"/>\n";
-      if (series.label.empty()) continue;
+      bool inSight = series.setsScale;
+      for (double v : series.values) inSight = inSight || (v >= low && v <= high);
+      if (series.label.empty() || !inSight) continue;
       svg += "<line x1=\"" + number(kWidth - kRight + 12) + "\" y1=\"" + number(legendY) +
              "\" x2=\"" + number(kWidth - kRight + 36) + "\" y2=\"" + number(legendY) +
              "\" stroke=\"" + series.colour + "\" stroke-width=\"2\"" +
@@ -129,9 +160,10 @@ std::string renderSvgPlot(const std::string& title, const std::vector<RSvgPanel>
     }
   }
   svg += "<text x=\"" + number(kLeft + plotWidth / 2) + "\" y=\"" + number(height - 8) +
-         "\" text-anchor=\"middle\" fill=\"#555\">log entry (0 = the frame before the first "
-         "logged one; " +
-         std::to_string(entries) + " entries)</text>\n";
+         "\" text-anchor=\"middle\" fill=\"#555\">" + escape(axis.label) + " (" +
+         std::to_string(entries) +
+         " log entries; the first is the frame before the first "
+         "logged one)</text>\n";
   svg += "</svg>\n";
   return svg;
 }

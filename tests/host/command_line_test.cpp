@@ -158,12 +158,26 @@ TEST(CommandLineTest, UsageListsEverySettingAndTheRefusedValues) {
   }
 }
 
-TEST(ProgressDisplayTest, FormatsFramesRateAndTimeLeft) {
-  EXPECT_EQ(host::CProgressDisplay::formatLine("pass 1", 100, 400, 25.0),
-            "pass 1: frame 100 of 400, 25.0 fps, 0:12 left");
-  EXPECT_EQ(host::CProgressDisplay::formatLine("pass 2", 10, 100000, 10.0),
-            "pass 2: frame 10 of 100000, 10.0 fps, 2:46:39 left");
-  EXPECT_EQ(host::CProgressDisplay::formatLine("pass 2", 7, 0, 3.5), "pass 2: frame 7, 3.5 fps");
+TEST(ProgressDisplayTest, FormatsTheBarAndThePlainLines) {
+  host::RProgressState state;
+  state.pass = {"pass 1", 400, true, 1, 2};
+  state.done = 100;
+  state.framesPerSecond = 25;
+  state.commandFraction = 0.125;
+  state.secondsLeft = 28;
+  EXPECT_EQ(host::CProgressDisplay::formatLine(state),
+            "pass 1 of 2: frame 100 of 400, 25.0 fps, 13% of the command, 0:28 left");
+  EXPECT_EQ(host::CProgressDisplay::formatBar(state, 8),
+            "pass 1 of 2 [=>      ]  13%  frame 100 of 400, 25.0 fps, 0:28 left");
+  // A container's guess is marked; a count beyond it is shown alone.
+  state.pass = {"pass 2", 61, false, 1, 1};
+  state.done = 12;
+  state.secondsLeft = 10007;
+  EXPECT_EQ(host::CProgressDisplay::formatLine(state),
+            "pass 2: frame 12 of ~61, 25.0 fps, 2:46:47 left");
+  state.done = 70;
+  state.commandFraction = state.secondsLeft = -1;
+  EXPECT_EQ(host::CProgressDisplay::formatBar(state, 4), "pass 2 [    ]   ?%  frame 70, 25.0 fps");
 }
 
 }  // namespace

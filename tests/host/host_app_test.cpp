@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,9 @@
 
 #include "host/machine_limits.h"
 #include "tests/host/test_media.h"
+#include "tools/clipgen/clip_generator.h"
+#include "tools/clipgen/command_line.h"
+#include "tools/clipgen/y4m_writer.h"
 
 namespace fs = std::filesystem;
 using host_test::ClipAudio;
@@ -490,6 +494,99 @@ TEST_F(StabiliserModuleTest, PlanShowsWhatPassTwoWouldMakeOfALog) {
   EXPECT_FALSE(fs::exists(path("no")));
 }
 
+// A y4m clip of a shaking camera, stored squeezed to 11/16 of its width
+// (sample aspect ratio 16:11), with a disc that is round as displayed, or
+// interlaced with the upper field first.
+std::string metadataClip(const std::string& path, bool anamorphic) {
+  qvclip::RClipSettings settings;
+  EXPECT_TRUE(qvclip::variantSettings(anamorphic ? "shaky" : "interlaced", anamorphic ? 512 : 160,
+                                      anamorphic ? 288 : 120, anamorphic ? 30 : 8, &settings));
+  settings.path.jitterDegrees = 3;
+  settings.upperFieldFirst = true;
+  const qvclip::CClipGenerator generator(settings);
+  const int width = anamorphic ? 352 : settings.width, height = settings.height;
+  std::string y4m = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) +
+                    " F25:1 " + (anamorphic ? "Ip A16:11" : "It A1:1") + " C444\n";
+  qvclip::RFrame frame;
+  for (int n = 0; n < settings.frameCount; ++n) {
+    generator.renderFrame(n, frame, 1);
+    std::string planes(static_cast<std::size_t>(width * height * 3), '\0');
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        // Each stored pixel covers 16/11 displayed ones: their mean.
+        double sum[3] = {0, 0, 0};
+        const int from = x * settings.width / width, to = (x + 1) * settings.width / width;
+        for (int d = from; d < to; ++d) {
+          const double dx = d + 0.5 - 330, dy = y + 0.5 - 144;
+          const std::uint32_t pixel =
+              anamorphic && dx * dx + dy * dy < 45 * 45 ? 0xFF00FFu : frame.at(d, y);
+          for (int c = 0; c < 3; ++c) sum[c] += (pixel >> (16 - 8 * c)) & 0xFF;
+        }
+        const std::uint32_t mean = (static_cast<std::uint32_t>(sum[0] / (to - from) + 0.5) << 16) |
+                                   (static_cast<std::uint32_t>(sum[1] / (to - from) + 0.5) << 8) |
+                                   static_cast<std::uint32_t>(sum[2] / (to - from) + 0.5);
+        std::uint8_t* yuv = reinterpret_cast<std::uint8_t*>(planes.data());
+        qvclip::rgbToYCbCr(mean, &yuv[y * width + x], &yuv[width * height + y * width + x],
+                           &yuv[2 * width * height + y * width + x]);
+      }
+    }
+    y4m += "FRAME\n" + planes;
+  }
+  std::ofstream(path, std::ios::binary) << y4m;
+  return path;
+}
+
+// How far the magenta disc of each picture is from round as displayed: the
+// ratio of its axes (1 for a circle), largest over the pictures.
+double worstDiscAxisRatio(const std::string& video) {
+  double worst = 0;
+  host_test::readVideo(video, [&](const std::uint8_t* rgb, int stride, int width, int height) {
+    double n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const std::uint8_t* p = rgb + y * stride + 3 * x;
+        if (p[0] < 170 || p[1] > 90 || p[2] < 170) continue;
+        const double dx = (x + 0.5) * 16 / 11;  // displayed position
+        n += 1, sx += dx, sy += y, sxx += dx * dx, syy += double(y) * y, sxy += dx * y;
+      }
+    }
+    if (n < 100) return;
+    const double a = sxx / n - sx * sx / n / n, b = syy / n - sy * sy / n / n,
+                 c = sxy / n - sx * sy / n / n;
+    const double root = std::sqrt((a - b) * (a - b) / 4 + c * c);
+    worst = std::max(worst, std::sqrt(((a + b) / 2 + root) / ((a + b) / 2 - root)));
+  });
+  return worst;
+}
+
+TEST_F(StabiliserModuleTest, TheInputsAspectAndFieldOrderSetTheGeometry) {
+  const std::string squeezed = metadataClip(path("squeezed.y4m"), true);
+  ASSERT_EQ(run(module({"stabilize", squeezed, path("square.y4m"), "--no-auto-metadata"})), 0)
+      << err_.str();
+  ASSERT_EQ(run(module({"stabilize", squeezed, path("right.y4m")})), 0) << err_.str();
+  EXPECT_NE(err_.str().find("sample aspect ratio 16:11 sets sourcePixelAspect and "
+                            "destPixelAspect to 1.4545454545454546"),
+            std::string::npos)
+      << err_.str();
+  const double wrong = worstDiscAxisRatio(path("square.y4m"));
+  const double right = worstDiscAxisRatio(path("right.y4m"));
+  RecordProperty("discAxisRatioSquarePixels", std::to_string(wrong));
+  RecordProperty("discAxisRatioInputAspect", std::to_string(right));
+  EXPECT_GT(wrong, 1.04) << "rotated as if the pixels were square, the disc shears";
+  EXPECT_LT(right, 1.025);
+  EXPECT_EQ(host_test::readVideo(path("right.y4m")).sampleAspect.num, 16);
+
+  // Field by field without any option: a line per field after the first.
+  const std::string fields = metadataClip(path("fields.y4m"), false);
+  ASSERT_EQ(run(module({"analyze", fields})), 0) << err_.str();
+  EXPECT_NE(err_.str().find("interlaced, upper field first"), std::string::npos) << err_.str();
+  const std::string log = readText(fields + ".log");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2 * 8 - 1);
+  EXPECT_NE(log.find("0B\t"), std::string::npos) << log;
+  ASSERT_EQ(run(module({"analyze", fields, "--set", "interlaced=0"})), 0) << err_.str();
+  EXPECT_EQ(err_.str().find("interlaced, upper"), std::string::npos) << "the user's choice stays";
+}
+
 // A disk that fills up while pass 1 writes (a file size limit stands in for
 // it): the program fails, and the log of an earlier run stays as it was.
 TEST_F(StabiliserModuleTest, ALogCutShortByAFullDiskFailsTheRun) {
@@ -740,6 +837,7 @@ TEST_F(HostRunTest, ExistingOutputsAreReplacedOnlyWhenAllowed) {
   } cases[] = {{"", 2, "already exists: give -y"}, {"-n", 1, "-n keeps it"}, {"-y", 0, ""}};
   for (const auto& c : cases) {
     writeText(path("out.mp4"), "precious");
+    fs::remove(path("err.txt"));
     const std::string command = std::string(QV_HOST_PATH) + " render '" + input + "' '" +
                                 path("out.mp4") + "' --module " + QV_STAMP_MODULE_PATH + " " +
                                 c.flag + " </dev/null 2>'" + path("err.txt") + "'";
@@ -751,6 +849,56 @@ TEST_F(HostRunTest, ExistingOutputsAreReplacedOnlyWhenAllowed) {
     }
   }
   EXPECT_EQ(host_test::readVideo(path("out.mp4")).times.size(), 6u);
+  // Standard error is a file here: progress comes as plain lines, the last
+  // one of a pass with its true frame count.
+  EXPECT_NE(readText(path("err.txt")).find("quiventa: pass 2: frame 6 of 6, "), std::string::npos)
+      << readText(path("err.txt"));
+}
+
+// A part of the input, and the input beside the output: the filter sees
+// the input's own frame numbers, the part starts at time 0, and each
+// comparison frame shows an input and the output made from it.
+TEST_F(HostRunTest, WritesAPartAndTheComparison) {
+  const std::string input = clip("in.mp4", ClipAudio::kAac, 40);
+  ASSERT_EQ(
+      run(stamp({"render", input, path("part.mp4"), "--start", "0.4", "--duration", "0.4",
+                 "--compare", path("both.mkv"), "--set", "useFutureFrames=1", "--set",
+                 "futureFrames=3", "--set", "usePreviousFrames=1", "--set", "previousFrames=3"})),
+      0)
+      << err_.str();
+  const host_test::RVideoFrames part = host_test::readVideo(path("part.mp4"));
+  const host_test::RVideoFrames both = host_test::readVideo(path("both.mkv"));
+  ASSERT_EQ(part.times.size(), 10u);
+  ASSERT_EQ(both.times.size(), 10u);
+  EXPECT_EQ(both.width, 320);
+  for (int j = 0; j < 10; ++j) {
+    EXPECT_NEAR(part.times[j], 0.04 * j, 1e-6);
+    EXPECT_EQ(part.clipStamps[j], 10 + j);
+    EXPECT_EQ(part.filterStamps[j], 10 + j);
+    EXPECT_EQ(both.clipStamps[j] & 1023, 10 + j) << "input, left";
+    EXPECT_EQ(both.clipStamps[j] >> 10 & 1023, 10 + j) << "output, right";
+  }
+  // The filter saw frames 7 (the frames held for the borders) to 22 (the
+  // future frames of the last one written).
+  const std::vector<std::string> lines = callbacks();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "runProc frame=7 usec=40000 ms=280 hdc=1"),
+            lines.end());
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.rfind("runProc", 0) == 0; }),
+            16 + 3);
+
+  // Stabilize analyses more than the part, for the smoothing.
+  std::vector<std::string> arguments = {"stabilize", input,        path("s.mp4"), "--start",
+                                        "1.4",       "--duration", "0.2"};
+  for (const char* name : {"HorizontalPanning", "VerticalPanning", "Rotation", "Zoom"}) {
+    arguments.insert(arguments.end(), {"--set", std::string("smooth") + name + "=10"});
+  }
+  ASSERT_EQ(run(stamp(arguments)), 0) << err_.str();
+  EXPECT_EQ(host_test::readVideo(path("s.mp4")).clipStamps, (std::vector<int>{35, 36, 37, 38, 39}));
+  // From frame 35 - 7 (5 sqrt(10 / 10), and 2): frame 28 is the reference of the first line.
+  const std::string log = readText(path("s.mp4.log"));
+  EXPECT_EQ(log.substr(0, 8), "     29\t") << log;
+  EXPECT_NE(log.find("     39\t"), std::string::npos) << "to the clip's end";
 }
 
 TEST(QuiventaProgramTest, FindsTheModuleBesideItselfAndReportsUsageErrors) {

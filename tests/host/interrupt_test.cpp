@@ -133,8 +133,15 @@ class InterruptTest : public ::testing::Test {
     return count;
   }
   std::vector<std::string> renderDuringPlanning() const {
-    return {"render",         path("in.mp4"), path("out.mp4"), "--log",
-            path("long.log"), "--force-log",  "--set",         "smoothHorizontalPanning=100000"};
+    return {"render",
+            path("in.mp4"),
+            path("out.mp4"),
+            "--log",
+            path("long.log"),
+            "--force-log",
+            "--set",
+            "smoothHorizontalPanning=100000",
+            "-y"};
   }
 
   fs::path dir_;

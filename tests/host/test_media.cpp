@@ -276,7 +276,7 @@ void writeClip(const RClipRecipe& recipe) {
   if (!writer.write()) ADD_FAILURE() << "could not write the test clip " << recipe.path;
 }
 
-RVideoFrames readVideo(const std::string& path) {
+RVideoFrames readVideo(const std::string& path, const PictureVisitor& visit) {
   RVideoFrames result;
   AVFormatContext* raw = nullptr;
   if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
@@ -310,6 +310,7 @@ RVideoFrames readVideo(const std::string& path) {
       std::uint8_t* planes[1] = {rgb.data()};
       const int strides[1] = {stride};
       sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
+      if (visit) visit(rgb.data(), stride, result.width, result.height);
       result.times.push_back(static_cast<double>(frame->best_effort_timestamp) *
                              av_q2d(stream.time_base));
       result.clipStamps.push_back(readBand(rgb, stride, result.width, result.height, 0));

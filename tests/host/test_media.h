@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,10 @@ struct RVideoFrames {
   std::vector<int> filterStamps;          // band 1
   std::vector<std::uint32_t> markColors;  // 0xRRGGBB at (8, 40)
 };
-RVideoFrames readVideo(const std::string& path);
+// `visit`, when given, sees every decoded picture as top-down RGB24.
+using PictureVisitor =
+    std::function<void(const std::uint8_t* rgb, int stride, int width, int height)>;
+RVideoFrames readVideo(const std::string& path, const PictureVisitor& visit = {});
 
 struct RAudioTrack {
   bool present = false;
