@@ -48,3 +48,12 @@ bash "$root/tools/run_fuzzers.sh" 25
 phaseDone "the fuzzing harnesses"
 
 echo "All test runs passed in $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s."
+
+# The test budget: non-blank lines of the sources under tests/ against those
+# of everything else (build trees aside). Reported, not enforced: a suite
+# that grows past about 40 % should be trimmed by hand.
+lines() { find "$@" -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.txt' -o -name '*.cmake' \
+  -o -name '*.sh' -o -name '*.py' \) -print0 | xargs -0 grep -ahv '^[[:space:]]*$' | wc -l; }
+testLines=$(lines tests)
+otherLines=$(lines . -path ./tests -prune -o -path './build*' -prune -o -path ./.git -prune -o)
+echo "Test lines: $testLines of $otherLines other lines ($((100 * testLines / otherLines))%)"

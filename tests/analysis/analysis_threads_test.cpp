@@ -10,8 +10,8 @@
 #include "plugin/common/instance_data.h"
 #include "plugin/common/module_state.h"
 #include "plugin/common/video_image.h"
-#include "tests/analysis/pass1_run.h"
 #include "tests/support/filter_instance.h"
+#include "tests/support/pass1_runner.h"
 #include "tests/support/synthetic_frames.h"
 
 namespace {
@@ -25,57 +25,6 @@ class AnalysisThreadsTest : public ::testing::Test {
   testing_support::CFilterInstance instance_;
   InstanceData& data_;
 };
-
-TEST_F(AnalysisThreadsTest, EveryJobIsProcessedExactlyOnce) {
-  // Below the matching scale a job only doubles its coarse vector, so its
-  // result names the coarse block it read; the counter must end at the job
-  // count, so no index was handed out twice.
-  CVideoImage flat;
-  fillAnalysedImage(flat, 210, 120, 1, [](int, int) { return 0x808080u; });
-  data_.scale = 2;
-  std::vector<double> coarseDx(16), coarseDy(16);
-  for (int i = 0; i < 16; ++i) {
-    coarseDx[static_cast<std::size_t>(i)] = 0.25 * i;
-    coarseDy[static_cast<std::size_t>(i)] = -0.5 * i;
-  }
-  struct RGrid {
-    int columns, rows, coarseColumns, coarseRows;
-  };
-  // 7 x 4 blocks; 3 blocks (fewer than most thread counts); 1 block; none.
-  const RGrid grids[] = {{7, 4, 4, 2}, {3, 1, 2, 1}, {1, 1, 1, 1}, {0, 0, 1, 1}};
-  for (const RGrid& grid : grids) {
-    for (int threads : {1, 2, 4, 7}) {
-      const int count = grid.columns * grid.rows;
-      std::vector<double> dx(static_cast<std::size_t>(count),
-                             std::numeric_limits<double>::quiet_NaN());
-      std::vector<double> dy = dx;
-      RAnalysisJob job;
-      job.level = RLevelJob{&data_,
-                            &flat,
-                            &flat,
-                            1,
-                            grid.columns,
-                            grid.rows,
-                            grid.coarseColumns,
-                            grid.coarseRows,
-                            dx.data(),
-                            dy.data(),
-                            coarseDx.data(),
-                            coarseDy.data()};
-      EXPECT_TRUE(runAnalysisLevel(job, threads));
-      EXPECT_EQ(job.jobCount, count);
-      EXPECT_EQ(job.nextJob, count) << grid.columns << "x" << grid.rows << " " << threads;
-      for (int i = 0; i < count; ++i) {
-        const int row = i / grid.columns, column = i % grid.columns;
-        const int coarse = std::min(grid.coarseRows - 1, row / 2) * grid.coarseColumns +
-                           std::min(grid.coarseColumns - 1, column / 2);
-        EXPECT_EQ(dx[static_cast<std::size_t>(i)], 2 * coarseDx[static_cast<std::size_t>(coarse)])
-            << "block " << i << " of " << count << ", " << threads << " threads";
-        EXPECT_EQ(dy[static_cast<std::size_t>(i)], 2 * coarseDy[static_cast<std::size_t>(coarse)]);
-      }
-    }
-  }
-}
 
 TEST_F(AnalysisThreadsTest, MatchedLevelIsBitIdenticalForOneAndFourThreads) {
   CSmoothTexture texture(12, 6.0);
@@ -131,7 +80,7 @@ TEST(AnalysisThreadsRunTest, WholeRunLogsTheSameWithOneOrFourProcessors) {
   const std::string one = runWith(1);
   const std::string four = runWith(4);
   module_state::processorCount = saved;
-  EXPECT_EQ(testing_support::parseLog(one).size(), 3u);
+  EXPECT_EQ(testing_support::parseLoggedLines(one).size(), 3u);
   EXPECT_EQ(one, four);
 }
 

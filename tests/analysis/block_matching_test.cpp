@@ -35,14 +35,18 @@ void textureImages(CVideoImage& current, CVideoImage& previous, int width, int h
                     [&](int x, int y) { return texture.sample(x - dx + 0.5, y - dy + 0.5); });
 }
 
-void noiseImages(CVideoImage& current, CVideoImage& previous, int width, int height, int dx,
-                 int dy) {
-  auto colour = [](int x, int y) {
-    return rgbPixel(noiseAt(1, x, y), noiseAt(2, x, y), noiseAt(3, x, y));
-  };
-  fillAnalysedImage(current, width, height, 1, colour);
-  fillAnalysedImage(previous, width, height, 1,
-                    [&](int x, int y) { return colour(x - dx, y - dy); });
+// A square block at (b, b), predicted in place, searched `range` each way.
+RMatchRequest square(int b, int size, int range, double mSep = 0.004) {
+  return RMatchRequest{.bx = b,
+                       .by = b,
+                       .bw = size,
+                       .bh = size,
+                       .px = b,
+                       .py = b,
+                       .rx = range,
+                       .ry = range,
+                       .mMin = 0.3,
+                       .mSep = mSep};
 }
 
 // ---------------------------------------------------------------------------
@@ -88,39 +92,6 @@ TEST(AnalysedImageTest, LevelZeroIsTopDownWithChannelsAndSquares) {
   EXPECT_EQ(gray.at(0, 1).g, (150 * 20 + 77 * 10 + 29 * 30) >> 8);
   EXPECT_EQ(gray.at(2, 1).g, 255);
   EXPECT_EQ(gray.at(2, 0).g, 0);
-}
-
-TEST(AnalysedImageTest, OutsideMarginsAndInsideRectangleAreIgnored) {
-  testing_support::CFilterInstance instance;
-  InstanceData& data = instance.data();
-  const int w = 12, h = 10;
-  auto marked = [&](int outside, int inside) {
-    data.ignoreOutside = outside;
-    data.ignoreOutsideLeft = 1;
-    data.ignoreOutsideTop = 2;
-    data.ignoreOutsideRight = 3;
-    data.ignoreOutsideBottom = 1;
-    data.ignoreInside = inside;
-    data.ignoreInsideLeft = 4;
-    data.ignoreInsideTop = 3;
-    data.ignoreInsideRight = 5;
-    data.ignoreInsideBottom = 4;
-    CVideoImage image;
-    fillAnalysedImage(image, w, h, 1, [](int, int) { return rgbPixel(90, 90, 90); });
-    markIgnoredAreas(image, data);
-    return image.green;
-  };
-  const std::vector<std::int16_t> both = marked(1, 1);
-  const std::vector<std::int16_t> neither = marked(0, 0);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const bool outside = y < 2 || y > h - 1 - 1 || x < 1 || x > w - 1 - 3;
-      const bool inside = 4 <= x && x <= w - 1 - 5 && 3 <= y && y <= h - 1 - 4;
-      EXPECT_EQ(both[static_cast<std::size_t>(y * w + x)] < 0, outside || inside)
-          << "x " << x << " y " << y;
-      EXPECT_EQ(neither[static_cast<std::size_t>(y * w + x)], 90);
-    }
-  }
 }
 
 TEST(AnalysedImageTest, ReductionAveragesFourPixelsAndSpreadsIgnoredOnes) {
@@ -194,63 +165,6 @@ TEST(MatchValueTest, OffsetsWithFewerThan36SamplesScoreMinusOne) {
   }
 }
 
-TEST(MatchValueTest, DarkPixelsAreSkippedBelowThePercentageOfFullBrightness) {
-  // A flat block scores 0 when it has enough samples and -1 when not, so a
-  // block of exactly 36 samples shows whether one more pixel counts.
-  struct RCase {
-    int rgb, columns, rows;
-    std::uint32_t atLimit, belowLimit;
-  };
-  // Defaults (15 %): RGB needs r + g + b >= 114, grey >= 38.
-  const RCase cases[] = {{1, 12, 1, rgbPixel(38, 38, 38), rgbPixel(38, 38, 37)},
-                         {0, 6, 6, grey(38), grey(37)}};
-  for (const RCase& c : cases) {
-    CVideoImage bright, oneDark;
-    fillAnalysedImage(bright, c.columns, c.rows, c.rgb, [&](int, int) { return c.atLimit; });
-    fillAnalysedImage(oneDark, c.columns, c.rows, c.rgb,
-                      [&](int x, int y) { return x == 3 && y == 0 ? c.belowLimit : c.atLimit; });
-    const RMatchRequest r{.bw = c.columns, .bh = c.rows, .darkPercent = 15.0};
-    EXPECT_EQ(matchValue(bright, bright, r, 0, 0), 0.0) << c.rgb;
-    EXPECT_EQ(matchValue(oneDark, bright, r, 0, 0), -1.0) << c.rgb;
-    EXPECT_EQ(matchValue(bright, oneDark, r, 0, 0), -1.0) << c.rgb;
-
-    // Without the darkness rule even black pixels count.
-    CVideoImage black;
-    fillAnalysedImage(black, c.columns, c.rows, c.rgb, [](int, int) { return 0u; });
-    const RMatchRequest all{.bw = c.columns, .bh = c.rows, .darkPercent = 0.0};
-    EXPECT_EQ(matchValue(black, black, all, 0, 0), 0.0) << c.rgb;
-    EXPECT_EQ(matchValue(oneDark, bright, all, 0, 0), 0.0) << c.rgb;
-  }
-}
-
-TEST(MatchValueTest, IgnoredPixelsNeverContribute) {
-  // Bright enough that the darkness rule never applies.
-  auto colour = [](int x, int y) {
-    return rgbPixel(60 + noiseAt(1, x, y) * 195 / 255, 60 + noiseAt(2, x, y) * 195 / 255,
-                    60 + noiseAt(3, x, y) * 195 / 255);
-  };
-  for (int rgb = 0; rgb <= 1; ++rgb) {
-    // 13 x 1 (RGB) or 37 x 1 (grey) pixels: one ignored pixel leaves exactly
-    // 36 samples, a second one too few.
-    const int columns = rgb ? 13 : 37;
-    CVideoImage current, previous, twice;
-    fillAnalysedImage(current, columns, 1, rgb, colour);
-    fillAnalysedImage(previous, columns, 1, rgb, colour);
-    // The ignored pixel keeps junk in its other members, which must not be
-    // read: the remaining pairs are identical, so the score is exactly 1.
-    current.set(4, 0, 255, kIgnoredPixel, 0);
-    for (double dark : {0.0, 15.0}) {
-      const RMatchRequest r{.bw = columns, .bh = 1, .darkPercent = dark};
-      EXPECT_DOUBLE_EQ(matchValue(current, previous, r, 0, 0), 1.0) << rgb << " " << dark;
-      EXPECT_DOUBLE_EQ(matchValue(previous, current, r, 0, 0), 1.0) << rgb << " " << dark;
-    }
-    fillAnalysedImage(twice, columns, 1, rgb, colour);
-    twice.setIgnored(9, 0);
-    const RMatchRequest r{.bw = columns, .bh = 1};
-    EXPECT_EQ(matchValue(current, twice, r, 0, 0), -1.0) << rgb;
-  }
-}
-
 // ---------------------------------------------------------------------------
 // The search.
 
@@ -261,16 +175,7 @@ TEST(MatchBlockTest, FlatBlockScoresZeroAndFailsTheDefaultMinimum) {
   fillAnalysedImage(flat, 40, 40, 1, [](int, int) { return rgbPixel(130, 130, 130); });
   fillAnalysedImage(textured, 40, 40, 1,
                     [&](int x, int y) { return texture.sample(x + 0.5, y + 0.5); });
-  RMatchRequest r{.bx = 10,
-                  .by = 10,
-                  .bw = 16,
-                  .bh = 16,
-                  .px = 10,
-                  .py = 10,
-                  .rx = 3,
-                  .ry = 3,
-                  .mMin = 0.3,
-                  .mSep = 0.004};
+  RMatchRequest r = square(10, 16, 3);
   for (int oy = -3; oy <= 3; ++oy) {
     for (int ox = -3; ox <= 3; ++ox) {
       EXPECT_EQ(matchValue(flat, textured, r, ox, oy), 0.0);
@@ -297,43 +202,10 @@ std::uint32_t checker(int x, int y) {
   return grey(levels[y & 1][x & 1]);
 }
 
-TEST(MatchBlockTest, EqualPeaksGoToTheEarlierOffsetInScanOrder) {
-  CVideoImage image;
-  fillAnalysedImage(image, 40, 40, 0, checker);
-  const RMatchRequest r{.bx = 10,
-                        .by = 10,
-                        .bw = 12,
-                        .bh = 12,
-                        .px = 10,
-                        .py = 10,
-                        .rx = 3,
-                        .ry = 3,
-                        .mMin = 0.3,
-                        .mSep = 0.0};
-  for (int oy : {-2, 0, 2}) {
-    for (int ox : {-2, 0, 2}) EXPECT_DOUBLE_EQ(matchValue(image, image, r, ox, oy), 1.0);
-  }
-  double ox = 0, oy = 0;
-  ASSERT_TRUE(matchBlock(image, image, r, &ox, &oy));
-  // Smaller oy first, then smaller ox. The neighbours on both sides score
-  // alike, so the refinement leaves the integer exactly.
-  EXPECT_EQ(ox, -2.0);
-  EXPECT_EQ(oy, -2.0);
-}
-
 TEST(MatchBlockTest, SecondPeakTwoOffsetsAwayFailsWhenWithinTheMargin) {
   CVideoImage image;
   fillAnalysedImage(image, 40, 40, 0, checker);
-  RMatchRequest r{.bx = 10,
-                  .by = 10,
-                  .bw = 12,
-                  .bh = 12,
-                  .px = 10,
-                  .py = 10,
-                  .rx = 3,
-                  .ry = 3,
-                  .mMin = 0.3,
-                  .mSep = 0.004};
+  RMatchRequest r = square(10, 12, 3);
   double ox = 0, oy = 0;
   EXPECT_FALSE(matchBlock(image, image, r, &ox, &oy));
 
@@ -359,43 +231,6 @@ TEST(MatchBlockTest, SecondPeakTwoOffsetsAwayFailsWhenWithinTheMargin) {
   EXPECT_EQ(oy, 0.0);
 }
 
-TEST(MatchBlockTest, BestOffsetOnTheRangeEdgeIsKeptUnrefined) {
-  for (int sign : {1, -1}) {
-    CVideoImage current, previous;
-    noiseImages(current, previous, 40, 40, 3 * sign, -2 * sign);
-    const RMatchRequest r{.bx = 12,
-                          .by = 12,
-                          .bw = 12,
-                          .bh = 12,
-                          .px = 12,
-                          .py = 12,
-                          .rx = 3,
-                          .ry = 2,
-                          .mMin = 0.3,
-                          .mSep = 0.004};
-    double ox = 0, oy = 0;
-    ASSERT_TRUE(matchBlock(current, previous, r, &ox, &oy)) << sign;
-    EXPECT_EQ(ox, 3.0 * sign);
-    EXPECT_EQ(oy, -2.0 * sign);
-
-    // Inside the range the same integer displacement is found, refined by
-    // a parabola through neighbours that score alike only by chance.
-    const RMatchRequest wide{.bx = 12,
-                             .by = 12,
-                             .bw = 12,
-                             .bh = 12,
-                             .px = 12,
-                             .py = 12,
-                             .rx = 5,
-                             .ry = 5,
-                             .mMin = 0.3,
-                             .mSep = 0.004};
-    ASSERT_TRUE(matchBlock(current, previous, wide, &ox, &oy));
-    EXPECT_NEAR(ox, 3.0 * sign, 0.5);
-    EXPECT_NEAR(oy, -2.0 * sign, 0.5);
-  }
-}
-
 TEST(MatchBlockTest, FractionalDisplacementOfASmoothTextureIsRefined) {
   CSmoothTexture texture(21, 7.0);
   const double shifts[][2] = {{0.25, -0.5}, {1.5, 0.75}, {-2.3, 1.2}, {0.9, -3.6}};
@@ -403,16 +238,7 @@ TEST(MatchBlockTest, FractionalDisplacementOfASmoothTextureIsRefined) {
     for (const auto& shift : shifts) {
       CVideoImage current, previous;
       textureImages(current, previous, 64, 64, rgb, texture, shift[0], shift[1]);
-      const RMatchRequest r{.bx = 20,
-                            .by = 20,
-                            .bw = 24,
-                            .bh = 24,
-                            .px = 20,
-                            .py = 20,
-                            .rx = 5,
-                            .ry = 5,
-                            .mMin = 0.3,
-                            .mSep = 0.004};
+      const RMatchRequest r = square(20, 24, 5);
       double ox = 0, oy = 0;
       ASSERT_TRUE(matchBlock(current, previous, r, &ox, &oy)) << shift[0] << "," << shift[1];
       EXPECT_NEAR(ox, shift[0], 0.15) << rgb;
@@ -512,23 +338,6 @@ TEST_F(BlockJobTest, PredictionRoundsTheDoubledCoarseVectorHalfUp) {
     runBlockJob(job, 5);  // row 1, column 1: away from the borders
     EXPECT_EQ(dx[5], c.expected) << c.coarse;
     EXPECT_EQ(dy[5], std::floor(-2 * c.coarse + 0.5)) << c.coarse;
-  }
-}
-
-TEST_F(BlockJobTest, LevelAboveWithoutBlocksLeavesEveryBlockWithoutVector) {
-  CSmoothTexture texture(7);
-  CVideoImage image;
-  fillAnalysedImage(image, 120, 90, 1,
-                    [&](int x, int y) { return texture.sample(x + 0.5, y + 0.5); });
-  data_.scale = 0;
-  std::vector<double> dx(12, 0.0), dy(12, 0.0);
-  std::vector<double> none;
-  const RLevelJob job{&data_, &image, &image,    0,         4,           3,
-                      0,      0,      dx.data(), dy.data(), none.data(), none.data()};
-  for (int i = 0; i < 12; ++i) {
-    runBlockJob(job, i);
-    EXPECT_EQ(dx[static_cast<std::size_t>(i)], MISSING_VALUE);
-    EXPECT_EQ(dy[static_cast<std::size_t>(i)], MISSING_VALUE);
   }
 }
 

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <map>
 
+#include "planning/log_reader.h"
+#include "plugin/common/missing_value.h"
+#include "tests/support/filter_instance.h"
 #include "tests/support/pass1_runner.h"
 #include "tools/clipgen/command_line.h"
 #include "tools/clipgen/motion_file.h"
@@ -99,8 +102,8 @@ TEST(Pass1ClipTest, InterlacedClipLogsBothFieldsInFrameLines) {
     std::vector<testing_support::RLoggedLine> lines;
     const RMotionErrors errors = measure(generator, &lines);
     std::printf("interlaced (%s first) pan %.4f px  rotation %.5f deg  zoom %.6f  (%d fields)\n",
-                upperFirst ? "upper" : "lower", errors.panRms, errors.rotationRms,
-                errors.zoomRms, errors.compared);
+                upperFirst ? "upper" : "lower", errors.panRms, errors.rotationRms, errors.zoomRms,
+                errors.compared);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front().label, "0B");
     EXPECT_EQ(lines[1].label, "1A");
@@ -115,8 +118,7 @@ TEST(Pass1ClipTest, RollingShutterTopEdgeDiffersFromTheWholeFrame) {
   const qvclip::CClipGenerator generator(variant("rolling"));
   std::vector<testing_support::RLoggedLine> lines;
   const RMotionErrors whole = measure(generator, &lines);
-  const RMotionErrors top =
-      testing_support::compareWithTruth(lines, generator.motionRecords(), 1);
+  const RMotionErrors top = testing_support::compareWithTruth(lines, generator.motionRecords(), 1);
   std::printf("rolling whole pan %.4f px rotation %.5f deg zoom %.6f; top edge pan %.4f px\n",
               whole.panRms, whole.rotationRms, whole.zoomRms, top.panRms);
   // The top edge is read first, so its motion differs from the whole
@@ -136,6 +138,37 @@ TEST(Pass1ClipTest, RollingShutterTopEdgeDiffersFromTheWholeFrame) {
   EXPECT_GT(compared, 0);
   EXPECT_GE(agreeing, compared * 8 / 10);
   EXPECT_LE(top.panRms, 0.5);
+}
+
+// The log pass 1 writes is the log pass 2 reads: one entry per line after
+// the reference entry, fields counted as entries, the top edge of a
+// rolling-shutter log kept.
+TEST(Pass1ClipTest, PassTwoReadsTheLogAsPassOneWroteIt) {
+  for (const char* name : {"interlaced", "rolling"}) {
+    SCOPED_TRACE(name);
+    const qvclip::CClipGenerator generator(variant(name, 6));
+    const std::string log = testing_support::runPass1(generator);
+    const std::vector<testing_support::RLoggedLine> lines = testing_support::parseLoggedLines(log);
+    testing_support::CFilterInstance instance;
+    InstanceData& data = instance.data();
+    data.interlaced = generator.settings().interlaced ? 1 : 0;
+    data.rollingShutter = generator.settings().rollingShutterReadout > 0 ? 1 : 0;
+    RMotionSeries series;
+    parseLogText(data, log.data(), log.size(), series);
+    ASSERT_EQ(series.size(), lines.size() + 1);
+    EXPECT_EQ(data.logBaseFrame, 0);  // "0B" is field 1, "1" frame 1
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const testing_support::RLoggedLine& line = lines[i];
+      ASSERT_EQ(line.valueCount, data.rollingShutter ? 8 : 4) << line.label;
+      EXPECT_EQ(series.panX[i + 1], line.values[0]) << line.label;
+      EXPECT_EQ(series.panY[i + 1], line.values[1]) << line.label;
+      EXPECT_EQ(series.rotation[i + 1], line.values[2]) << line.label;
+      EXPECT_NEAR(std::exp(series.logZoom[i + 1]), line.values[3], 1e-12) << line.label;
+      EXPECT_EQ(series.sceneStart[i + 1], line.newScene ? 1 : 0) << line.label;
+      EXPECT_EQ(series.topPanX[i + 1], data.rollingShutter ? line.values[4] : MISSING_VALUE);
+      EXPECT_EQ(series.topZoom[i + 1], data.rollingShutter ? line.values[7] : MISSING_VALUE);
+    }
+  }
 }
 
 }  // namespace

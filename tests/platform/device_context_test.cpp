@@ -5,14 +5,12 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <fstream>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/font_renderer.h"
-#include "tests/support/png_writer.h"
 
 namespace platform {
 namespace {
@@ -51,7 +49,6 @@ class CBitmap {
     }
     return result;
   }
-  const std::uint32_t* data() const { return words_.data(); }
   int width() const { return width_; }
   int height() const { return height_; }
 
@@ -115,34 +112,6 @@ TEST(DeviceContextTest, StoresBottomUpAndConvertsColours) {
   EXPECT_TRUE(bitmap.paddingIntact());
 }
 
-TEST(DeviceContextTest, FillSolidRectFillsClipsAndSetsTheBackgroundColour) {
-  CBitmap bitmap(10, 8);
-  CDeviceContext dc = bitmap.dc();
-  dc.fillSolidRect(3, 2, 3, 3, kRed);
-  CPixels expected;
-  for (int y = 2; y < 5; ++y) {
-    for (int x = 3; x < 6; ++x) expected.insert({x, y});
-  }
-  EXPECT_EQ(bitmap.pixelsNot(0), expected);
-  EXPECT_EQ(bitmap.at(4, 3), 0xFF0000u);
-  EXPECT_EQ(dc.bkColor(), kRed);
-
-  dc.fillSolidRect(-5, -5, 7, 6, 0xFFFFFF);  // covers x 0..1, y 0
-  dc.fillSolidRect(8, 6, 100, 100, 0xFFFFFF);
-  dc.fillSolidRect(-1000, 3, INT_MAX, 1, 0x00FF00);
-  dc.fillSolidRect(2, 2, 0, 5, 0x0000FF);
-  dc.fillSolidRect(2, 2, 5, -3, 0x0000FF);
-  EXPECT_EQ(bitmap.at(0, 0), kWhite);
-  EXPECT_EQ(bitmap.at(1, 0), kWhite);
-  EXPECT_EQ(bitmap.at(2, 0), 0u);
-  EXPECT_EQ(bitmap.at(9, 7), kWhite);
-  EXPECT_EQ(bitmap.at(7, 7), 0u);
-  EXPECT_EQ(bitmap.at(0, 3), 0x00FF00u);
-  EXPECT_EQ(bitmap.at(9, 3), 0x00FF00u);
-  EXPECT_EQ(bitmap.at(4, 2), 0xFF0000u);
-  EXPECT_TRUE(bitmap.paddingIntact());
-}
-
 struct RInk {
   int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;  // inclusive
   int count = 0;
@@ -154,12 +123,6 @@ struct RInk {
     ++count;
   }
 };
-
-RInk inkOf(CBitmap& bitmap, std::uint32_t background) {
-  RInk ink;
-  for (const auto& [x, y] : bitmap.pixelsNot(background)) ink.add(x, y);
-  return ink;
-}
 
 TEST(DeviceContextTextTest, TextOutFillsItsCellAndInksOnlyInside) {
   constexpr std::uint32_t kGrey = 0x808080;
@@ -202,101 +165,6 @@ TEST(DeviceContextTextTest, TextOutFillsItsCellAndInksOnlyInside) {
   EXPECT_GE(dark.right, 7 + width - reference->glyph('k').advance);
   EXPECT_EQ(dark.bottom, 5 + reference->ascent() - 1);
   EXPECT_GE(dark.top, 5);
-}
-
-TEST(DeviceContextTextTest, DrawTextCentresInTheRectangle) {
-  CBitmap bitmap(240, 50, 0);
-  CDeviceContext dc = bitmap.dc();
-  CFont font;
-  ASSERT_TRUE(font.createPointFont(90, "Verdana"));
-  dc.selectFont(&font);
-  dc.setBkColor(0);
-  dc.setTextColor(0xFFFFFF);
-  const RRect rect{0, 10, 240, 40};
-  int width = 0, height = 0;
-  dc.textExtent("Output is delayed 30 frames", &width, &height);
-  EXPECT_EQ(
-      dc.drawText("Output is delayed 30 frames", rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE),
-      height);
-  const RInk ink = inkOf(bitmap, 0);
-  ASSERT_GT(ink.count, 0);
-  EXPECT_NEAR((ink.left + ink.right + 1) / 2.0, 120.0, 2.0);
-  EXPECT_NEAR((ink.top + ink.bottom + 1) / 2.0, 25.0, 2.0);
-  EXPECT_GT(ink.right - ink.left, width * 3 / 4);
-
-  // Without DT_SINGLELINE there is no vertical centring; without DT_CENTER
-  // the text starts at the left edge.
-  CBitmap left(240, 50, 0);
-  CDeviceContext leftDc = left.dc();
-  leftDc.selectFont(&font);
-  leftDc.setBkColor(0);
-  leftDc.setTextColor(0xFFFFFF);
-  leftDc.drawText("Output", rect, DT_LEFT | DT_VCENTER);
-  const RInk leftInk = inkOf(left, 0);
-  EXPECT_LE(leftInk.left, 2);
-  EXPECT_GE(leftInk.top, 10);
-  EXPECT_LT(leftInk.top, 14);
-}
-
-// Leaves a picture of the two kinds of text the filter draws, for a person to
-// judge legibility: a status line in the strip under a picture, and a
-// centred message on black.
-TEST(DeviceContextTextTest, SavesALegibleTextPicture) {
-  constexpr int kWidth = 560, kPicture = 60, kStrip = 10, kMessage = 40;
-  CBitmap bitmap(kWidth, kPicture + kStrip + kMessage);
-  // The picture with its strip (top) and the message frame (bottom) are two
-  // device contexts over one bottom-up buffer, as a host would hand them.
-  const std::ptrdiff_t pitch = (kWidth + CBitmap::kPadding) * 4;
-  CDeviceContext frame(bitmap.stored(kMessage), kWidth, kPicture + kStrip, pitch);
-  CDeviceContext message(bitmap.stored(0), kWidth, kMessage, pitch);
-
-  frame.fillSolidRect(0, 0, kWidth, kPicture, 0x808080);
-  CPen white(CPen::PS_SOLID, 0, 0xFFFFFF), red(CPen::PS_SOLID, 0, kRed);
-  for (int block = 0; block < 8; ++block) {
-    const int cx = 30 + block * 56, cy = 30, ex = cx + (block * 7) % 17 - 8, ey = cy + block - 4;
-    frame.selectPen(block % 3 ? &white : &red);
-    frame.moveTo(cx, cy);
-    frame.lineTo(ex, ey);
-    frame.fillSolidRect(ex - 1, ey - 1, 3, 3, block % 3 ? 0xFFFFFF : kRed);
-  }
-  CFont status;
-  ASSERT_TRUE(status.createPointFont(80, "Lucida Console"));
-  frame.selectFont(&status);
-  frame.setBkMode(BackgroundMode::kOpaque);
-  frame.fillSolidRect(0, kPicture, kWidth, kStrip, 0xFFFFFF);
-  frame.setTextColor(0);
-  frame.textOut(0, kPicture,
-                "Pan X: 1.25  Pan Y: -0.50  Rotate: 0.125  Zoom: 1.00010  Ok blocks: 87.5%");
-
-  CFont verdana;
-  ASSERT_TRUE(verdana.createPointFont(90, "Verdana"));
-  message.selectFont(&verdana);
-  message.fillSolidRect(0, 0, kWidth, kMessage, 0);
-  message.setTextColor(0xFFFFFF);
-  message.drawText("Output is delayed 30 frames", RRect{0, 2, kWidth, 20},
-                   DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  message.setTextColor(0xD0D0D0);
-  message.drawText("(stabilised video starts at frame 30)", RRect{0, 20, kWidth, 38},
-                   DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  EXPECT_TRUE(bitmap.paddingIntact());
-
-  const std::string directory = QV_TEST_OUTPUT_DIR;
-  std::string error;
-  const std::string path = directory + "/device_context_text.png";
-  ASSERT_TRUE(
-      qvtest::writeBottomUpPng(path, bitmap.data(), kWidth, bitmap.height(), pitch, 1, &error))
-      << error;
-  ASSERT_TRUE(qvtest::writeBottomUpPng(directory + "/device_context_text_3x.png", bitmap.data(),
-                                       kWidth, bitmap.height(), pitch, 3, &error))
-      << error;
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  ASSERT_TRUE(file);
-  // Signature, header, stored rows (filter byte + RGB), block and chunk framing.
-  const std::size_t rawSize = static_cast<std::size_t>(bitmap.height()) * (1 + kWidth * 3);
-  EXPECT_GT(static_cast<std::size_t>(file.tellg()), rawSize);
-  EXPECT_LT(static_cast<std::size_t>(file.tellg()), rawSize + 200);
-  EXPECT_FALSE(qvtest::writePng(directory + "/nothing.png", nullptr, 1, 1, 4, 1, &error));
-  EXPECT_FALSE(error.empty());
 }
 
 }  // namespace

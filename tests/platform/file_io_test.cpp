@@ -6,26 +6,16 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
+
+#include "tests/support/scratch_folder.h"
 
 namespace platform {
 namespace {
 
 class FileIoTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qv-fileio-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
-  std::string path(const char* name) const { return dir_ + "/" + name; }
+  std::string path(const char* name) const { return folder_.path(name); }
 
   // Writes `content` through the interface under test.
   void writeNew(const std::string& file, const std::string& content) {
@@ -41,10 +31,11 @@ class FileIoTest : public ::testing::Test {
     return result;
   }
 
-  std::string dir_;
+  testing_support::CScratchFolder folder_;
+  const std::string dir_ = folder_.folder().string();
 };
 
-TEST_F(FileIoTest, CreateTruncateReplacesExistingContent) {
+TEST_F(FileIoTest, CreateTruncatesOpenKeepsAndSeekAppends) {
   const std::string file = path("log");
   writeNew(file, "a long first pass log");
   writeNew(file, "short");
@@ -55,16 +46,16 @@ TEST_F(FileIoTest, CreateTruncateReplacesExistingContent) {
   struct stat info;
   ASSERT_EQ(::stat(file.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0644 & ~umask);
-}
 
-TEST_F(FileIoTest, OpenOrCreateKeepsContentWritesAtStartAndAppendsAfterSeek) {
-  const std::string file = path("log");
-  FileHandle fd = openOrCreateFile(file.c_str());
+  // Open-or-create makes a file, then keeps its content and writes at the
+  // start; after a seek to the end it appends.
+  const std::string other = path("appended");
+  FileHandle fd = openOrCreateFile(other.c_str());
   ASSERT_NE(fd, kInvalidFileHandle);
   EXPECT_TRUE(writeFile(fd, "abc", 3));
   closeFile(fd);
 
-  fd = openOrCreateFile(file.c_str());
+  fd = openOrCreateFile(other.c_str());
   ASSERT_NE(fd, kInvalidFileHandle);
   std::uint64_t size = 0;
   EXPECT_TRUE(getFileSize(fd, &size));
@@ -72,13 +63,13 @@ TEST_F(FileIoTest, OpenOrCreateKeepsContentWritesAtStartAndAppendsAfterSeek) {
   EXPECT_TRUE(seekToEnd(fd));
   EXPECT_TRUE(writeFile(fd, "def", 3));
   closeFile(fd);
-  EXPECT_EQ(content(file), "abcdef");
+  EXPECT_EQ(content(other), "abcdef");
 
   // Without the seek the position is 0: not opened in append mode.
-  fd = openOrCreateFile(file.c_str());
+  fd = openOrCreateFile(other.c_str());
   EXPECT_TRUE(writeFile(fd, "X", 1));
   closeFile(fd);
-  EXPECT_EQ(content(file), "Xbcdef");
+  EXPECT_EQ(content(other), "Xbcdef");
 }
 
 TEST_F(FileIoTest, LastWriteTimeHasFullNanosecondResolution) {

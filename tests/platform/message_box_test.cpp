@@ -7,16 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 namespace platform {
 namespace {
-
-struct RCall {
-  std::string text;
-  std::string caption;
-  MessageBoxButtons buttons;
-};
 
 // Puts a descriptor on standard input for one scope.
 class CScopedStdin {
@@ -36,35 +29,6 @@ class CScopedStdin {
  private:
   int saved_;
 };
-
-TEST(MessageBoxTest, InstalledHandlerAnswersAndIsHandedBack) {
-  std::vector<RCall> calls;
-  MessageBoxHandler recorder = [&calls](const std::string& text, const std::string& caption,
-                                        MessageBoxButtons buttons) {
-    calls.push_back({text, caption, buttons});
-    return MessageBoxAnswer::kYes;
-  };
-  MessageBoxHandler before = setMessageBoxHandler(recorder);
-  EXPECT_FALSE(before);  // the default is in effect
-
-  EXPECT_EQ(messageBox("Overwrite log?", "Quiventa", MessageBoxButtons::kYesNo),
-            MessageBoxAnswer::kYes);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].text, "Overwrite log?");
-  EXPECT_EQ(calls[0].caption, "Quiventa");
-  EXPECT_EQ(calls[0].buttons, MessageBoxButtons::kYesNo);
-
-  MessageBoxHandler previous = setMessageBoxHandler(before);
-  ASSERT_TRUE(previous);
-  previous("again", "c", MessageBoxButtons::kOk);
-  EXPECT_EQ(calls.size(), 2u);
-
-  // With the default back, the recorder sees nothing more.
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(messageBox("done", "Quiventa", MessageBoxButtons::kOk), MessageBoxAnswer::kOk);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Quiventa: done\n");
-  EXPECT_EQ(calls.size(), 2u);
-}
 
 TEST(MessageBoxTest, DefaultAnswersNoWithoutTerminalEvenIfInputSaysYes) {
   int fds[2];

@@ -73,29 +73,6 @@ TEST(BorderExtrapolationTest, NeighboursNeverWrapAcrossRowsOrOutOfTheFrame) {
   }
 }
 
-TEST(BorderExtrapolationTest, WholeFrameBorderBecomesBlack) {
-  RBorderScene scene(6, 4);
-  std::vector<std::pair<int, int>> all;
-  for (int row = 0; row < 4; ++row) {
-    for (int x = 0; x < 6; ++x) all.emplace_back(x, row);
-  }
-  scene.extrapolate(all);
-  EXPECT_EQ(scene.target.destination.pixels(), std::vector<std::uint32_t>(24, 0u));
-}
-
-TEST(BorderExtrapolationTest, EachFrameStartsWithoutBorderPixels) {
-  RBorderScene scene(5, 5);
-  scene.extrapolate({{2, 2}});
-  // Next frame: (2, 2) is an ordinary rendered pixel again and belongs to
-  // the rim of (2, 1).
-  scene.at(2, 2) = rgb(40, 40, 40);
-  scene.at(2, 0) = rgb(0, 0, 0);
-  scene.at(1, 1) = rgb(0, 0, 0);
-  scene.at(3, 1) = rgb(0, 0, 0);
-  scene.extrapolate({{2, 1}});
-  EXPECT_EQ(scene.at(2, 1), rgb(10, 10, 10));
-}
-
 // Source and destination 20 x 12 of one colour; bilinear sampling half a
 // pixel to the left, so column 0 reads half black.
 struct RHalfPixelScene {

@@ -145,18 +145,6 @@ TEST(EdgeCompensationTest, SceneStartsEndTheWalkOnTheirSide) {
   EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(0, 4, 10));
 }
 
-TEST(EdgeCompensationTest, WithoutFrameSearchNothingIsAsked) {
-  CPlanEntries plans(3);
-  holdPictures(plans);
-  RDirectJob direct(plans, 1);
-  direct.job.noFrameSearch = 1;
-  setShift(plans[1].toPrevious, 3, 0);
-  const RResult result = compensate(direct.job, 1.5, 10.5);
-  EXPECT_FALSE(result.found);
-  EXPECT_EQ(result.pixel, kCurrent);
-  EXPECT_TRUE(compensate(direct.job, 2.0, 2.0).found);
-}
-
 // --- soft borders ---------------------------------------------------------
 
 // Uniform frames, soft borders with widths 4 (inside from 6 to 26 across,
@@ -169,28 +157,6 @@ struct RSoftScene {
   CPlanEntries plans;
   RDirectJob direct;
 };
-
-TEST(EdgeCompensationTest, SoftPixelWithoutOtherFramesIsNotFound) {
-  RSoftScene scene(3, 1);
-  scene.plans.holdFrame(1, kW, kH, rgb(1, 2, 3));  // only the output entry holds a frame
-  for (double x : {2.0, 3.0, 5.99, 26.5, 29.99}) {
-    const RResult result = compensate(scene.direct.job, x, 12.0);
-    EXPECT_FALSE(result.found) << x;
-    EXPECT_EQ(result.pixel, kCurrent) << x;
-  }
-  EXPECT_TRUE(compensate(scene.direct.job, 6.0, 12.0).found);
-  // Exactly on the inner end of the far ramp the current frame's share is 1:
-  // the pixel keeps its sample as found.
-  const RResult onRamp = compensate(scene.direct.job, 26.0, 12.0);
-  EXPECT_TRUE(onRamp.found);
-  EXPECT_EQ(onRamp.pixel, kCurrent);
-
-  // A width at the end of the int range puts every pixel in the ramp,
-  // without overflowing on the way.
-  RSoftScene wide(3, 1, INT_MAX);
-  wide.plans.holdFrame(1, kW, kH, rgb(1, 2, 3));
-  EXPECT_FALSE(compensate(wide.direct.job, 12.0, 12.0).found);
-}
 
 TEST(EdgeCompensationTest, SoftPixelOutsideTheFrameTakesTheWeightedMeanOfTheOthers) {
   RSoftScene scene(5, 2);
@@ -207,49 +173,6 @@ TEST(EdgeCompensationTest, SoftPixelOutsideTheFrameTakesTheWeightedMeanOfTheOthe
   const RResult result = compensate(scene.direct.job, -3.0, 12.0);
   EXPECT_TRUE(result.found);
   EXPECT_EQ(result.pixel, rgb(140, 25, 77));
-}
-
-TEST(EdgeCompensationTest, SoftPixelInTheRampKeepsItsShareOfTheBlend) {
-  RSoftScene scene(3, 1);
-  scene.plans.holdFrame(0, kW, kH, rgb(50, 0, 2));
-  scene.plans.holdFrame(1, kW, kH, rgb(9, 9, 9));
-  setShift(scene.plans[1].toPrevious, 10, 0);
-  // x = 3: ramp (3 - 2) / 4, so the current sample has a quarter of the blend.
-  Pixel32 pixel = rgb(11, 200, 1);
-  EXPECT_TRUE(compensateEdge(scene.direct.job, kW, kH, fixedOf(3.0), fixedOf(12.0), &pixel));
-  EXPECT_EQ(pixel, rgb(40, 50, 2));  // 40.25, 50, 1.75
-
-  // Other frames are weighted by their own ramps: the previous frame at x = 4
-  // (ramp 1/2) against the next at x = 12 (inside, 1), current outside.
-  RSoftScene two(3, 1);
-  two.plans.holdFrame(0, kW, kH, rgb(0, 0, 0));
-  two.plans.holdFrame(2, kW, kH, rgb(150, 3, 0));
-  setShift(two.plans[1].toPrevious, 5, 0);
-  setShift(two.plans[1].toNext, 13, 0);
-  EXPECT_EQ(compensate(two.direct.job, -1.0, 12.0).pixel, rgb(100, 2, 0));
-
-  // The inner edge of a frame still counts, with the smallest weight.
-  setShift(two.plans[1].toPrevious, 3, 0);  // x = 2: ramp 0, raised to 1e-5
-  setShift(two.plans[1].toNext, 0, 0);
-  two.plans.holdFrame(0, kW, kH, rgb(7, 8, 9));
-  const RResult edge = compensate(two.direct.job, -1.0, 12.0);
-  EXPECT_TRUE(edge.found);
-  EXPECT_EQ(edge.pixel, rgb(7, 8, 9));
-}
-
-TEST(EdgeCompensationTest, SoftBlendStopsOnceTheFarFramesWouldWeighTooLittle) {
-  // 16 frames on each side, all fully inside. Red is 255 from distance 14
-  // on, 0 nearer. The walk stops after the 14th cycle (accumulated 8.45 >
-  // 256 / 1.3^14), so red is 255 * 2 / 1.3^13 / 8.45 = 1.99.
-  const int out = 16;
-  RSoftScene scene(2 * out + 1, out);
-  for (int i = 0; i < scene.plans.size(); ++i) {
-    const int distance = i < out ? out - i : i - out;
-    scene.plans.holdFrame(i, kW, kH, rgb(distance >= 14 ? 255 : 0, 60, 0));
-  }
-  setShift(scene.plans[out].toPrevious, 12, 0);
-  setShift(scene.plans[out].toNext, 12, 0);
-  EXPECT_EQ(compensate(scene.direct.job, -3.0, 12.0).pixel, rgb(2, 60, 0));
 }
 
 // --- what is left for extrapolation ---------------------------------------

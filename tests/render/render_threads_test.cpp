@@ -151,24 +151,6 @@ TEST_F(RenderThreadsTest, EveryPixelShowsTheSourceAtItsTransformedPosition) {
   }
 }
 
-TEST_F(RenderThreadsTest, DelayedOutputReadsTheEntrysOwnCopy) {
-  RScene scene(40, 30);
-  scene.target.source.fill(
-      [](int x, int row) { return testing_support::patternColour(2, x, row); });
-  ROptions options;
-  options.delayed = true;
-  EXPECT_EQ(render(scene, options, 2), expectedWithoutEdgeWork(scene, 2, true));
-}
-
-TEST_F(RenderThreadsTest, DestinationsWithFewerPixelsThanThreads) {
-  for (const auto& [w, h] : {std::pair{1, 1}, std::pair{3, 1}, std::pair{2, 3}}) {
-    RScene scene(w, h);
-    ROptions options;
-    options.resampling = 1;
-    EXPECT_EQ(render(scene, options, 7), expectedWithoutEdgeWork(scene, 1, false)) << w << "x" << h;
-  }
-}
-
 struct RThreadCase {
   int resampling;
   bool frameSearch;

@@ -38,14 +38,14 @@ RTestFrame makeFrame(int width, int height, std::mt19937& random, int kind) {
   return frame;
 }
 
-TEST(SamplerFastPathTest, BicubicVectorKernelEqualsThePlainOne) {
+// Positions over the whole frame and a margin around it, so that the
+// interior tests and their boundaries are crossed in every direction.
+TEST(SamplerFastPathTest, InteriorPathsEqualThePlainSamplers) {
   std::mt19937 random(11);
   for (double a : {-0.6, -0.5, -0.75, -1.0}) {
     const RBicubicTable weights = computeBicubicWeights(a);
     for (int kind = 0; kind < 3; ++kind) {
       const RTestFrame frame = makeFrame(37, 23, random, kind);
-      // Positions over the whole frame and a margin around it, so the
-      // interior test and its boundaries are crossed in every direction.
       std::uniform_int_distribution<std::int64_t> x10(-5 * 1024, 42 * 1024);
       std::uniform_int_distribution<std::int64_t> y10(-5 * 1024, 28 * 1024);
       for (int i = 0; i < 20000; ++i) {
@@ -53,88 +53,11 @@ TEST(SamplerFastPathTest, BicubicVectorKernelEqualsThePlainOne) {
         ASSERT_EQ(sampleBicubic(frame.view, weights, x, y),
                   sampleBicubicPlain(frame.view, weights, x, y))
             << "a " << a << " kind " << kind << " at " << x << ", " << y;
-      }
-      for (std::int64_t f : {0, 1, 511, 512, 1023}) {
-        for (int ix = -3; ix <= 38; ++ix) {
-          const std::int64_t x = ix * 1024 + f, y = 11 * 1024 + (1023 - f);
-          ASSERT_EQ(sampleBicubic(frame.view, weights, x, y),
-                    sampleBicubicPlain(frame.view, weights, x, y));
-        }
+        ASSERT_EQ(sampleBilinear(frame.view, x, y), sampleBilinearPlain(frame.view, x, y))
+            << "kind " << kind << " at " << x << ", " << y;
       }
     }
   }
-}
-
-TEST(SamplerFastPathTest, BilinearInteriorPathEqualsThePlainOne) {
-  std::mt19937 random(23);
-  for (int kind = 0; kind < 3; ++kind) {
-    const RTestFrame frame = makeFrame(29, 17, random, kind);
-    std::uniform_int_distribution<std::int64_t> x10(-3 * 1024, 32 * 1024);
-    std::uniform_int_distribution<std::int64_t> y10(-3 * 1024, 20 * 1024);
-    for (int i = 0; i < 20000; ++i) {
-      const std::int64_t x = x10(random), y = y10(random);
-      ASSERT_EQ(sampleBilinear(frame.view, x, y), sampleBilinearPlain(frame.view, x, y))
-          << "kind " << kind << " at " << x << ", " << y;
-    }
-  }
-}
-
-// Spans of positions stepping like a rotated and zoomed transform, with
-// every tap inside: each vector set's span kernels give the plain samplers'
-// pixels.
-TEST(SamplerFastPathTest, SpanKernelsEqualThePlainSamplers) {
-  std::mt19937 random(31);
-  const RBicubicTable weights = computeBicubicWeights(-0.6);
-  int compared = 0;
-  for (platform::KernelSet set : testing_support::vectorKernelSets()) {
-    const RRenderKernels& kernels = *renderKernels(set);
-    for (int kind = 0; kind < 3; ++kind) {
-      const RTestFrame frame = makeFrame(61, 47, random, kind);
-      const int w = frame.view.width, h = frame.view.height;
-      std::uniform_int_distribution<std::int64_t> start(2LL << 26, 40LL << 26);
-      std::uniform_int_distribution<std::int64_t> stride(-(3LL << 25), 3LL << 25);
-      for (int i = 0; i < 400; ++i) {
-        RSpan span{frame.view.data,
-                   frame.view.pitch,
-                   start(random),
-                   start(random) * h / w,
-                   stride(random),
-                   stride(random) / 8,
-                   0,
-                   nullptr,
-                   weights.front().data()};
-        // As many pixels as stay two pixels inside the frame.
-        std::vector<std::int64_t> xs, ys;
-        for (std::int64_t X = span.X, Y = span.Y;
-             xs.size() < 64 && (X >> 26) >= 2 && (X >> 26) < w - 2 && (Y >> 26) >= 2 &&
-             (Y >> 26) < h - 2;
-             X += span.dX, Y += span.dY) {
-          xs.push_back(X);
-          ys.push_back(Y);
-        }
-        span.count = static_cast<int>(xs.size());
-        for (int resampling : {0, 1, 2}) {
-          std::vector<std::uint32_t> out(xs.size() + 1, 0xDEADBEEFu);
-          span.out = out.data();
-          (resampling == 0   ? kernels.nearestSpan
-           : resampling == 1 ? kernels.bilinearSpan
-                             : kernels.bicubicSpan)(span);
-          for (std::size_t k = 0; k < xs.size(); ++k) {
-            const std::uint32_t expected =
-                resampling == 0 ? sampleNearest(frame.view, xs[k], ys[k])
-                : resampling == 1
-                    ? sampleBilinearPlain(frame.view, xs[k] >> 16, ys[k] >> 16)
-                    : sampleBicubicPlain(frame.view, weights, xs[k] >> 16, ys[k] >> 16);
-            ASSERT_EQ(out[k], expected)
-                << platform::kernelSetName(set) << " resampling " << resampling << " pixel " << k;
-            ++compared;
-          }
-          EXPECT_EQ(out[xs.size()], 0xDEADBEEFu);  // nothing written past the span
-        }
-      }
-    }
-  }
-  EXPECT_GT(compared, 10000);
 }
 
 }  // namespace

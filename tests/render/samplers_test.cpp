@@ -55,28 +55,6 @@ TEST_F(SamplersTest, NearestReadsThePixelThatContainsThePosition) {
   EXPECT_EQ(sampleNearest(frame.view, 2 * kOne + kOne / 2, kOne / 3), rgb(2, 0, 7));
 }
 
-TEST_F(SamplersTest, OnlyNearestKeepsTheTopByte) {
-  const RTightFrame frame(8, 8, [](int, int) { return 0xAB123456u; });
-  EXPECT_EQ(sampleNearest(frame.view, 3 * kOne + 123, 4 * kOne), 0xAB123456u);
-  EXPECT_EQ(sampleBilinear(frame.view, 3 * kOne10 + 300, 4 * kOne10 + 17), 0x00123456u);
-  EXPECT_EQ(sampleBicubic(frame.view, weights(), 3 * kOne10 + 300, 4 * kOne10 + 17), 0x00123456u);
-  // The resampling setting: 0 nearest, 1 bilinear, any other value bicubic.
-  const std::int64_t X = 3 * kOne + (kOne / 3), Y = 4 * kOne;
-  EXPECT_EQ(sampleFrame(frame.view, 0, X, Y), 0xAB123456u);
-  for (int resampling : {1, 2, 3, -1})
-    EXPECT_EQ(sampleFrame(frame.view, resampling, X, Y), 0x00123456u);
-}
-
-TEST_F(SamplersTest, BilinearAtIntegerPositionsReturnsTheSourcePixel) {
-  const RTightFrame frame(7, 5, [](int x, int row) { return patternColour(3, x, row); });
-  for (int row = 0; row < 5; ++row) {
-    for (int x = 0; x < 7; ++x) {
-      EXPECT_EQ(sampleBilinear(frame.view, x * kOne10, row * kOne10), frame.view.at(x, row))
-          << x << "," << row;
-    }
-  }
-}
-
 TEST_F(SamplersTest, BilinearWeightsAndRoundingOnAHandComputedExample) {
   // Stored row 0: (10,20,30) (50,60,70); stored row 1: (100,0,255) (0,255,1).
   const std::uint32_t pixels[2][2] = {{rgb(10, 20, 30), rgb(50, 60, 70)},
@@ -93,21 +71,6 @@ TEST_F(SamplersTest, BilinearWeightsAndRoundingOnAHandComputedExample) {
                            [](int x, int) { return x == 0 ? rgb(10, 0, 254) : rgb(11, 1, 255); });
   EXPECT_EQ(sampleBilinear(halves.view, 512, 0), rgb(11, 1, 255));
   EXPECT_EQ(sampleBilinear(halves.view, kOne10 + 512, 0), rgb(6, 1, 128));  // 5.5, 0.5, 127.5
-}
-
-TEST_F(SamplersTest, BicubicOnAUniformAreaIsExactForEveryFraction) {
-  for (std::uint32_t colour : {rgb(255, 128, 1), rgb(0, 127, 254)}) {
-    const RTightFrame frame(8, 8, [colour](int, int) { return colour; });
-    int wrong = 0;
-    for (int fy = 0; fy < 1024; ++fy) {
-      for (int fx = 0; fx < 1024; ++fx) {
-        if (sampleBicubic(frame.view, weights(), 3 * kOne10 + fx, 3 * kOne10 + fy) != colour) {
-          ++wrong;
-        }
-      }
-    }
-    EXPECT_EQ(wrong, 0) << std::hex << colour;
-  }
 }
 
 TEST_F(SamplersTest, BicubicOvershootIsClampedPerChannel) {

@@ -10,7 +10,6 @@
 #include "tests/support/kernel_sets.h"
 #include "tests/support/pass1_runner.h"
 #include "tests/support/pass2_runner.h"
-#include "tests/support/png_writer.h"
 #include "tools/clipgen/command_line.h"
 #include "tools/jitter/jitter_metric.h"
 
@@ -43,9 +42,6 @@ TEST_P(StabilizationTest, OutputKeepsLittleOfTheShake) {
   std::printf(
       "%-8s jitter before/after: pan x %.3f/%.3f px, pan y %.3f/%.3f px, rotation %.4f/%.4f deg\n",
       c.variant, before.panX, after.panX, before.panY, after.panY, before.rotation, after.rotation);
-  const qvclip::RFrame& middle = output.frames[output.frames.size() / 2];
-  qvtest::writePng(std::string(QV_TEST_OUTPUT_DIR) + "/stabilized_" + c.variant + ".png",
-                   middle.pixels.data(), middle.width, middle.height, middle.width * 4);
   // At most a fifth of the shake is left, above a floor that is the
   // analysis's own noise on 320 x 240 pictures (measuring the output adds
   // it); a clip without shake stays still.

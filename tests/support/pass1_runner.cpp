@@ -9,7 +9,7 @@
 #include "plugin/filter/end_callback.h"
 #include "plugin/filter/filter_callbacks.h"
 #include "plugin/filter/start_callback.h"
-#include "tests/support/filter_instance.h"
+#include "tests/support/synthetic_frames.h"
 #include "tools/clipgen/motion_file.h"
 
 namespace testing_support {
@@ -35,59 +35,86 @@ std::vector<RLoggedLine> parseLoggedLines(const std::string& text) {
   return lines;
 }
 
-std::string runPass1(const qvclip::CClipGenerator& generator,
-                     const std::function<void(InstanceData&)>& configure) {
-  const qvclip::RClipSettings& clip = generator.settings();
-  CFilterInstance instance;
-  InstanceData& data = instance.data();
-  data.pass = 1;
-  data.videoOutput = 0;
-  data.interlaced = clip.interlaced ? 1 : 0;
-  data.upperFieldFirst = clip.upperFieldFirst ? 1 : 0;
-  data.rollingShutter = clip.rollingShutterReadout > 0 ? 1 : 0;
-  if (configure) configure(data);
-  const std::string logPath = *data.logFilePath;
+CPass1Run::CPass1Run(long width, long height) {
+  instance_.setSourceSize(width, height);
+  data().pass = 1;
+  *data().logFilePath = folder_.path("pass1.log");
+}
 
-  instance.setSourceSize(clip.width, clip.height);
-  paramProc(&instance.fa(), nullptr);
-  instance.setSourceSize(clip.width, clip.height);
-  startProc(&instance.fa(), nullptr);
-  qvclip::RFrame frame;
-  for (int n = 0; n < clip.frameCount; ++n) {
-    generator.renderFrame(n, frame, 2);
-    qvclip::copyToBottomUp(frame, instance.src().data, instance.src().pitch);
-    instance.state().lCurrentSourceFrame = n;
-    runProc(&instance.fa(), nullptr);
+void CPass1Run::start() {
+  FilterActivation& fa = instance_.fa();
+  paramProc(&fa, nullptr);
+  const VFBitmap format = fa.dst;
+  output_.allocate(format.w, format.h, format.pitch);
+  output_.bitmap.dwFlags = format.dwFlags;
+  if (format.dwFlags & VFBitmap::NEEDS_HDC) {
+    context_ = RDeviceContext{output_.pixels.data(), format.w, format.h, format.pitch};
+    output_.bitmap.hdc = &context_;
   }
-  endProc(&instance.fa(), nullptr);
+  instance_.dst() = output_.bitmap;
+  startProc(&fa, nullptr);
+  started_ = true;
+}
+
+void CPass1Run::frame(long n, const CColourAt& colourAt) {
+  renderFrame(instance_.src(), colourAt);
+  instance_.state().lCurrentSourceFrame = n;
+  runProc(&instance_.fa(), nullptr);
+}
+
+void CPass1Run::frame(long n, const qvclip::RFrame& picture) {
+  qvclip::copyToBottomUp(picture, instance_.src().data, instance_.src().pitch);
+  instance_.state().lCurrentSourceFrame = n;
+  runProc(&instance_.fa(), nullptr);
+}
+
+void CPass1Run::end() {
+  if (started_) endProc(&instance_.fa(), nullptr);
+  started_ = false;
+}
+
+std::uint32_t CPass1Run::outputPixel(int x, int y) const {
+  const auto* rowBytes = reinterpret_cast<const unsigned char*>(output_.pixels.data()) +
+                         output_.bitmap.pitch * (output_.bitmap.h - 1 - y);
+  return reinterpret_cast<const std::uint32_t*>(rowBytes)[x];
+}
+
+std::uint32_t CPass1Run::sourcePixel(int x, int y) {
+  const VFBitmap& src = instance_.src();
+  const auto* rowBytes =
+      reinterpret_cast<const unsigned char*>(src.data) + src.pitch * (src.h - 1 - y);
+  return reinterpret_cast<const std::uint32_t*>(rowBytes)[x];
+}
+
+std::string CPass1Run::logText() {
   std::string content;
-  platform::readWholeFile(logPath, &content);
+  platform::readWholeFile(logPath(), &content);
   return content;
 }
 
 std::string runPass1OnFrames(const std::vector<qvclip::RFrame>& frames,
                              const std::function<void(InstanceData&)>& configure) {
   if (frames.empty()) return {};
-  CFilterInstance instance;
-  InstanceData& data = instance.data();
-  data.pass = 1;
-  data.videoOutput = 0;
-  if (configure) configure(data);
-  const std::string logPath = *data.logFilePath;
-  const int width = frames[0].width, height = frames[0].height;
-  instance.setSourceSize(width, height);
-  paramProc(&instance.fa(), nullptr);
-  instance.setSourceSize(width, height);
-  startProc(&instance.fa(), nullptr);
-  for (std::size_t n = 0; n < frames.size(); ++n) {
-    qvclip::copyToBottomUp(frames[n], instance.src().data, instance.src().pitch);
-    instance.state().lCurrentSourceFrame = static_cast<long>(n);
-    runProc(&instance.fa(), nullptr);
-  }
-  endProc(&instance.fa(), nullptr);
-  std::string content;
-  platform::readWholeFile(logPath, &content);
-  return content;
+  CPass1Run run(frames[0].width, frames[0].height);
+  run.data().videoOutput = 0;
+  if (configure) configure(run.data());
+  run.start();
+  for (std::size_t n = 0; n < frames.size(); ++n) run.frame(static_cast<long>(n), frames[n]);
+  run.end();
+  return run.logText();
+}
+
+std::string runPass1(const qvclip::CClipGenerator& generator,
+                     const std::function<void(InstanceData&)>& configure) {
+  const qvclip::RClipSettings& clip = generator.settings();
+  std::vector<qvclip::RFrame> frames(static_cast<std::size_t>(clip.frameCount));
+  for (int n = 0; n < clip.frameCount; ++n) generator.renderFrame(n, frames[n], 2);
+  return runPass1OnFrames(frames, [&](InstanceData& data) {
+    data.interlaced = clip.interlaced ? 1 : 0;
+    data.upperFieldFirst = clip.upperFieldFirst ? 1 : 0;
+    data.rollingShutter = clip.rollingShutterReadout > 0 ? 1 : 0;
+    if (configure) configure(data);
+  });
 }
 
 RMotionErrors compareWithTruth(const std::vector<RLoggedLine>& lines,

@@ -1,12 +1,17 @@
-// Runs pass 1 of the filter over a generated clip, in process and through
-// the host callbacks, and reads the log it wrote.
+// Pass 1 of the filter driven the way a host drives it (output format,
+// start, one call per host frame, end), and the one parser of the logs it
+// writes.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/device_context.h"
 #include "plugin/common/instance_data.h"
+#include "tests/support/filter_instance.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/clipgen/clip_generator.h"
 
 namespace testing_support {
@@ -20,13 +25,49 @@ struct RLoggedLine {
 
 std::vector<RLoggedLine> parseLoggedLines(const std::string& text);
 
-// Pass 1 over every frame of `generator`; `configure` adjusts the settings
-// after the defaults (pass, log path and video output are set already).
-// Returns the log's content.
+// The colour (0x00RRGGBB) of plane position (x, y), y down.
+using CColourAt = std::function<std::uint32_t(double, double)>;
+
+// One pass-1 run; the log goes to a scratch folder of its own. The output
+// bitmap gets a device context when the filter asks for one.
+class CPass1Run {
+ public:
+  CPass1Run(long width, long height);
+  ~CPass1Run() { end(); }
+  CPass1Run(const CPass1Run&) = delete;
+  CPass1Run& operator=(const CPass1Run&) = delete;
+
+  InstanceData& data() { return instance_.data(); }
+  std::string logPath() { return *data().logFilePath; }
+
+  // paramProc, an output bitmap of the size it asks for, startProc.
+  void start();
+  // One host frame with source frame number n, from a colour function or
+  // from a top-down picture.
+  void frame(long n, const CColourAt& colourAt);
+  void frame(long n, const qvclip::RFrame& picture);
+  void end();
+
+  // The output frame and the last source, top-down, 0x00RRGGBB.
+  std::uint32_t outputPixel(int x, int y) const;
+  std::uint32_t sourcePixel(int x, int y);
+  const COwnedBitmap& output() const { return output_; }
+  std::string logText();
+
+ private:
+  CScratchFolder folder_;
+  CFilterInstance instance_;
+  COwnedBitmap output_;
+  RDeviceContext context_{};
+  bool started_ = false;
+};
+
+// Pass 1 over every frame of `generator` (or over ready top-down frames,
+// e.g. the output of pass 2); `configure` adjusts the settings after the
+// defaults (pass, log path, no video output, and the clip's field order and
+// shutter are set already). Returns the log's content.
 std::string runPass1(const qvclip::CClipGenerator& generator,
                      const std::function<void(InstanceData&)>& configure = {});
-
-// Pass 1 over ready frames (top-down), e.g. the output of pass 2.
 std::string runPass1OnFrames(const std::vector<qvclip::RFrame>& frames,
                              const std::function<void(InstanceData&)>& configure = {});
 

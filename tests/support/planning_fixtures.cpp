@@ -1,7 +1,6 @@
 #include "tests/support/planning_fixtures.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -10,17 +9,6 @@
 #include <utility>
 
 namespace testing_support {
-
-CScratchFolder::CScratchFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "qv-plan-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no scratch folder");
-  folder_ = pattern;
-}
-
-CScratchFolder::~CScratchFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(folder_, ignored);
-}
 
 void setLastWriteTime(const std::string& path, std::int64_t seconds) {
   const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};

@@ -17,24 +17,10 @@
 #include "platform/message_box.h"
 #include "platform/progress_window.h"
 #include "tests/support/log_files.h"
+#include "tests/support/scratch_folder.h"
 #include "ui/settings_dialog.h"
 
 namespace testing_support {
-
-// A fresh folder under the system's temporary folder, removed with its
-// content on destruction.
-class CScratchFolder {
- public:
-  CScratchFolder();
-  ~CScratchFolder();
-  CScratchFolder(const CScratchFolder&) = delete;
-  CScratchFolder& operator=(const CScratchFolder&) = delete;
-
-  std::string path(const std::string& name) const { return (folder_ / name).string(); }
-
- private:
-  std::filesystem::path folder_;
-};
 
 // Sets the file's last-write time to `seconds` after the epoch, so that tests
 // do not depend on the file system's timestamp granularity.

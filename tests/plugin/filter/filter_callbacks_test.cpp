@@ -52,14 +52,6 @@ TEST(FilterCallbacksTest, ParamProcSizesAndPitches) {
   EXPECT_EQ(outputPitch(321), 1288);
 }
 
-TEST(FilterCallbacksTest, StringProcShowsThePassAsStored) {
-  CFilterInstance instance;
-  char buffer[kFilterStringBufferSize];
-  instance.data().pass = 3;
-  stringProc(&instance.fa(), nullptr, buffer);
-  EXPECT_STREQ(buffer, " (Pass 3)");
-}
-
 TEST(FilterCallbacksTest, ProcessorCountFromTheEnvironment) {
   const std::optional<std::string> saved = platform::getEnvironmentVariable("NUMBER_OF_PROCESSORS");
   const std::pair<const char*, int> cases[] = {{"8", 8}, {"0", 1},  {"abc", 1},
@@ -85,13 +77,6 @@ class RunProcTest : public ::testing::Test {
   }
   CFilterInstance instance;
 };
-
-TEST_F(RunProcTest, DispatchesOneCallPerProgressiveFrame) {
-  EXPECT_EQ(runProc(&instance.fa(), nullptr), 0);
-  EXPECT_EQ(instance.data().framesProcessed, 1);
-  EXPECT_EQ(instance.data().lastSourceFrame, 5);
-  EXPECT_EQ(instance.data().idle, 1);
-}
 
 TEST_F(RunProcTest, InterlacedFramesAreTwoNumberedFields) {
   instance.data().interlaced = 1;
@@ -144,13 +129,6 @@ class ConfigProcTest : public ::testing::Test {
   SettingsDialogRunner previous;
 };
 
-TEST_F(ConfigProcTest, WithoutADialogTheAnswerIsCancelled) {
-  setSettingsDialogRunner(nullptr);
-  instance.data().logFileTime = 77;
-  EXPECT_EQ(configProc(&instance.fa(), nullptr, nullptr), 1);
-  EXPECT_EQ(instance.data().logFileTime, 77u);
-}
-
 TEST_F(ConfigProcTest, TemplateFollowsTheScreenWidth) {
   platform::setDesktopHorizontalResolution(800);
   configProc(&instance.fa(), nullptr, nullptr);
@@ -173,13 +151,6 @@ TEST_F(ConfigProcTest, OkClearsTheLogTimeAndRecordsTheMovingArea) {
   EXPECT_EQ(areas[3]->top, 2);
   EXPECT_EQ(areas[3]->right, 3);
   EXPECT_EQ(areas[3]->bottom, 4);
-}
-
-TEST_F(ConfigProcTest, OkBeforeAnyFrameRecordsNoArea) {
-  confirm = true;
-  instance.data().lastSourceFrame = -999;
-  EXPECT_EQ(configProc(&instance.fa(), nullptr, nullptr), 0);
-  EXPECT_TRUE(instance.data().ignoreAreaByFrame->empty());
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -80,15 +82,14 @@ TEST_F(ModuleEntryTest, RegistersTheOneFilter) {
   EXPECT_STREQ(d.maker, "Morvath");
   EXPECT_EQ(d.private_data, nullptr);
   EXPECT_GT(d.inst_data_size, 0);
-  EXPECT_NE(d.initProc, nullptr);
-  EXPECT_NE(d.deinitProc, nullptr);
-  EXPECT_NE(d.runProc, nullptr);
-  EXPECT_NE(d.paramProc, nullptr);
-  EXPECT_NE(d.configProc, nullptr);
-  EXPECT_NE(d.stringProc, nullptr);
-  EXPECT_NE(d.startProc, nullptr);
-  EXPECT_NE(d.endProc, nullptr);
-  EXPECT_NE(d.fssProc, nullptr);
+  for (const void* proc :
+       {reinterpret_cast<const void*>(d.initProc), reinterpret_cast<const void*>(d.deinitProc),
+        reinterpret_cast<const void*>(d.runProc), reinterpret_cast<const void*>(d.paramProc),
+        reinterpret_cast<const void*>(d.configProc), reinterpret_cast<const void*>(d.stringProc),
+        reinterpret_cast<const void*>(d.startProc), reinterpret_cast<const void*>(d.endProc),
+        reinterpret_cast<const void*>(d.fssProc)}) {
+    EXPECT_NE(proc, nullptr);
+  }
   ASSERT_NE(d.script_obj, nullptr);
   EXPECT_EQ(d.script_obj->Lookup, nullptr);
   EXPECT_EQ(d.script_obj->obj_list, nullptr);
@@ -103,6 +104,27 @@ TEST_F(ModuleEntryTest, RegistersTheOneFilter) {
   deinit(module, &functions);
   ASSERT_EQ(recording.removed.size(), 1u);
   EXPECT_EQ(recording.removed[0], &recording.copy);  // what add-filter returned
+}
+
+// A host finds the module by these two names; nothing else of it may be
+// visible, or its code could bind to a host's own symbols of the same names.
+TEST(ModuleExportsTest, TheBuiltModuleExportsExactlyTheTwoEntries) {
+  const std::string command = std::string("nm -D --defined-only '") + QV_MODULE_PATH + "'";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::set<std::string> exported;
+  char line[512];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    char type = 0;
+    char name[400] = {};
+    // "address type name"; versions of a symbol ("name@@VERSION") count once.
+    if (std::sscanf(line, "%*s %c %399s", &type, name) != 2) continue;
+    std::string symbol = name;
+    symbol = symbol.substr(0, symbol.find('@'));
+    if (type != 'A' && !symbol.empty()) exported.insert(symbol);
+  }
+  ASSERT_EQ(pclose(pipe), 0) << command;
+  EXPECT_EQ(exported, (std::set<std::string>{kModuleInitExport, kModuleDeinitExport}));
 }
 
 TEST_F(ModuleEntryTest, RefusedRegistrationWritesNothing) {

@@ -45,26 +45,4 @@ TEST(CameraPathTest, MotionBetweenPosesIsTheExactDisplacementOfEveryPoint) {
   }
 }
 
-TEST(CameraPathTest, SignsFollowTheAnalysisConvention) {
-  const RPose still;
-  // Camera moved right and down on the plane (Y is up): content moved left and up.
-  RMotion m = qvclip::motionBetween(still, RPose{2.0, -3.0, 0.0, 1.0});
-  EXPECT_NEAR(m.panX, 2.0, 1e-12);
-  EXPECT_NEAR(m.panY, 3.0, 1e-12);
-  // Previous position = current position turned clockwise by 1 degree (v up):
-  // the camera turned clockwise, the content counter-clockwise, rotation +1.
-  m = qvclip::motionBetween(still, RPose{0.0, 0.0, -1.0 * kDegree, 1.0});
-  EXPECT_NEAR(m.rotation, 1.0, 1e-12);
-  EXPECT_NEAR(m.r, std::sin(kDegree), 1e-12);
-  EXPECT_NEAR(m.z, std::cos(kDegree) - 1.0, 1e-12);
-  double px, py;
-  previousPosition(still, RPose{0.0, 0.0, -1.0 * kDegree, 1.0}, 640, 480, 420.0, 240.0, &px, &py);
-  EXPECT_NEAR(px, 420.0 - 100.0 * (1.0 - std::cos(kDegree)), 1e-9);
-  EXPECT_GT(py, 240.0);  // a point right of centre lay lower before: turned clockwise
-  // More plane per pixel: content shrank; it lay farther out before.
-  m = qvclip::motionBetween(still, RPose{0.0, 0.0, 0.0, 1.01});
-  EXPECT_NEAR(m.zoom, 1.01, 1e-12);
-  EXPECT_NEAR(m.z, 0.01, 1e-12);
-}
-
 }  // namespace
