@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <vector>
 
-
 namespace {
 
 constexpr std::int64_t kOne = std::int64_t{1} << 26;
