@@ -94,48 +94,6 @@ TEST(AnalysedImageTest, LevelZeroIsTopDownWithChannelsAndSquares) {
   EXPECT_EQ(gray.at(2, 0).g, 0);
 }
 
-TEST(AnalysedImageTest, ReductionAveragesFourPixelsAndSpreadsIgnoredOnes) {
-  for (int rgb = 0; rgb <= 1; ++rgb) {
-    CImagePyramid pyramid;
-    for (int size : {8, 4, 2}) {
-      pyramid.push_back(std::make_unique<CVideoImage>());
-      pyramid.back()->create(size, size, rgb);
-    }
-    // Pixel values 10·x + y + 1 in every channel (blue + 1), so each 2 x 2
-    // average has a remainder that the shift must drop.
-    fillAnalysedImage(*pyramid[0], 8, 8, rgb, [](int x, int y) {
-      return rgbPixel(10 * x + y + 1, 10 * x + y + 1, 10 * x + y + 2);
-    });
-    pyramid[0]->set(5, 6, 255, kIgnoredPixel, 57);
-    reducePyramid(pyramid);
-
-    const CVideoImage& level1 = *pyramid[1];
-    // (0,0) from (0,0) (1,0) (0,1) (1,1): 1 + 11 + 2 + 12 = 26 -> 6.
-    EXPECT_EQ(level1.at(0, 0).g, 6);
-    EXPECT_EQ(level1.at(0, 0).gg, 36);
-    // (3,1): x 6,7 y 2,3 -> 63 + 73 + 64 + 74 = 274 -> 68.
-    EXPECT_EQ(level1.at(3, 1).g, 68);
-    if (rgb) {
-      EXPECT_EQ(level1.at(0, 0).r, 6);
-      EXPECT_EQ(level1.at(0, 0).b, (2 + 12 + 3 + 13) >> 2);
-      EXPECT_EQ(level1.at(3, 1).rr, 68 * 68);
-      EXPECT_EQ(level1.at(3, 1).bb, 69 * 69);
-    }
-    EXPECT_LT(level1.at(2, 3).g, 0);  // holds the ignored (5, 6)
-    for (int y = 0; y < 4; ++y) {
-      for (int x = 0; x < 4; ++x) {
-        if (x != 2 || y != 3) {
-          EXPECT_GE(level1.at(x, y).g, 0);
-        }
-      }
-    }
-    EXPECT_LT(pyramid[2]->at(1, 1).g, 0);
-    EXPECT_GE(pyramid[2]->at(0, 0).g, 0);
-    EXPECT_GE(pyramid[2]->at(1, 0).g, 0);
-    EXPECT_GE(pyramid[2]->at(0, 1).g, 0);
-  }
-}
-
 // ---------------------------------------------------------------------------
 // The score of one offset.
 
@@ -167,33 +125,6 @@ TEST(MatchValueTest, OffsetsWithFewerThan36SamplesScoreMinusOne) {
 
 // ---------------------------------------------------------------------------
 // The search.
-
-TEST(MatchBlockTest, FlatBlockScoresZeroAndFailsTheDefaultMinimum) {
-  CSmoothTexture texture(4);
-  CVideoImage flat, textured;
-  // The three channels are samples of one pool, so a flat RGB block is grey.
-  fillAnalysedImage(flat, 40, 40, 1, [](int, int) { return rgbPixel(130, 130, 130); });
-  fillAnalysedImage(textured, 40, 40, 1,
-                    [&](int x, int y) { return texture.sample(x + 0.5, y + 0.5); });
-  RMatchRequest r = square(10, 16, 3);
-  for (int oy = -3; oy <= 3; ++oy) {
-    for (int ox = -3; ox <= 3; ++ox) {
-      EXPECT_EQ(matchValue(flat, textured, r, ox, oy), 0.0);
-      EXPECT_EQ(matchValue(textured, flat, r, ox, oy), 0.0);
-    }
-  }
-  double ox = 99, oy = 99;
-  EXPECT_FALSE(matchBlock(flat, textured, r, &ox, &oy));
-  EXPECT_FALSE(matchBlock(flat, flat, r, &ox, &oy));
-
-  // A best value equal to the minimum passes; all offsets tie, so the first
-  // in scan order wins, and it lies on the range's edge on both axes.
-  r.mMin = 0.0;
-  r.mSep = 0.0;
-  ASSERT_TRUE(matchBlock(flat, textured, r, &ox, &oy));
-  EXPECT_EQ(ox, -3.0);
-  EXPECT_EQ(oy, -3.0);
-}
 
 // Grey levels that repeat every second column and every second row: every
 // even offset matches perfectly.
@@ -281,39 +212,6 @@ TEST_F(BlockJobTest, CoarsestLevelSearchesWidelyAndCountsDarkPixels) {
   matchCoarsestLevel(current, previous, nullptr, data_, &dx, &dy);
   EXPECT_EQ(dx, MISSING_VALUE);
   EXPECT_EQ(dy, MISSING_VALUE);
-}
-
-TEST_F(BlockJobTest, LevelsBelowScaleDoubleTheCoarseVectorWithoutMatching) {
-  // Flat images: any match would fail, so a vector can only come from the
-  // coarse one.
-  CVideoImage flat;
-  fillAnalysedImage(flat, 150, 120, 1, [](int, int) { return rgbPixel(99, 99, 99); });
-  data_.scale = 2;
-  const std::vector<double> coarseDx = {1.25, -0.5, MISSING_VALUE, 3.0};
-  const std::vector<double> coarseDy = {0.75, 2.5, MISSING_VALUE, -1.0};
-  std::vector<double> dx(20, 0.0), dy(20, 0.0);
-  RLevelJob job{&data_,    &flat,           &flat,          1, 5, 4, 2, 2, dx.data(),
-                dy.data(), coarseDx.data(), coarseDy.data()};
-  for (int i = 0; i < 20; ++i) runBlockJob(job, i);
-  for (int row = 0; row < 4; ++row) {
-    for (int column = 0; column < 5; ++column) {
-      // Column 4 has no partner column 2 above: it uses the last one.
-      const int coarse = std::min(1, row / 2) * 2 + std::min(1, column / 2);
-      const int i = row * 5 + column;
-      if (coarseDx[coarse] == MISSING_VALUE) {
-        EXPECT_EQ(dx[i], MISSING_VALUE) << i;
-        EXPECT_EQ(dy[i], MISSING_VALUE) << i;
-      } else {
-        EXPECT_EQ(dx[i], 2 * coarseDx[coarse]) << i;
-        EXPECT_EQ(dy[i], 2 * coarseDy[coarse]) << i;
-      }
-    }
-  }
-
-  // At the scale level itself the flat picture is matched, and fails.
-  job.level = 2;
-  runBlockJob(job, 0);
-  EXPECT_EQ(dx[0], MISSING_VALUE);
 }
 
 TEST_F(BlockJobTest, PredictionRoundsTheDoubledCoarseVectorHalfUp) {

@@ -144,45 +144,6 @@ TEST_F(GlobalFitTest, OneOutlierIsDiscardedAndNotReadmitted) {
 }
 
 // ---------------------------------------------------------------------------
-// Remembered areas and new scenes.
-
-TEST_F(GlobalFitTest, NewSceneReportsNeutralMotionButKeepsItsFlags) {
-  prepare(240, 240);  // 64 blocks; the default 5 % makes 3 blocks too few
-  ASSERT_EQ(data_.skipFramePercent, 5);
-
-  RFrameMotion m = fit();  // no vector at all
-  EXPECT_EQ(m.newScene, 1);
-  EXPECT_EQ(m.okCount, 0);
-  EXPECT_EQ(m.okPercent, 0.0);
-  EXPECT_FALSE(m.deepAnalysisRan);
-  EXPECT_EQ(flagged(), 0);
-  expectMotion(m.whole, 0.0, 0.0, 0.0, 1.0, 0.0);
-
-  for (int i : {3, 20, 41}) setPan(i, 4.0, -3.0);
-  m = fit();
-  EXPECT_EQ(m.newScene, 1);
-  EXPECT_EQ(m.okCount, 3);
-  expectMotion(m.whole, 0.0, 0.0, 0.0, 1.0, 0.0);
-  EXPECT_EQ(flagged(), 3);
-  EXPECT_EQ(okFlags_[20], 1);
-
-  setPan(50, 4.0, -3.0);
-  m = fit();
-  EXPECT_EQ(m.newScene, 0);
-  EXPECT_DOUBLE_EQ(m.okPercent, 6.25);
-  expectMotion(m.whole, 4.0, -3.0, 0.0, 1.0);
-
-  // Both edge sets are neutral with a rolling shutter.
-  data_.rollingShutter = 1;
-  dx_[50] = dy_[50] = MISSING_VALUE;
-  m = fit();
-  EXPECT_EQ(m.newScene, 1);
-  expectMotion(m.whole, 0.0, 0.0, 0.0, 1.0, 0.0);
-  expectMotion(m.top, 0.0, 0.0, 0.0, 1.0, 0.0);
-  expectMotion(m.bottom, 0.0, 0.0, 0.0, 1.0, 0.0);
-}
-
-// ---------------------------------------------------------------------------
 // Rolling shutter.
 
 TEST_F(GlobalFitTest, RollingShutterRecoversTheTopAndBottomEdgeSets) {

@@ -19,15 +19,13 @@
 #include "plugin/filter/filter_callbacks.h"
 #include "plugin/filter/start_callback.h"
 #include "render/row_tables.h"
-#include "tests/support/filter_instance.h"
+#include "tests/support/pass2_runner.h"
 #include "tests/support/planning_fixtures.h"
-#include "tests/support/render_fixtures.h"
 
 namespace {
 
-using testing_support::CFilterInstance;
 using testing_support::COwnedBitmap;
-using testing_support::patternColour;
+using testing_support::CPass2Run;
 
 // A log of `lines` motionless lines from frame (or field) 1 on, as pass 1
 // writes it; fields carry the frame number and A or B.
@@ -45,92 +43,6 @@ std::string stillLog(int lines, bool fields, int first = 1) {
   }
   return text;
 }
-
-// Pass 2 of one instance over a still log; host frame n shows its own busy
-// picture (sourcePixel).
-class CPass2Run {
- public:
-  CPass2Run(int width, int height, const std::string& log,
-            const std::function<void(InstanceData&)>& configure, bool withDeviceContext = true)
-      : width_(width), height_(height) {
-    InstanceData& data = instance_.data();
-    data.pass = 2;
-    data.edgeCompensation = 0;  // a still log then gives identity transforms
-    const std::string path = folder_.path("pass1.log");
-    if (!log.empty()) testing_support::writeTextFile(path, log);
-    *data.logFilePath = path;
-    if (configure) configure(data);
-    instance_.setSourceSize(width, height);
-    paramProc(&instance_.fa(), nullptr);
-    output_.allocate(instance_.dst().w, instance_.dst().h, instance_.dst().pitch);
-    if (withDeviceContext) {
-      dc_ = RDeviceContext{output_.bitmap.data, output_.bitmap.w, output_.bitmap.h,
-                           output_.bitmap.pitch};
-      output_.bitmap.hdc = &dc_;
-    }
-    output_.bitmap.dwFlags = instance_.dst().dwFlags;
-    instance_.dst() = output_.bitmap;
-    instance_.state().lMicrosecsPerSrcFrame = 40000;
-    startProc(&instance_.fa(), nullptr);
-  }
-  ~CPass2Run() { endProc(&instance_.fa(), nullptr); }
-
-  InstanceData& data() { return instance_.data(); }
-  CFilterInstance& instance() { return instance_; }
-  const VFBitmap& output() const { return output_.bitmap; }
-
-  static std::uint32_t sourcePixel(long frame, int x, int row) {
-    return patternColour(static_cast<unsigned>(frame) + 1000, x, row);
-  }
-  void frame(long n) {
-    VFBitmap& source = instance_.src();
-    for (int row = 0; row < source.h; ++row) {
-      for (int x = 0; x < source.w; ++x) pixelOf(source, x, row) = sourcePixel(n, x, row);
-    }
-    instance_.state().lCurrentSourceFrame = n;
-    instance_.state().lCurrentFrame = n;
-    runProc(&instance_.fa(), nullptr);
-  }
-  void fillOutput(std::uint32_t colour) {
-    for (int row = 0; row < output_.bitmap.h; ++row) {
-      for (int x = 0; x < output_.bitmap.w; ++x) pixelOf(output_.bitmap, x, row) = colour;
-    }
-  }
-  std::vector<std::uint32_t> outputPixels() const { return pixelsOf(output_.bitmap); }
-  std::vector<std::uint32_t> sourcePixels(long frame) const {
-    std::vector<std::uint32_t> result;
-    for (int row = 0; row < height_; ++row) {
-      for (int x = 0; x < width_; ++x) result.push_back(sourcePixel(frame, x, row));
-    }
-    return result;
-  }
-  std::set<int> heldEntries() {
-    std::set<int> held;
-    for (int i = 0; i < data().plannedFrameCount; ++i) {
-      if (data().framePlans[i].frameBitmap != nullptr) held.insert(i);
-    }
-    return held;
-  }
-
-  static std::uint32_t& pixelOf(const VFBitmap& bitmap, int x, int row) {
-    return reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(bitmap.data) +
-                                            bitmap.pitch * row)[x];
-  }
-  static std::vector<std::uint32_t> pixelsOf(const VFBitmap& bitmap) {
-    std::vector<std::uint32_t> result;
-    for (int row = 0; row < bitmap.h; ++row) {
-      for (int x = 0; x < bitmap.w; ++x) result.push_back(pixelOf(bitmap, x, row));
-    }
-    return result;
-  }
-
- private:
-  int width_, height_;  // of the source frames
-  testing_support::CScratchFolder folder_;
-  CFilterInstance instance_;
-  COwnedBitmap output_;
-  RDeviceContext dc_{};
-};
 
 struct RLine {
   std::string text;
@@ -172,6 +84,7 @@ const std::vector<RLine> kNotProcessedLines = {
 TEST(Pass2DriverTest, ThirtyFutureFramesDelayTheOutputBehindMessageFrames) {
   const int w = 200, h = 150;
   CPass2Run run(w, h, stillLog(40, false), [](InstanceData& d) {
+    d.edgeCompensation = 0;  // a still log then gives identity transforms
     d.useFutureFrames = 1;
     d.futureFrames = 30;
   });
@@ -202,6 +115,7 @@ TEST(Pass2DriverTest, ThirtyFutureFramesDelayTheOutputBehindMessageFrames) {
 
 TEST(Pass2DriverTest, HeldFramesFollowTheWindowAndASeekFreesTheRest) {
   CPass2Run run(48, 32, stillLog(30, false), [](InstanceData& d) {
+    d.edgeCompensation = 0;  // a still log then gives identity transforms
     d.usePreviousFrames = d.useFutureFrames = 1;
     d.previousFrames = 3;
     d.futureFrames = 2;
@@ -238,6 +152,7 @@ TEST(Pass2DriverTest, HeldFramesFollowTheWindowAndASeekFreesTheRest) {
 TEST(Pass2DriverTest, InterlacedProgressiveOutputInterleavesFullHeightFields) {
   const int w = 64, h = 48;
   CPass2Run run(w, h, stillLog(21, true), [](InstanceData& d) {
+    d.edgeCompensation = 0;  // a still log then gives identity transforms
     d.interlaced = 1;
     d.interlacedProgressive = 1;
     d.usePreviousFrames = 1;  // so that the fields are copied

@@ -1,58 +1,127 @@
 #include "tests/support/pass2_runner.h"
 
-#include "platform/device_context.h"
+#include "platform/file_io.h"
 #include "plugin/filter/end_callback.h"
 #include "plugin/filter/filter_callbacks.h"
 #include "plugin/filter/start_callback.h"
-#include "tests/support/filter_instance.h"
+#include "tests/support/log_files.h"
+#include "tests/support/render_fixtures.h"
 
 namespace testing_support {
+
+CPass2Run::CPass2Run(int width, int height, const std::string& log,
+                     const std::function<void(InstanceData&)>& configure, bool withDeviceContext)
+    : width_(width), height_(height) {
+  InstanceData& data = instance_.data();
+  data.pass = 2;
+  const std::string path = folder_.path("pass1.log");
+  if (!log.empty()) writeTextFile(path, log);
+  *data.logFilePath = path;
+  if (configure) configure(data);
+  instance_.setSourceSize(width, height);
+  paramProc(&instance_.fa(), nullptr);
+  output_.allocate(instance_.dst().w, instance_.dst().h, instance_.dst().pitch);
+  if (withDeviceContext) {
+    dc_ = RDeviceContext{output_.bitmap.data, output_.bitmap.w, output_.bitmap.h,
+                         output_.bitmap.pitch};
+    output_.bitmap.hdc = &dc_;
+  }
+  output_.bitmap.dwFlags = instance_.dst().dwFlags;
+  instance_.dst() = output_.bitmap;
+  instance_.state().lMicrosecsPerSrcFrame = 40000;
+  startProc(&instance_.fa(), nullptr);
+}
+
+CPass2Run::~CPass2Run() { endProc(&instance_.fa(), nullptr); }
+
+std::uint32_t CPass2Run::sourcePixel(long frame, int x, int row) {
+  return patternColour(static_cast<unsigned>(frame) + 1000, x, row);
+}
+
+void CPass2Run::frame(long n) {
+  VFBitmap& source = instance_.src();
+  for (int row = 0; row < source.h; ++row) {
+    for (int x = 0; x < source.w; ++x) pixelOf(source, x, row) = sourcePixel(n, x, row);
+  }
+  instance_.state().lCurrentSourceFrame = n;
+  instance_.state().lCurrentFrame = n;
+  runProc(&instance_.fa(), nullptr);
+}
+
+void CPass2Run::frame(long n, const qvclip::RFrame& picture) {
+  qvclip::copyToBottomUp(picture, instance_.src().data, instance_.src().pitch);
+  instance_.state().lCurrentSourceFrame = n;
+  instance_.state().lCurrentFrame = n;
+  runProc(&instance_.fa(), nullptr);
+}
+
+std::vector<std::uint32_t> CPass2Run::sourcePixels(long frame) const {
+  std::vector<std::uint32_t> result;
+  for (int row = 0; row < height_; ++row) {
+    for (int x = 0; x < width_; ++x) result.push_back(sourcePixel(frame, x, row));
+  }
+  return result;
+}
+
+void CPass2Run::fillOutput(std::uint32_t colour) {
+  for (int row = 0; row < output_.bitmap.h; ++row) {
+    for (int x = 0; x < output_.bitmap.w; ++x) pixelOf(output_.bitmap, x, row) = colour;
+  }
+}
+
+qvclip::RFrame CPass2Run::outputPicture() const {
+  qvclip::RFrame picture;
+  picture.width = static_cast<int>(output_.bitmap.w);
+  picture.height = static_cast<int>(output_.bitmap.h);
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      picture.pixels.push_back(pixelOf(output_.bitmap, x, picture.height - 1 - y));
+    }
+  }
+  return picture;
+}
+
+std::set<int> CPass2Run::heldEntries() {
+  std::set<int> held;
+  for (int i = 0; i < data().plannedFrameCount; ++i) {
+    if (data().framePlans[i].frameBitmap != nullptr) held.insert(i);
+  }
+  return held;
+}
+
+std::uint32_t& CPass2Run::pixelOf(const VFBitmap& bitmap, int x, int row) {
+  return reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(bitmap.data) +
+                                          bitmap.pitch * row)[x];
+}
+
+std::vector<std::uint32_t> CPass2Run::pixelsOf(const VFBitmap& bitmap) {
+  std::vector<std::uint32_t> result;
+  for (int row = 0; row < bitmap.h; ++row) {
+    for (int x = 0; x < bitmap.w; ++x) result.push_back(pixelOf(bitmap, x, row));
+  }
+  return result;
+}
 
 RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string& logPath,
                       const std::function<void(InstanceData&)>& configure, int extraCalls) {
   const qvclip::RClipSettings& clip = generator.settings();
-  CFilterInstance instance;
-  InstanceData& data = instance.data();
-  data.pass = 2;
-  *data.logFilePath = logPath;
-  data.interlaced = clip.interlaced ? 1 : 0;
-  data.upperFieldFirst = clip.upperFieldFirst ? 1 : 0;
-  data.rollingShutter = clip.rollingShutterReadout > 0 ? 1 : 0;
-  if (configure) configure(data);
-
-  instance.setSourceSize(clip.width, clip.height);
-  paramProc(&instance.fa(), nullptr);
-  instance.useDrawableDestination();
-  const VFBitmap& output = instance.dst();
-  instance.state().lMicrosecsPerSrcFrame = 40000;
-  startProc(&instance.fa(), nullptr);
-
+  std::string log;
+  platform::readWholeFile(logPath, &log);
+  CPass2Run run(clip.width, clip.height, log, [&](InstanceData& data) {
+    data.interlaced = clip.interlaced ? 1 : 0;
+    data.upperFieldFirst = clip.upperFieldFirst ? 1 : 0;
+    data.rollingShutter = clip.rollingShutterReadout > 0 ? 1 : 0;
+    if (configure) configure(data);
+  });
   RPass2Output result;
-  result.width = static_cast<int>(output.w);
-  result.height = static_cast<int>(output.h);
-  qvclip::RFrame frame;
+  result.width = static_cast<int>(run.output().w);
+  result.height = static_cast<int>(run.output().h);
+  qvclip::RFrame picture;
   for (int n = 0; n < clip.frameCount + extraCalls; ++n) {
-    if (n < clip.frameCount) {
-      generator.renderFrame(n, frame, 2);
-      qvclip::copyToBottomUp(frame, instance.src().data, instance.src().pitch);
-    }
-    instance.state().lCurrentSourceFrame = n;
-    instance.state().lCurrentFrame = n;
-    runProc(&instance.fa(), nullptr);
-    qvclip::RFrame out;
-    out.width = result.width;
-    out.height = result.height;
-    out.pixels.resize(static_cast<std::size_t>(out.width) * out.height);
-    for (int y = 0; y < out.height; ++y) {
-      const auto* row = reinterpret_cast<const std::uint32_t*>(
-          reinterpret_cast<const unsigned char*>(output.data) +
-          output.pitch * (out.height - 1 - y));
-      for (int x = 0; x < out.width; ++x)
-        out.pixels[static_cast<std::size_t>(y) * out.width + x] = row[x];
-    }
-    result.frames.push_back(std::move(out));
+    if (n < clip.frameCount) generator.renderFrame(n, picture, 2);
+    run.frame(n, picture);
+    result.frames.push_back(run.outputPicture());
   }
-  endProc(&instance.fa(), nullptr);
   return result;
 }
 

@@ -1,25 +1,70 @@
-// Runs pass 2 of the filter over a generated clip, in process and through
-// the host callbacks, after pass 1 has written the log.
+// Pass 2 of the filter driven the way a host drives it: the log written to a
+// scratch folder, output format, start (which plans), one call per host
+// frame, end. Bitmaps are stored bottom-up, rows counted as stored.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/device_context.h"
 #include "plugin/common/instance_data.h"
+#include "tests/support/filter_instance.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/clipgen/clip_generator.h"
 
 namespace testing_support {
+
+class CPass2Run {
+ public:
+  // `configure` adjusts the settings after the defaults (pass 2, the log);
+  // an empty `log` leaves no log file at all. Without a device context the
+  // output is a host's plain bitmap.
+  CPass2Run(int width, int height, const std::string& log,
+            const std::function<void(InstanceData&)>& configure = {},
+            bool withDeviceContext = true);
+  ~CPass2Run();
+  CPass2Run(const CPass2Run&) = delete;
+  CPass2Run& operator=(const CPass2Run&) = delete;
+
+  InstanceData& data() { return instance_.data(); }
+  CFilterInstance& instance() { return instance_; }
+  const VFBitmap& output() const { return output_.bitmap; }
+
+  // Host frame n: by default its own busy picture (sourcePixel), else the
+  // given top-down picture.
+  void frame(long n);
+  void frame(long n, const qvclip::RFrame& picture);
+  static std::uint32_t sourcePixel(long frame, int x, int row);
+  std::vector<std::uint32_t> sourcePixels(long frame) const;
+
+  void fillOutput(std::uint32_t colour);
+  std::vector<std::uint32_t> outputPixels() const { return pixelsOf(output_.bitmap); }
+  qvclip::RFrame outputPicture() const;  // top-down
+  std::set<int> heldEntries();
+
+  static std::uint32_t& pixelOf(const VFBitmap& bitmap, int x, int row);
+  static std::vector<std::uint32_t> pixelsOf(const VFBitmap& bitmap);
+
+ private:
+  int width_, height_;  // of the source frames
+  CScratchFolder folder_;
+  CFilterInstance instance_;
+  COwnedBitmap output_;
+  RDeviceContext dc_{};
+};
 
 struct RPass2Output {
   std::vector<qvclip::RFrame> frames;  // the filter's output as it came, top-down
   int width = 0, height = 0;
 };
 
-// Pass 2 over every frame, reading `logPath`; `configure` adjusts settings
-// after the defaults (pass and log path are set). With `extraCalls`, that
-// many further frame calls follow with the last picture as source, as a host
-// that compensates the output delay makes them.
+// Pass 2 over every frame of `generator` with the log in `logPath`, the
+// clip's field order and shutter set; `configure` comes after. With
+// `extraCalls`, that many further frame calls follow with the last picture
+// as source, as a host that compensates the output delay makes them.
 RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string& logPath,
                       const std::function<void(InstanceData&)>& configure = {}, int extraCalls = 0);
 
