@@ -95,9 +95,10 @@ std::string sizeText(long long width, long long height) {
   return std::to_string(width) + "x" + std::to_string(height);
 }
 
-// The pyramid of pass 1 starts at the analysed picture and needs a level of
-// 40 pixels or more; the block grid needs a block in each direction.
-constexpr long kSmallestAnalysedSide = 40;
+// Pass 1 matches on two pyramid levels at least, the coarser one 40 pixels
+// or more on a side; the block grid needs a block in each direction. A
+// smaller picture would be logged as a camera that stands still.
+constexpr long kSmallestAnalysedSide = 80;
 
 // While the settings dialog is up nothing needs cleaning up, and its event
 // loop never looks at the interrupt flag: a signal ends the program at once.
@@ -378,7 +379,9 @@ class CQuiventa {
     const long long blockSize = number("blockSize");
     if (width < kSmallestAnalysedSide && fieldHeight < kSmallestAnalysedSide) {
       failUsage(line_.input + " is " + sizeText(width, height) +
-                ": pass 1 analyses pictures at least 40 pixels wide or high");
+                ": pass 1 measures motion only in pictures at least " +
+                std::to_string(kSmallestAnalysedSide) + " pixels wide or high" +
+                (flag("interlaced") ? " (fields, for interlaced video)" : ""));
     }
     if (blockSize > 0 && (width / blockSize < 1 || fieldHeight / blockSize < 1)) {
       failUsage("with blockSize=" + std::to_string(blockSize) + " a " +

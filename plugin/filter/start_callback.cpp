@@ -5,6 +5,7 @@
 
 #include "planning/pass2_startup.h"
 #include "platform/device_context.h"
+#include "platform/message_box.h"
 #include "plugin/common/field_split.h"
 #include "plugin/common/instance_data.h"
 #include "plugin/common/video_image.h"
@@ -89,6 +90,12 @@ void createDrawingObjects(InstanceData& data) {
 
 void startPass1(InstanceData& data, int sourceWidth, int sourceHeight) {
   createPyramids(data, sourceWidth, sourceHeight);
+  // Matching needs two pyramid levels. Without them every frame is logged
+  // as a scene without motion (or, below one level, not at all), which
+  // pass 2 cannot tell from a still camera: the user must hear of it.
+  if (data.imagePyramids[0]->size() < 2) {
+    platform::messageBox(kPictureTooSmallMessage, "Quiventa", platform::MessageBoxButtons::kOk);
+  }
   createBlockTables(data, sourceWidth, sourceHeight);
   if (data.videoOutput) createDrawingObjects(data);
 

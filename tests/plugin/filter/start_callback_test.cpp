@@ -8,6 +8,7 @@
 #include "plugin/common/video_image.h"
 #include "plugin/filter/end_callback.h"
 #include "tests/support/filter_instance.h"
+#include "tests/support/planning_fixtures.h"
 
 namespace {
 
@@ -103,6 +104,30 @@ TEST(StartCallbackTest, ReentryAndEndWithoutStartChangeNothing) {
   instance.data().idle = 1;
   endProc(&instance.fa(), nullptr);
   EXPECT_EQ(instance.data().imagePyramids[0], nullptr);
+}
+
+// Too small for two pyramid levels, no motion can be measured: the start
+// says so rather than log a camera that stands still, or nothing at all.
+TEST(StartCallbackTest, APictureTooSmallToMatchIsAnnounced) {
+  const struct {
+    long width, height;
+    bool interlaced, announced;
+  } cases[] = {
+      {80, 20, false, false},  {79, 79, false, true}, {32, 24, false, true},
+      {60, 150, false, false}, {60, 150, true, true},  // a field of 60 x 75
+  };
+  for (const auto& c : cases) {
+    testing_support::CRecordingMessageBoxes boxes(platform::MessageBoxAnswer::kOk);
+    CFilterInstance instance;
+    instance.setSourceSize(c.width, c.height);
+    instance.data().interlaced = c.interlaced ? 1 : 0;
+    startProc(&instance.fa(), nullptr);
+    endProc(&instance.fa(), nullptr);
+    ASSERT_EQ(boxes.messages().size(), c.announced ? 1u : 0u) << c.width << "x" << c.height;
+    if (c.announced) {
+      EXPECT_EQ(boxes.messages()[0].text, kPictureTooSmallMessage);
+    }
+  }
 }
 
 TEST(StartCallbackTest, UnusableBlockSizeGivesAnEmptyGrid) {
