@@ -132,9 +132,6 @@ class CQuiventa {
 
   int run() {
     for (const std::string& text : line_.notes) note(text);
-    if ((line_.startSeconds || line_.durationSeconds) && !line_.output.empty()) {
-      note("a part is written without the input's audio and subtitles");
-    }
     checkFiles();
     setProcessorCount(line_.threads, err_);
     CFilterModule module(line_.modulePath.empty() ? defaultModulePath() : line_.modulePath);

@@ -6,6 +6,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -332,9 +333,26 @@ void CMediaOutput::drainVideo(bool flush) {
   }
 }
 
+void CMediaOutput::setInputWindow(double fromSeconds, double toSeconds) {
+  windowed_ = true;
+  windowFrom_ = fromSeconds;
+  windowTo_ = toSeconds;
+}
+
 void CMediaOutput::writeInputPacket(AVPacket* packet) {
   const int index = packet->stream_index;
   if (index < 0 || index >= static_cast<int>(copies_.size())) return;
+  if (windowed_) {
+    // A packet that starts before the part would start before time 0: it
+    // is left out (at most one audio frame).
+    const AVRational base = inputTimeBases_[index];
+    if (packet->pts == AV_NOPTS_VALUE) return;
+    const double seconds = static_cast<double>(packet->pts) * av_q2d(base);
+    if (seconds < windowFrom_ - 1e-6 || (windowTo_ >= 0 && seconds >= windowTo_)) return;
+    const std::int64_t shift = av_rescale_q(std::llround(windowFrom_ * 1e6), {1, 1000000}, base);
+    packet->pts -= shift;
+    if (packet->dts != AV_NOPTS_VALUE) packet->dts = std::max<std::int64_t>(0, packet->dts - shift);
+  }
   if (copies_[index] >= 0) {
     AVStream& stream = *context_->streams[copies_[index]];
     av_packet_rescale_ts(packet, inputTimeBases_[index], stream.time_base);

@@ -83,7 +83,12 @@ class CMediaOutput {
 
   // Encodes one bitmap (the size given to addVideo) with time `pts`.
   void writePicture(const VFBitmap& bitmap, std::int64_t pts);
-  // A packet of the input; packets of streams not carried are ignored.
+  // Only the input's packets from `fromSeconds` on (and before `toSeconds`
+  // unless that is negative) are written, moved earlier by `fromSeconds`:
+  // the streams of a part of the input.
+  void setInputWindow(double fromSeconds, double toSeconds);
+  // A packet of the input; packets of streams not carried, and outside the
+  // window, are ignored.
   void writeInputPacket(AVPacket* packet);
   // Drains the encoders and writes the trailer.
   void finish();
@@ -114,6 +119,8 @@ class CMediaOutput {
   // Per input stream: its transcoder, or null.
   std::vector<std::unique_ptr<CAudioTranscoder>> transcoders_;
   bool headerWritten_ = false;
+  bool windowed_ = false;
+  double windowFrom_ = 0, windowTo_ = -1;
 };
 
 }  // namespace host

@@ -73,6 +73,15 @@ class CPassLoop {
         frameTicks_(av_rescale_q(1, av_inv_q(frameRate_), input_.videoStream().time_base)) {
     microsecsPerFrame_ = std::lround(1e6 * frameRate_.den / frameRate_.num);
     partial_ = request.writeFirst > 0 || request.writeEnd >= 0;
+    // The part's times: its frames at the input's rate from the stream's
+    // start, the same for the video and the other streams.
+    const AVStream& video = input_.videoStream();
+    const double start =
+        video.start_time == AV_NOPTS_VALUE ? 0 : video.start_time * av_q2d(video.time_base);
+    partStart_ = start + static_cast<double>(request.writeFirst) / av_q2d(frameRate_);
+    partEnd_ = request.writeEnd < 0
+                   ? -1
+                   : start + static_cast<double>(request.writeEnd) / av_q2d(frameRate_);
   }
 
   RPassReport run() {
@@ -127,7 +136,7 @@ class CPassLoop {
         av_packet_unref(packet.get());
         receivePictures();
       } else {
-        if (output_ && !partial_) output_->writeInputPacket(packet.get());
+        if (output_) output_->writeInputPacket(packet.get());
         av_packet_unref(packet.get());
       }
     }
@@ -173,9 +182,10 @@ class CPassLoop {
     const std::string note = output->addVideo(static_cast<int>(width), static_cast<int>(height),
                                               properties, &input_.videoStream());
     if (!note.empty() && !request_.quiet) messages_ << "quiventa: " << note << "\n";
-    if (withStreams && !partial_) {
+    if (withStreams) {
       output->addStreamsOf(input_.context(), input_.videoStreamIndex(), messages_,
                            request_.quiet ? nullptr : &messages_);
+      if (partial_) output->setInputWindow(partStart_, partEnd_);
     }
     output->open();
     return output;
@@ -237,8 +247,8 @@ class CPassLoop {
       if (frame >= request_.writeFirst && (request_.writeEnd < 0 || frame < request_.writeEnd)) {
         // A part starts at time 0, as FFmpeg's -ss makes it.
         if (partial_) {
-          if (firstPts_ == AV_NOPTS_VALUE) firstPts_ = pts;
-          pts -= firstPts_;
+          pts -= av_rescale_q(std::llround(partStart_ * 1e6), {1, 1000000},
+                              input_.videoStream().time_base);
         }
         if (output_) output_->writePicture(instance_.destination(), pts);
         if (compare_) {
@@ -269,7 +279,7 @@ class CPassLoop {
   AvBuffer lastPicture_;
   std::deque<std::int64_t> times_;
   std::int64_t lastPts_ = AV_NOPTS_VALUE;
-  std::int64_t firstPts_ = AV_NOPTS_VALUE;
+  double partStart_ = 0, partEnd_ = -1;  // seconds of the input
   RPassReport report_;
 };
 

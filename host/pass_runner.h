@@ -20,7 +20,7 @@
 // Parts: only frames [feedFirst, feedEnd) go to the filter (the frames
 // before are decoded and skipped, the input is not read past feedEnd), and
 // only the outputs of frames [writeFirst, writeEnd) are written, with times
-// that start at 0 and without the input's other streams.
+// that start at 0, and the other streams' packets of the same time span.
 //
 // Thread-safety: one thread (the filter's callbacks run on it).
 #pragma once

@@ -878,6 +878,11 @@ TEST_F(HostRunTest, WritesAPartAndTheComparison) {
     EXPECT_EQ(both.clipStamps[j] & 1023, 10 + j) << "input, left";
     EXPECT_EQ(both.clipStamps[j] >> 10 & 1023, 10 + j) << "output, right";
   }
+  const host_test::RAudioTrack track = host_test::readAudio(path("part.mp4"));
+  for (int j = 1; j < 10; ++j) {
+    EXPECT_EQ(host_test::toneFrameAt(track, part.times[j] + 0.012, part.times[j] + 0.028), j % 10)
+        << "the sound of input frame " << 10 + j;
+  }
   // The filter saw frames 7 (the frames held for the borders) to 22 (the
   // future frames of the last one written).
   const std::vector<std::string> lines = callbacks();
