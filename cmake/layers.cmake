@@ -51,3 +51,5 @@ set(QV_MAY_INCLUDE_tools platform)
 # check, which reads a log with the filter's own reader before pass 2 does.
 set(QV_MAY_INCLUDE_host/plan_command.cpp planning ui common schema interface platform)
 set(QV_MAY_INCLUDE_host/log_check.cpp planning common schema interface platform)
+# The raw-frame host drives the module through its exports, like the host.
+set(QV_MAY_INCLUDE_tools/rawhost/raw_host.cpp interface)

@@ -10,6 +10,12 @@
 //
 // Thread-safety: one device context is used by one thread at a time; pens and
 // fonts may be shared between contexts but not changed while in use.
+//
+// On Windows the context is the GDI device context that the host grants over
+// its DIB section, and pens, fonts, lines, rectangles and text are GDI's own
+// (TextOut, DrawText, GdiFlush). The names below keep GDI's values, so this
+// header is included before <windows.h>, whose macros of the same names
+// would otherwise replace them.
 #pragma once
 
 #include <cstddef>
@@ -49,17 +55,28 @@ class CPen {
   COLORREF color() const { return color_; }
   int width() const { return width_; }
   Style style() const { return style_; }
+#ifdef _WIN32
+  ~CPen();
+  CPen(const CPen&) = delete;
+  CPen& operator=(const CPen&) = delete;
+  // The GDI pen (HPEN), made on first use.
+  void* handle() const;
+#endif
 
  private:
   Style style_;
   int width_;
   COLORREF color_;
+#ifdef _WIN32
+  mutable void* handle_ = nullptr;
+#endif
 };
 
 // A font chosen by face name and size, as a text-drawing program names it.
 // Face names are matched to the installed fonts: monospaced faces ("Lucida
 // Console", "Courier New", ...) to DejaVu Sans Mono, everything else to
-// DejaVu Sans. Point sizes are for a 96 dpi screen.
+// DejaVu Sans. Point sizes are for a 96 dpi screen. On Windows the font is
+// GDI's (HFONT) for the screen's resolution, and GDI picks the face.
 class CFont {
  public:
   CFont();
@@ -74,21 +91,40 @@ class CFont {
   // it is skipped.
   bool createPointFont(int pointSizeTenths, const char* faceName);
   void deleteObject();
+#ifdef _WIN32
+  bool valid() const { return handle_ != nullptr; }
+  void* handle() const { return handle_; }
+
+ private:
+  void* handle_ = nullptr;  // HFONT
+#else
   bool valid() const { return face_ != nullptr; }
   CFontFace* face() const { return face_.get(); }
 
  private:
   std::unique_ptr<CFontFace> face_;
+#endif
 };
 
 class CDeviceContext {
  public:
+#ifdef _WIN32
+  // Draws on the GDI device context `gdiContext` (an HDC with a bitmap
+  // selected); width() and height() are that bitmap's. The context's state
+  // (objects, colours, modes) is saved here and restored on destruction, so
+  // each user starts from the host's state. A null context draws nothing.
+  explicit CDeviceContext(void* gdiContext);
+  ~CDeviceContext();
+  CDeviceContext(const CDeviceContext&) = delete;
+  CDeviceContext& operator=(const CDeviceContext&) = delete;
+#else
   // `data` is the bottom stored row, `pitch` the bytes between stored rows
   // (a multiple of 4, at least width * 4; bytes past each row's pixels are
   // never touched). The caller keeps the bitmap alive. A null or impossible
   // bitmap gives an empty context: width() and height() are 0 and all
   // drawing is clipped away.
   CDeviceContext(std::uint32_t* data, int width, int height, std::ptrdiff_t pitch);
+#endif
 
   int width() const { return width_; }
   int height() const { return height_; }
@@ -111,7 +147,11 @@ class CDeviceContext {
   void fillSolidRect(int x, int y, int width, int height, COLORREF color);
 
   COLORREF setBkColor(COLORREF color);
+#ifdef _WIN32
+  COLORREF bkColor() const;
+#else
   COLORREF bkColor() const { return bkColor_; }
+#endif
   COLORREF setTextColor(COLORREF color);
   BackgroundMode setBkMode(BackgroundMode mode);
 
@@ -132,8 +172,13 @@ class CDeviceContext {
   void textExtent(const std::string& text, int* width, int* height) const;
 
   // Drawing is immediate; flush exists because callers hand the bitmap back
-  // to the host afterwards, and a buffered implementation would need it.
+  // to the host afterwards, and a buffered implementation would need it. GDI
+  // batches drawing calls: there it is GdiFlush.
+#ifdef _WIN32
+  void flush();
+#else
   void flush() {}
+#endif
 
   // Pixel access for tests and tools (top-down coordinates). pixel() returns
   // the stored 0x00RRGGBB value, 0 outside the bitmap.
@@ -141,6 +186,16 @@ class CDeviceContext {
   void setPixel(int x, int y, COLORREF color);
 
  private:
+#ifdef _WIN32
+  void* dc_;  // HDC
+  int savedState_ = 0;
+  int width_ = 0;
+  int height_ = 0;
+  CPen* pen_ = nullptr;
+  CFont* font_ = nullptr;
+  void* defaultPen_ = nullptr;   // what the context held before the first selectPen
+  void* defaultFont_ = nullptr;  // likewise for selectFont
+#else
   std::uint32_t* row(int y) const;
   void blendGlyphCoverage(int x, int y, std::uint8_t coverage, COLORREF color);
 
@@ -154,6 +209,7 @@ class CDeviceContext {
   COLORREF bkColor_ = 0xFFFFFF;
   COLORREF textColor_ = 0x000000;
   BackgroundMode bkMode_ = BackgroundMode::kOpaque;
+#endif
 };
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 #include "platform/message_box.h"
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cctype>
 #include <cstdio>
@@ -18,6 +20,7 @@ MessageBoxHandler currentHandler() {
   return installedHandler;
 }
 
+#ifndef _WIN32
 // One line from standard input; false at end of input before any character.
 bool readAnswerLine(std::string* line) {
   line->clear();
@@ -37,6 +40,7 @@ bool isYes(const std::string& line) {
   }
   return word == "y" || word == "yes";
 }
+#endif
 
 }  // namespace
 
@@ -54,6 +58,8 @@ MessageBoxHandler setMessageBoxHandler(MessageBoxHandler handler) {
   return std::exchange(installedHandler, std::move(handler));
 }
 
+// Windows shows a real message box (message_box_win32.cpp).
+#ifndef _WIN32
 MessageBoxAnswer defaultMessageBox(const std::string& text, const std::string& caption,
                                    MessageBoxButtons buttons) {
   if (buttons == MessageBoxButtons::kOk) {
@@ -76,5 +82,7 @@ MessageBoxAnswer defaultMessageBox(const std::string& text, const std::string& c
   }
   return isYes(line) ? MessageBoxAnswer::kYes : MessageBoxAnswer::kNo;
 }
+
+#endif
 
 }  // namespace platform

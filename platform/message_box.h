@@ -3,6 +3,7 @@
 //  - default: the text goes to standard error; a Yes/No question is asked on
 //    the terminal when standard input is one, otherwise answered No; an OK
 //    box answers OK;
+//  - on Windows the default is the system's message box, owned by no window;
 //  - tests install a recording handler; a graphical host would show a window.
 // Thread-safety: installing and fetching the handler is locked, but a call
 // already under way keeps using the handler it started with, so install

@@ -9,6 +9,11 @@
 // a cancel when nobody can answer it on the terminal (a termination request,
 // or standard input not a terminal): the signal stands, the answer is Yes.
 // Tests and graphical hosts install their own factory.
+//
+// On Windows the default window is a real modeless dialog made from the
+// module's template kProgressTemplateId: a status line, a hidden progress
+// bar and "Cancel"; polling it dispatches every pending message of the
+// calling thread, so the host's windows stay responsive.
 #pragma once
 
 #include <functional>
@@ -32,6 +37,13 @@ class CProgressWindow {
   // program).
   virtual void userAborted() {}
 };
+
+#ifdef _WIN32
+// The module's progress template and its controls (ui/resources).
+inline constexpr int kProgressTemplateId = 1062;
+inline constexpr int kProgressStatusId = 1005;
+inline constexpr int kProgressBarId = 1003;
+#endif
 
 using ProgressWindowFactory = std::function<std::unique_ptr<CProgressWindow>()>;
 

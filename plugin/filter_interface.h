@@ -31,6 +31,16 @@ class IScriptInterpreter;  // opaque: the host's script interpreter
 
 using Pixel32 = std::uint32_t;
 
+#ifdef _WIN32
+// On Windows the host grants a real GDI device context (HDC) over the
+// destination's DIB section, and HWND is a window of the system. These are
+// <windows.h>'s own handle types, declared here as it declares them, so the
+// header still includes nothing.
+struct HDC__;
+using HDC = HDC__*;
+struct HWND__;
+using HWND = HWND__*;
+#else
 // A device context, as a host without GDI grants one: the plain description
 // of the pixels to draw on, in the bitmap layout above. The module draws on
 // it with its own drawing code (GDI's pens, fonts, lines, rectangles and
@@ -49,6 +59,7 @@ using HDC = RDeviceContext*;
 // never looks inside; null means none.
 struct RWindow;
 using HWND = RWindow*;
+#endif
 
 // Interface versions the module reports back from its init entry.
 inline constexpr int kFilterInterfaceVersion = 7;

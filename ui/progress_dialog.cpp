@@ -1,6 +1,17 @@
 #include "ui/progress_dialog.h"
 
+#ifdef _WIN32
+#include "platform/module_resources.h"
+
+const char* loadStringResource(int id) {
+  // The module's string table holds the one string; loaded once and kept,
+  // so callers may hold the pointer.
+  static const std::string caption = platform::loadModuleString(kCaptionStringId);
+  return id == kCaptionStringId ? caption.c_str() : "";
+}
+#else
 const char* loadStringResource(int id) { return id == kCaptionStringId ? "Quiventa" : ""; }
+#endif
 
 CDlgProgress::CDlgProgress(int captionId)
     : captionId_(captionId != 0 ? captionId : kCaptionStringId) {}

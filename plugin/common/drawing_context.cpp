@@ -2,6 +2,9 @@
 
 #include <climits>
 
+#ifdef _WIN32
+platform::CDeviceContext openDeviceContext(HDC hdc) { return platform::CDeviceContext(hdc); }
+#else
 platform::CDeviceContext openDeviceContext(HDC hdc) {
   // A size beyond int cannot be a real bitmap; the drawing code then sees an
   // empty surface and clips everything away.
@@ -10,3 +13,4 @@ platform::CDeviceContext openDeviceContext(HDC hdc) {
                                   static_cast<int>(fits ? hdc->width : 0),
                                   static_cast<int>(fits ? hdc->height : 0), hdc->pitch);
 }
+#endif

@@ -104,6 +104,8 @@ std::string usageText() {
   for (const auto& name : variantNames()) names += (names.empty() ? "" : "|") + name;
   return "usage: quiventa-clipgen OUTPUT.y4m [options]\n"
          "Writes a test clip with exactly known motion, and OUTPUT.motion.txt beside it.\n"
+         "OUTPUT.raw writes raw frames instead: 32-bit 0x00RRGGBB pixels, little-endian,\n"
+         "rows top-down, no header.\n"
          "  --size WxH              picture size (default 640x480)\n"
          "  --frames N              number of frames (default 60)\n"
          "  --fps N or N/D          frame rate written into the clip (default 25)\n"
@@ -248,9 +250,13 @@ bool parseCommandLine(const std::vector<std::string>& arguments, RCommandLine* r
   }
 
   if (line.outputPath.empty()) return bad("no output path given (see --help)");
-  if (!endsWith(line.outputPath, ".y4m") || line.outputPath.size() <= 4 ||
-      endsWith(line.outputPath, "/.y4m")) {
-    return bad("the output path must name a .y4m file: " + line.outputPath);
+  // Raw frames feed the module directly (tools/rawhost), with no colour
+  // conversion on the way.
+  line.rawFrames = endsWith(line.outputPath, ".raw");
+  const std::string extension = line.rawFrames ? ".raw" : ".y4m";
+  if (!endsWith(line.outputPath, extension) || line.outputPath.size() <= 4 ||
+      endsWith(line.outputPath, "/" + extension)) {
+    return bad("the output path must name a .y4m or .raw file: " + line.outputPath);
   }
   line.motionPath = line.outputPath.substr(0, line.outputPath.size() - 4) + ".motion.txt";
 

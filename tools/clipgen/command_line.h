@@ -15,7 +15,8 @@ namespace qvclip {
 struct RCommandLine {
   bool showHelp = false;
   std::string variant = "static";
-  std::string outputPath;  // ends in ".y4m"
+  std::string outputPath;  // ends in ".y4m", or ".raw" for raw frames
+  bool rawFrames = false;
   std::string motionPath;  // the output path with ".motion.txt" for ".y4m"
   RClipSettings settings;
   EChroma chroma = EChroma::k444;

@@ -1,6 +1,7 @@
 // quiventa-clipgen: writes a test clip with exactly known motion (YUV4MPEG2)
 // and its motion file. Exit status 0 on success, 2 for bad arguments, 1 when
 // the files cannot be written; existing files are replaced only on success.
+#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -33,15 +34,22 @@ int run(const qvclip::RCommandLine& line) {
 
   std::string error;
   CY4mWriter clip;
+  COutputFile raw;
   COutputFile motion;
-  if (!clip.open(line.outputPath, format, &error) || !motion.open(line.motionPath, &error)) {
+  const bool opened = line.rawFrames ? raw.open(line.outputPath, &error)
+                                     : clip.open(line.outputPath, format, &error);
+  if (!opened || !motion.open(line.motionPath, &error)) {
     std::fprintf(stderr, "quiventa-clipgen: %s\n", error.c_str());
     return 1;
   }
+  static_assert(std::endian::native == std::endian::little, "raw frames are little-endian");
   RFrame frame;
   for (int n = 0; n < settings.frameCount; ++n) {
     generator.renderFrame(n, frame, line.threads);
-    if (!clip.writeFrame(frame, &error)) {
+    const bool written = line.rawFrames
+                             ? raw.write(frame.pixels.data(), frame.pixels.size() * 4, &error)
+                             : clip.writeFrame(frame, &error);
+    if (!written) {
       std::fprintf(stderr, "quiventa-clipgen: %s\n", error.c_str());
       return 1;
     }
@@ -52,7 +60,9 @@ int run(const qvclip::RCommandLine& line) {
   }
   const std::string text =
       formatMotionFile(settings, generator.motionRecords(), clipName, "variant " + line.variant);
-  if (!motion.write(text, &error) || !clip.finish(&error) || !motion.commit(&error)) {
+  bool finished = motion.write(text, &error);
+  finished = finished && (line.rawFrames ? raw.commit(&error) : clip.finish(&error));
+  if (!finished || !motion.commit(&error)) {
     std::fprintf(stderr, "quiventa-clipgen: %s\n", error.c_str());
     return 1;
   }

@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# The Windows module's checks under Debian's wine64, after
+# tools/build_windows.sh:
+#   1. both passes of the x86-64 module (tools/rawhost) against the Linux
+#      module on the same generated clips and settings: progressive,
+#      interlaced and rolling-shutter video, 1 and 4 processors. The logs must
+#      be byte-identical and the pass-2 frames identical (or, where the two C
+#      runtimes' mathematics differ in the last bit, within 1 per channel);
+#   2. frames with GDI's text saved as PNG pictures to look at: pass 1's
+#      vectors and result line, pass 2's "delayed" message frame;
+#   3. the settings dialog from both templates (tests/windows/
+#      settings_dialog_test.cpp), with screenshots;
+#   4. the same on the i686 module where the machine runs 32-bit Windows
+#      programs (a 32-bit Wine); otherwise it says so.
+# Pictures go to <windows build>/test-output. A throw-away Wine prefix lives in
+# the build tree and is reused; GDI draws without a display (null driver).
+# Usage: run_wine_checks.sh LINUX_BUILD [WINDOWS_BUILD_ROOT]
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+linux="$(cd "${1:?usage: run_wine_checks.sh LINUX_BUILD [WINDOWS_BUILD_ROOT]}" && pwd)"
+windowsRoot="${2:-$root/build-windows}"
+wine64=/usr/lib/wine/wine64
+[ -x "$wine64" ] || wine64="$(command -v wine64 || true)"
+if [ -z "$wine64" ]; then echo "run_wine_checks.sh: wine64 not found (apt-get install wine64)" >&2; exit 1; fi
+for tool in quiventa quiventa-clipgen quiventa-rawhost quiventa-framecompare Quiventa.vdf; do
+  found="$(find "$linux" -maxdepth 3 -name "$tool" -type f | head -n 1)"
+  if [ -z "$found" ]; then echo "run_wine_checks.sh: $tool missing in $linux" >&2; exit 1; fi
+  declare "path_${tool//[-.]/_}=$found"
+done
+
+export WINEPREFIX="$windowsRoot/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/quiventa-prefix-ready" ]; then
+  echo "== creating the Wine prefix $WINEPREFIX (once)"
+  "$wine64" wineboot -i >/dev/null 2>&1 || true
+  # The null graphics driver: windows and GDI without a display.
+  "$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  "$(dirname "$wine64")/wineserver" -w 2>/dev/null || true
+  touch "$WINEPREFIX/quiventa-prefix-ready"
+fi
+
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+# settingsFor PASS CASE: the Config statement of a run, from the Linux host.
+# The host's config command leaves the pass to its other commands; the pass
+# is the second field of the settings string.
+settingsFor() {
+  local pass="$1" case="$2" sets=(--set logFilePath=run.log --set videoOutput=1)
+  case "$case" in
+    interlaced) sets+=(--set interlaced=1 --set upperFieldFirst=0) ;;
+    rolling) sets+=(--set rollingShutter=1) ;;
+    delayed) sets+=(--set usePreviousFrames=1 --set useFutureFrames=1 --set futureFrames=3) ;;
+  esac
+  "$path_quiventa" config "${sets[@]}" | sed -E "s/^Config\(\"([0-9]+)\|[0-9]+\|/Config(\"\1|$pass|/"
+}
+
+# runBoth PLATFORM_DIR HOST MODULE CLIP SIZE PROCESSORS CASE [wine]
+runPass() {
+  local dir="$1" pass="$2" processors="$3" case="$4" size="$5"; shift 5
+  (cd "$dir" && "$@" --module ./Quiventa.vdf --input ../clip.raw --size "$size" \
+    --settings "$(settingsFor "$pass" "$case")" --processors "$processors" \
+    --output "pass$pass.raw" >/dev/null)
+}
+
+compareArchitecture() {
+  local arch="$1" winBuild="$windowsRoot/$1"
+  local work="$winBuild/wine-compare" out="$winBuild/test-output"
+  rm -rf "$work"
+  mkdir -p "$work" "$out"
+  for case in progressive interlaced rolling delayed; do
+    local variant=shaky size=160x120
+    [ "$case" = interlaced ] && variant=interlaced
+    [ "$case" = rolling ] && variant=rolling
+    mkdir -p "$work/$case"
+    "$path_quiventa_clipgen" "$work/$case/clip.raw" --size "$size" --frames 20 \
+      --variant "$variant" --threads 1 >/dev/null
+    for processors in 1 4; do
+      [ "$case" = delayed ] && [ "$processors" = 4 ] && continue
+      local linuxDir="$work/$case/linux-$processors" winDir="$work/$case/windows-$processors"
+      mkdir -p "$linuxDir" "$winDir"
+      cp "$path_Quiventa_vdf" "$linuxDir/"
+      cp "$winBuild/Quiventa.vdf" "$winBuild/quiventa-rawhost.exe" "$winDir/"
+      for pass in 1 2; do
+        runPass "$linuxDir" "$pass" "$processors" "$case" "$size" "$path_quiventa_rawhost"
+        runPass "$winDir" "$pass" "$processors" "$case" "$size" "$wine" ./quiventa-rawhost.exe
+      done
+      local name="$arch $case, $processors processor(s)"
+      if cmp -s "$linuxDir/run.log" "$winDir/run.log"; then
+        echo "$name: log identical ($(wc -l <"$winDir/run.log") lines)"
+      else
+        fail "$name: the logs differ"; diff "$linuxDir/run.log" "$winDir/run.log" | head -n 6
+      fi
+      local outSize=160x130 pass2Size=160x120
+      [ "$case" = interlaced ] && outSize=160x140
+      local result=0 report
+      report="$("$path_quiventa_framecompare" "$linuxDir/pass2.raw" "$winDir/pass2.raw" "$pass2Size" \
+        --png 0 "$out/$case-pass2-frame0.png")" || result=$?
+      case "$case:$result" in
+        delayed:*) echo "$name: pass-2 frames: $report (the first 3 are GDI's message frames)" ;;
+        *:0) echo "$name: pass-2 frames identical: $report" ;;
+        *:3) echo "$name: pass-2 frames within 1 per channel: $report" ;;
+        *) fail "$name: pass-2 frames differ: $report" ;;
+      esac
+      report="$("$path_quiventa_framecompare" "$linuxDir/pass1.raw" "$winDir/pass1.raw" "$outSize" \
+        --png 10 "$out/$case-pass1-frame10.png")" || true
+      echo "$name: pass-1 frames (GDI's text and lines against ours): $report"
+    done
+  done
+  "$path_quiventa_framecompare" "$work/delayed/windows-1/pass2.raw" "$work/delayed/windows-1/pass2.raw" \
+    160x120 --png 0 "$out/delayed-pass2-message.png" >/dev/null
+}
+
+can32=no
+if command -v wine >/dev/null && [ -d "$windowsRoot/i686" ] &&
+  (cd "$windowsRoot/i686" && timeout 120 wine ./quiventa-rawhost.exe --help >/dev/null 2>&1 ||
+    [ $? = 2 ]); then
+  can32=yes
+fi
+
+wine="$wine64"
+compareArchitecture x86_64
+echo "== the settings dialog (x86_64)"
+timeout 300 "$wine64" "$windowsRoot/x86_64/quiventa_dialog_win32_test.exe" \
+  "$(WINEDEBUG=-all "$wine64" winepath -w "$windowsRoot/x86_64/test-output" 2>/dev/null)" ||
+  fail "the settings dialog under Wine"
+if [ "$can32" = yes ]; then
+  wine="$(command -v wine)"
+  compareArchitecture i686
+else
+  echo "== i686: this machine runs no 32-bit Windows programs (no 32-bit Wine); the i686 module is built, not run"
+fi
+if ((failures > 0)); then echo "$failures Wine check(s) failed"; exit 1; fi
+echo "All Wine checks passed; pictures in $windowsRoot/x86_64/test-output"

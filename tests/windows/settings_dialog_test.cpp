@@ -1,0 +1,244 @@
+// The Win32 settings dialog under Wine: configProc shows it from each
+// template; a second thread drives it by control identifiers, as a user
+// would (clicks, list choices, typing, a refused and an accepted OK), checks
+// the templates against the dialog's model (every control, caption and list
+// item), the enabling of controls, the message and focus of a refused OK, and
+// the record written on OK; and saves a screenshot of each template
+// (PrintWindow) into the folder given as the only argument.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/environment.h"
+#include "plugin/common/instance_data.h"
+#include "plugin/filter/filter_callbacks.h"
+#include "tests/support/png_writer.h"
+#include "ui/dlg_config.h"
+
+namespace {
+
+using enum ControlId;
+
+int failures = 0;
+
+void check(bool ok, const std::string& what) {
+  if (ok) return;
+  ++failures;
+  std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+}
+
+std::string text(HWND window) {
+  char buffer[512] = {};
+  GetWindowTextA(window, buffer, sizeof buffer);
+  return buffer;
+}
+
+// A top-level dialog of this process with this caption, waited for; the
+// program ends with a message if it never comes (a hang guard, not a timing).
+HWND waitForDialog(const char* caption) {
+  for (int attempt = 0; attempt < 2000; ++attempt) {
+    HWND window = FindWindowA("#32770", caption);
+    DWORD process = 0;
+    if (window != nullptr) GetWindowThreadProcessId(window, &process);
+    if (window != nullptr && process == GetCurrentProcessId() && IsWindowVisible(window)) {
+      return window;
+    }
+    Sleep(10);
+  }
+  std::fprintf(stderr, "FAILED: no dialog \"%s\" appeared\n", caption);
+  ExitProcess(1);
+}
+
+struct RDriver {
+  int templateId;
+  std::string screenshot;
+};
+
+HWND item(HWND dialog, ControlId id) { return GetDlgItem(dialog, static_cast<int>(id)); }
+
+bool enabled(HWND dialog, ControlId id) { return IsWindowEnabled(item(dialog, id)) != FALSE; }
+
+void click(HWND dialog, ControlId id) { SendMessageA(item(dialog, id), BM_CLICK, 0, 0); }
+
+void choose(HWND dialog, ControlId id, int index) {
+  // A program's selection sends no notification; the user's does.
+  SendMessageA(item(dialog, id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(static_cast<int>(id), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(item(dialog, id)));
+}
+
+// Typing over the whole text of an edit or an editable list's edit, one
+// character at a time as the keyboard delivers them.
+void type(HWND dialog, ControlId id, const char* value) {
+  HWND target = item(dialog, id);
+  if (HWND edit = FindWindowExA(target, nullptr, "Edit", nullptr)) target = edit;
+  SendMessageA(target, EM_SETSEL, 0, -1);
+  for (const char* c = value; *c != '\0'; ++c) SendMessageA(target, WM_CHAR, *c, 0);
+}
+
+// Every control of the model exists in the template with the model's
+// caption, and every list holds the model's items for this template.
+void checkTemplateAgainstModel(HWND dialog, const CDlgConfig& model) {
+  const std::string in = " (template " + std::to_string(model.templateId()) + ")";
+  for (const RControlSpec& control : CDlgConfig::controls()) {
+    const std::string name = "control " + std::to_string(static_cast<int>(control.id)) + in;
+    HWND window = item(dialog, control.id);
+    check(window != nullptr, name + " exists");
+    if (window == nullptr) continue;
+    if (control.kind == ControlKind::kList || control.kind == ControlKind::kEditableList) {
+      const auto items = model.items(control.id);
+      const auto count = SendMessageA(window, CB_GETCOUNT, 0, 0);
+      check(count == static_cast<LRESULT>(items.size()), name + " item count");
+      for (std::size_t i = 0; i < items.size() && static_cast<LRESULT>(i) < count; ++i) {
+        char entry[256] = {};
+        SendMessageA(window, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
+        check(std::string(items[i]) == entry, name + " item " + std::to_string(i) + ": " + entry);
+      }
+    } else if (control.kind != ControlKind::kEdit && !control.text.empty()) {
+      check(text(window) == std::string(control.text), name + " caption: " + text(window));
+    }
+  }
+}
+
+// The dialog as drawn, from its window's pixels. Wine's PrintWindow paints
+// the frame but not the controls, so the controls' pixels are copied from
+// the window's surface; a dialog wider than the screen is taken in two
+// halves, moved so that each lies on the screen.
+void saveScreenshot(HWND dialog, const std::string& path) {
+  RECT frame{};
+  GetWindowRect(dialog, &frame);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  const int screen = GetSystemMetrics(SM_CXSCREEN);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(dc, bitmap);
+  check(PrintWindow(dialog, dc, 0) != FALSE, "PrintWindow " + path);
+  const int shifts[] = {0, width > screen ? width - screen : 0};
+  for (const int shift : shifts) {
+    SetWindowPos(dialog, nullptr, -shift, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    HDC window = GetWindowDC(dialog);
+    BitBlt(dc, shift, 0, width - shift, height, window, shift, 0, SRCCOPY);
+    ReleaseDC(dialog, window);
+  }
+  GdiFlush();
+  std::string error;
+  check(qvtest::writePng(path, static_cast<const std::uint32_t*>(bits), width, height,
+                         static_cast<std::ptrdiff_t>(width) * 4, 1, &error),
+        "screenshot " + path + " " + error);
+  SelectObject(dc, previous);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+}
+
+DWORD WINAPI drive(void* parameter) {
+  const RDriver& driver = *static_cast<const RDriver*>(parameter);
+  HWND dialog = waitForDialog("Filter: Quiventa");
+  const std::string in = " (template " + std::to_string(driver.templateId) + ")";
+  InstanceData defaults{};
+  setDefaultSettings(defaults);
+  defaults.logFilePath = new std::string("x");
+  const CDlgConfig model(defaults, RDlgConfigOpening{driver.templateId, 1, {}});
+  checkTemplateAgainstModel(dialog, model);
+  delete defaults.logFilePath;
+
+  // The defaults: pass 1, so the pass-2 column is disabled.
+  check(enabled(dialog, kBlockSize) && !enabled(dialog, kResampling), "pass-1 enabling" + in);
+  click(dialog, kPass2);
+  check(!enabled(dialog, kBlockSize) && enabled(dialog, kResampling), "pass-2 enabling" + in);
+  check(!enabled(dialog, kInterlacedProgressive), "progressive video" + in);
+  choose(dialog, kVideoType, 2);
+  check(enabled(dialog, kInterlacedProgressive), "interlaced video" + in);
+  check(!enabled(dialog, kPreviousFrames), "no border fill" + in);
+  click(dialog, kFillBorders);
+  check(enabled(dialog, kPreviousFrames) && !enabled(dialog, kEdgeTransitionWidth),
+        "border fill without soft borders" + in);
+  click(dialog, kSoftBorders);
+  check(enabled(dialog, kEdgeTransitionWidth), "soft borders" + in);
+  check(!enabled(dialog, kDestAspect), "same destination" + in);
+  click(dialog, kSameDestAsSource);
+  check(enabled(dialog, kDestAspect), "own destination" + in);
+  choose(dialog, kDestAspect, 2);
+  check(text(item(dialog, kDestAspect)) == (driver.templateId == kSettingsTemplateLarge
+                                                ? "Standard NTSC  (0.912)"
+                                                : "Standard NTSC  (0.911)"),
+        "chosen aspect shown" + in);
+  type(dialog, kSourceAspect, "1.2");
+
+  // Out of range: the OK is refused with the range message, the dialog
+  // stays and the focus goes to the field.
+  type(dialog, kFutureFrames, "5000");
+  PostMessageA(item(dialog, kOk), BM_CLICK, 0, 0);
+  HWND message = waitForDialog("Quiventa");
+  const std::string said = text(GetDlgItem(message, 0xFFFF));
+  check(said.find("0") != std::string::npos && said.find("1000") != std::string::npos,
+        "range message names the bounds: " + said + in);
+  SendMessageA(message, WM_COMMAND, IDOK, 0);
+  // The dialog moves the focus once the message box has gone.
+  GUITHREADINFO focus{};
+  focus.cbSize = sizeof focus;
+  for (int attempt = 0; attempt < 200 && focus.hwndFocus != item(dialog, kFutureFrames);
+       ++attempt) {
+    Sleep(10);
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &focus);
+  }
+  check(IsWindow(dialog) && focus.hwndFocus == item(dialog, kFutureFrames),
+        "refused OK keeps the dialog, focus on the future frames" + in);
+  type(dialog, kFutureFrames, "7");
+  type(dialog, kBlockSize, "24");
+
+  saveScreenshot(dialog, driver.screenshot);
+  click(dialog, kOk);
+  return 0;
+}
+
+void runTemplate(int screenWidth, int templateId, const std::string& folder) {
+  platform::setDesktopHorizontalResolution(screenWidth);
+  std::vector<std::uint64_t> memory(sizeof(InstanceData) / 8 + 1, 0);
+  VFBitmap source, destination;
+  FilterStateInfo state;
+  FilterActivation activation(destination, source);
+  activation.filter_data = memory.data();
+  activation.pfsi = &state;
+  initProc(&activation, nullptr);
+  const InstanceData& data = *instanceOf(&activation);
+
+  RDriver driver{templateId, folder + "\\dialog-win32-" + std::to_string(templateId) + ".png"};
+  HANDLE thread = CreateThread(nullptr, 0, drive, &driver, 0, nullptr);
+  const std::string in = " (template " + std::to_string(templateId) + ")";
+  check(configProc(&activation, nullptr, nullptr) == 0, "configProc answers OK" + in);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+
+  check(data.pass == 2 && data.interlaced == 1 && data.upperFieldFirst == 0,
+        "pass and video type stored" + in);
+  check(data.usePreviousFrames == 1 && data.useFutureFrames == 1 && data.softBorders == 1 &&
+            data.futureFrames == 7,
+        "border fill stored" + in);
+  check(data.sourcePixelAspectPreset == -1 && data.sourcePixelAspect == 1.2,
+        "typed source aspect stored: " + std::to_string(data.sourcePixelAspectPreset) + " " +
+            std::to_string(data.sourcePixelAspect) + in);
+  check(data.sameDestAsSource == 0 && data.destPixelAspectPreset == 2 &&
+            data.destPixelAspect == 0.9115847225152985,
+        "chosen destination aspect stored" + in);
+  check(data.blockSize == 24, "block size stored" + in);
+  deinitProc(&activation, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: quiventa_dialog_win32_test SCREENSHOT-FOLDER\n", stderr);
+    return 2;
+  }
+  runTemplate(1280, kSettingsTemplateLarge, argv[1]);
+  runTemplate(800, kSettingsTemplateCompact, argv[1]);
+  std::printf("%s: %d failures\n", failures == 0 ? "PASSED" : "FAILED", failures);
+  return failures == 0 ? 0 : 1;
+}
