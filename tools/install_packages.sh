@@ -10,6 +10,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   clang-14 libclang-rt-14-dev
   qt6-base-dev xvfb xauth xdg-utils
+  mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()

@@ -4,7 +4,9 @@
 #   2. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer,
 #      with warnings as errors and the benchmarks built,
 #   3. the suites labelled "threaded" under ThreadSanitizer, warnings as errors,
-#   4. each libFuzzer harness (tests/fuzz) briefly.
+#   4. each libFuzzer harness (tests/fuzz) briefly,
+#   5. the Windows module, cross-built with mingw-w64 and checked under wine64
+#      against the Release build of step 1.
 # Run from anywhere; build trees go to build-test*/ in the repository, so a
 # developer's own build/ stays as it is.
 set -euo pipefail
@@ -46,6 +48,11 @@ phaseDone "the ThreadSanitizer build and the threaded suites"
 echo "== libFuzzer harnesses, 25 s each"
 bash "$root/tools/run_fuzzers.sh" 25
 phaseDone "the fuzzing harnesses"
+
+echo "== the Windows module: mingw-w64 builds, checked under wine64"
+bash "$root/tools/build_windows.sh"
+bash "$root/tests/windows/run_wine_checks.sh" build-test
+phaseDone "the Windows builds and the Wine checks"
 
 echo "All test runs passed in $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s."
 

@@ -8,8 +8,8 @@
 #      runtimes' mathematics differ in the last bit, within 1 per channel);
 #   2. frames with GDI's text saved as PNG pictures to look at: pass 1's
 #      vectors and result line, pass 2's "delayed" message frame;
-#   3. the settings dialog from both templates (tests/windows/
-#      settings_dialog_test.cpp), with screenshots;
+#   3. the progress dialog, and the settings dialog from both templates
+#      (tests/windows/dialogs_test.cpp), with screenshots;
 #   4. the same on the i686 module where the machine runs 32-bit Windows
 #      programs (a 32-bit Wine); otherwise it says so.
 # Pictures go to <windows build>/test-output. A throw-away Wine prefix lives in
@@ -111,6 +111,28 @@ compareArchitecture() {
     160x120 --png 0 "$out/delayed-pass2-message.png" >/dev/null
 }
 
+# The shipped module: a PE32 DLL for i386 that exports exactly the two
+# entries, undecorated, and imports system DLLs only.
+checkShippedModule() {
+  local module="$windowsRoot/i686/Quiventa.vdf" header exports imports
+  header="$(i686-w64-mingw32-objdump -p "$module")"
+  exports="$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$header" | awk '/^\t\[ *[0-9]+\]/ {print $3}' | sort | tr '\n' ' ')"
+  imports="$(awk '/DLL Name:/ {print toupper($3)}' <<<"$header" | sort | tr '\n' ' ')"
+  grep -q 'file format pei-i386' <<<"$header" && grep -q 'Magic.*(PE32)' <<<"$header" &&
+    grep -qx $'\tDLL' <<<"$header" || fail "$module is not a PE32 DLL for i386"
+  [ "$exports" = "VirtualdubFilterModuleDeinit VirtualdubFilterModuleInit2 " ] ||
+    fail "$module exports: $exports"
+  for dll in $imports; do
+    case "$dll" in
+      ADVAPI32.DLL | COMCTL32.DLL | COMDLG32.DLL | GDI32.DLL | KERNEL32.DLL | MSVCRT.DLL | \
+        SHELL32.DLL | USER32.DLL) ;;
+      *) fail "$module imports $dll, not a system DLL" ;;
+    esac
+  done
+  echo "i686 Quiventa.vdf: PE32 DLL for i386, exports: $exports; imports: $imports"
+}
+checkShippedModule
+
 can32=no
 if command -v wine >/dev/null && [ -d "$windowsRoot/i686" ] &&
   (cd "$windowsRoot/i686" && timeout 120 wine ./quiventa-rawhost.exe --help >/dev/null 2>&1 ||
@@ -120,10 +142,10 @@ fi
 
 wine="$wine64"
 compareArchitecture x86_64
-echo "== the settings dialog (x86_64)"
-timeout 300 "$wine64" "$windowsRoot/x86_64/quiventa_dialog_win32_test.exe" \
+echo "== the progress and settings dialogs (x86_64)"
+timeout 300 "$wine64" "$windowsRoot/x86_64/quiventa_dialogs_win32_test.exe" \
   "$(WINEDEBUG=-all "$wine64" winepath -w "$windowsRoot/x86_64/test-output" 2>/dev/null)" ||
-  fail "the settings dialog under Wine"
+  fail "the dialogs under Wine"
 if [ "$can32" = yes ]; then
   wine="$(command -v wine)"
   compareArchitecture i686

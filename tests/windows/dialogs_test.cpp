@@ -1,6 +1,8 @@
-// The Win32 settings dialog under Wine: configProc shows it from each
-// template; a second thread drives it by control identifiers, as a user
-// would (clicks, list choices, typing, a refused and an accepted OK), checks
+// The module's Win32 dialogs under Wine. The progress dialog: a modeless
+// window with the caption of string 1096 and the status line, whose check
+// dispatches the pending clicks on "Cancel" and reports them once. The
+// settings dialog: configProc shows it from each template; a second thread drives it by control
+// identifiers, as a user would (clicks, list choices, typing, a refused and an accepted OK), checks
 // the templates against the dialog's model (every control, caption and list
 // item), the enabling of controls, the message and focus of a refused OK, and
 // the record written on OK; and saves a screenshot of each template
@@ -16,6 +18,7 @@
 #include "plugin/filter/filter_callbacks.h"
 #include "tests/support/png_writer.h"
 #include "ui/dlg_config.h"
+#include "ui/progress_dialog.h"
 
 namespace {
 
@@ -230,13 +233,31 @@ void runTemplate(int screenWidth, int templateId, const std::string& folder) {
   deinitProc(&activation, nullptr);
 }
 
+void checkProgressDialog() {
+  CDlgProgress progress;
+  check(progress.create() == 1, "progress dialog created");
+  progress.setStatusText("Quiventing...");
+  HWND window = FindWindowA("#32770", "Quiventa");
+  check(window != nullptr && text(GetDlgItem(window, 1005)) == "Quiventing...",
+        "progress dialog shows caption and status");
+  check(progress.checkCancelButton() == 0, "no cancel before a click");
+  // Two clicks before one check are one request.
+  for (int click = 0; click < 2; ++click) {
+    PostMessageA(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
+  }
+  check(progress.checkCancelButton() == 1, "cancel click seen by the check");
+  check(progress.checkCancelButton() == 0, "cancel request cleared");
+  check(IsWindow(window), "cancel leaves the dialog open");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fputs("usage: quiventa_dialog_win32_test SCREENSHOT-FOLDER\n", stderr);
+    std::fputs("usage: quiventa_dialogs_win32_test SCREENSHOT-FOLDER\n", stderr);
     return 2;
   }
+  checkProgressDialog();
   runTemplate(1280, kSettingsTemplateLarge, argv[1]);
   runTemplate(800, kSettingsTemplateCompact, argv[1]);
   std::printf("%s: %d failures\n", failures == 0 ? "PASSED" : "FAILED", failures);
