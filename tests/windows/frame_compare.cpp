@@ -1,6 +1,9 @@
 // Compares two files of raw frames (tools/rawhost's format) pixel by pixel
 // and writes chosen frames of the second file as PNG pictures.
-//   quiventa-framecompare A.raw B.raw WxH [--png FRAME OUT.png]...
+//   quiventa-framecompare A.raw B.raw WxH [--skip-rows FIRST-LAST]...
+//                         [--png FRAME OUT.png]...
+// Skipped rows (counted from the top, both ends included) are left out of
+// the comparison: the text lines that two font rasterisers draw apart.
 // Prints the frames compared, the pixels that differ (count and share), the
 // largest channel difference and the frames that hold differences. Exit
 // status: 0 identical, 3 every difference at most 1 per channel, 1 larger
@@ -30,7 +33,10 @@ bool readAll(const char* path, std::vector<std::uint32_t>* pixels) {
 }
 
 int usage() {
-  std::fputs("usage: quiventa-framecompare A.raw B.raw WxH [--png FRAME OUT.png]...\n", stderr);
+  std::fputs(
+      "usage: quiventa-framecompare A.raw B.raw WxH [--skip-rows FIRST-LAST]... "
+      "[--png FRAME OUT.png]...\n",
+      stderr);
   return 2;
 }
 
@@ -53,18 +59,31 @@ int main(int argc, char** argv) {
                  height);
     return 2;
   }
-  for (int i = 4; i < argc; i += 3) {
-    if (i + 2 >= argc || std::string(argv[i]) != "--png") return usage();
-    const std::size_t frame = std::strtoul(argv[i + 1], nullptr, 10);
-    if ((frame + 1) * framePixels > b.size()) {
-      std::fprintf(stderr, "quiventa-framecompare: no frame %zu in %s\n", frame, argv[2]);
-      return 2;
-    }
-    std::string error;
-    if (!qvtest::writePng(argv[i + 2], b.data() + frame * framePixels, width, height,
-                          static_cast<std::ptrdiff_t>(width) * 4, 2, &error)) {
-      std::fprintf(stderr, "quiventa-framecompare: %s\n", error.c_str());
-      return 2;
+  std::vector<bool> compared(static_cast<std::size_t>(height), true);
+  for (int i = 4; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "--skip-rows" && i + 1 < argc) {
+      int first = 0, last = 0;
+      if (std::sscanf(argv[++i], "%d-%d", &first, &last) != 2 || first < 0 || last < first ||
+          last >= height) {
+        return usage();
+      }
+      for (int row = first; row <= last; ++row) compared[static_cast<std::size_t>(row)] = false;
+    } else if (option == "--png" && i + 2 < argc) {
+      const std::size_t frame = std::strtoul(argv[i + 1], nullptr, 10);
+      if ((frame + 1) * framePixels > b.size()) {
+        std::fprintf(stderr, "quiventa-framecompare: no frame %zu in %s\n", frame, argv[2]);
+        return 2;
+      }
+      std::string error;
+      if (!qvtest::writePng(argv[i + 2], b.data() + frame * framePixels, width, height,
+                            static_cast<std::ptrdiff_t>(width) * 4, 2, &error)) {
+        std::fprintf(stderr, "quiventa-framecompare: %s\n", error.c_str());
+        return 2;
+      }
+      i += 2;
+    } else {
+      return usage();
     }
   }
   const std::size_t frames = std::min(a.size(), b.size()) / framePixels;
@@ -74,7 +93,9 @@ int main(int argc, char** argv) {
   for (std::size_t frame = 0; frame < frames; ++frame) {
     std::size_t inFrame = 0;
     for (std::size_t p = frame * framePixels; p < (frame + 1) * framePixels; ++p) {
-      if (a[p] == b[p]) continue;
+      if (a[p] == b[p] || !compared[(p - frame * framePixels) / static_cast<std::size_t>(width)]) {
+        continue;
+      }
       ++inFrame;
       for (int shift = 0; shift <= 16; shift += 8) {
         const int d = std::abs(static_cast<int>((a[p] >> shift) & 0xFF) -

@@ -102,9 +102,18 @@ compareArchitecture() {
         *:3) echo "$name: pass-2 frames within 1 per channel: $report" ;;
         *) fail "$name: pass-2 frames differ: $report" ;;
       esac
+      # Pass 1: the picture with GDI's vectors must match ours; only the text
+      # lines, rasterised by two different font engines, are left out.
+      local textRows=(--skip-rows 120-129)
+      [ "$case" = interlaced ] && textRows=(--skip-rows 60-69 --skip-rows 130-139)
+      result=0
       report="$("$path_quiventa_framecompare" "$linuxDir/pass1.raw" "$winDir/pass1.raw" "$outSize" \
-        --png 10 "$out/$case-pass1-frame10.png")" || true
-      echo "$name: pass-1 frames (GDI's text and lines against ours): $report"
+        "${textRows[@]}" --png 10 "$out/$case-pass1-frame10.png")" || result=$?
+      if [ "$result" = 0 ]; then
+        echo "$name: pass-1 pictures and vectors identical (text lines aside): $report"
+      else
+        fail "$name: pass-1 pictures differ: $report"
+      fi
     done
   done
   "$path_quiventa_framecompare" "$work/delayed/windows-1/pass2.raw" "$work/delayed/windows-1/pass2.raw" \
