@@ -16,7 +16,7 @@
 #include "platform/environment.h"
 #include "plugin/common/instance_data.h"
 #include "plugin/filter/filter_callbacks.h"
-#include "tests/support/png_writer.h"
+#include "tools/rawhost/png_file.h"
 #include "ui/dlg_config.h"
 #include "ui/progress_dialog.h"
 
@@ -131,8 +131,7 @@ void saveScreenshot(HWND dialog, const std::string& path) {
   }
   GdiFlush();
   std::string error;
-  check(qvtest::writePng(path, static_cast<const std::uint32_t*>(bits), width, height,
-                         static_cast<std::ptrdiff_t>(width) * 4, 1, &error),
+  check(qvraw::writePng(path, static_cast<const std::uint32_t*>(bits), width, height, &error),
         "screenshot " + path + " " + error);
   SelectObject(dc, previous);
   DeleteObject(bitmap);

@@ -1,7 +1,5 @@
-// Compares two files of raw frames (tools/rawhost's format) pixel by pixel
-// and writes chosen frames of the second file as PNG pictures.
+// Compares two files of raw frames (tools/rawhost's format) pixel by pixel.
 //   quiventa-framecompare A.raw B.raw WxH [--skip-rows FIRST-LAST]...
-//                         [--png FRAME OUT.png]...
 // Skipped rows (counted from the top, both ends included) are left out of
 // the comparison: the text lines that two font rasterisers draw apart.
 // Prints the frames compared, the pixels that differ (count and share), the
@@ -17,8 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/png_writer.h"
-
 namespace {
 
 bool readAll(const char* path, std::vector<std::uint32_t>* pixels) {
@@ -33,10 +29,7 @@ bool readAll(const char* path, std::vector<std::uint32_t>* pixels) {
 }
 
 int usage() {
-  std::fputs(
-      "usage: quiventa-framecompare A.raw B.raw WxH [--skip-rows FIRST-LAST]... "
-      "[--png FRAME OUT.png]...\n",
-      stderr);
+  std::fputs("usage: quiventa-framecompare A.raw B.raw WxH [--skip-rows FIRST-LAST]...\n", stderr);
   return 2;
 }
 
@@ -69,19 +62,6 @@ int main(int argc, char** argv) {
         return usage();
       }
       for (int row = first; row <= last; ++row) compared[static_cast<std::size_t>(row)] = false;
-    } else if (option == "--png" && i + 2 < argc) {
-      const std::size_t frame = std::strtoul(argv[i + 1], nullptr, 10);
-      if ((frame + 1) * framePixels > b.size()) {
-        std::fprintf(stderr, "quiventa-framecompare: no frame %zu in %s\n", frame, argv[2]);
-        return 2;
-      }
-      std::string error;
-      if (!qvtest::writePng(argv[i + 2], b.data() + frame * framePixels, width, height,
-                            static_cast<std::ptrdiff_t>(width) * 4, 2, &error)) {
-        std::fprintf(stderr, "quiventa-framecompare: %s\n", error.c_str());
-        return 2;
-      }
-      i += 2;
     } else {
       return usage();
     }

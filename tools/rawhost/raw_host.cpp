@@ -3,7 +3,8 @@
 // module can be compared on the same bytes. It loads the module (dlopen or
 // LoadLibrary), registers it through VirtualdubFilterModuleInit2, applies a
 // settings statement through the "Config" script function and runs one pass
-// (the one the settings choose) over every frame, writing the output frames.
+// (the one the settings choose) over every frame, writing the output frames,
+// and chosen output frames as PNG pictures.
 //
 // Frames, in and out: 32-bit pixels 0x00RRGGBB, little-endian (blue byte
 // first), rows top-down, no header; a file is whole frames of one size.
@@ -26,9 +27,11 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugin/filter_interface.h"
+#include "tools/rawhost/png_file.h"
 
 namespace {
 
@@ -37,6 +40,7 @@ struct ROptions {
   long width = 0, height = 0;
   int processors = 0;  // 0: leave NUMBER_OF_PROCESSORS as it is
   long microsecondsPerFrame = 40000;
+  std::vector<std::pair<long, std::string>> pictures;  // output frame, PNG path
 };
 
 [[noreturn]] void fail(int status, const std::string& message) {
@@ -47,7 +51,8 @@ struct ROptions {
 const char* kUsage =
     "usage: quiventa-rawhost --module Quiventa.vdf --input IN.raw --size WxH\n"
     "                        --settings 'Config(\"...\")' --output OUT.raw\n"
-    "                        [--processors N] [--frame-duration MICROSECONDS]\n";
+    "                        [--processors N] [--frame-duration MICROSECONDS]\n"
+    "                        [--png FRAME=PICTURE.png]...\n";
 
 long positiveNumber(const std::string& text, const char* what) {
   char* end = nullptr;
@@ -81,6 +86,14 @@ ROptions parseOptions(int argc, char** argv) {
         fail(2, "frame size too large: " + value);
     } else if (option == "--processors") {
       options.processors = static_cast<int>(positiveNumber(value, "processor count"));
+    } else if (option == "--png") {
+      const std::size_t equals = value.find('=');
+      if (equals == std::string::npos || equals + 1 == value.size()) {
+        fail(2, "bad --png: " + value + " (expected FRAME=PICTURE.png)");
+      }
+      const std::string frame = value.substr(0, equals);
+      options.pictures.emplace_back(frame == "0" ? 0 : positiveNumber(frame, "frame number"),
+                                    value.substr(equals + 1));
     } else if (option == "--frame-duration") {
       options.microsecondsPerFrame = positiveNumber(value, "frame duration");
     } else {
@@ -347,6 +360,14 @@ int main(int argc, char** argv) {
     appendBitmapTopDown(destination, &outputFrame);
     output.write(reinterpret_cast<const char*>(outputFrame.data()),
                  static_cast<std::streamsize>(outputFrame.size() * 4));
+    for (const auto& [frameNumber, picture] : options.pictures) {
+      std::string error;
+      if (frameNumber == n &&
+          !qvraw::writePng(picture, outputFrame.data(), static_cast<int>(destination.w),
+                           static_cast<int>(destination.h), &error)) {
+        fail(1, error);
+      }
+    }
   }
   definition.endProc(&activation, &functions);
   definition.deinitProc(&activation, &functions);
