@@ -153,6 +153,7 @@ class CQuiventa {
     refuseSameFile(logPath_, "the log file", line_.input, "INPUT");
     refuseSameFile(logPath_, "the log file", line_.output, "OUTPUT");
     refuseSameFile(logPath_, "the log file", line_.preview, "the preview");
+    refuseSameFile(logPath_, "the log file", line_.comparePath, "the comparison");
 
     switch (line_.command) {
       case Command::kAnalyze:
@@ -437,6 +438,9 @@ class CQuiventa {
     request.writeEnd = part.writeEnd;
     request.feedFirst = pass == 1 ? part.analyseFirst : part.renderFirst;
     request.feedEnd = pass == 1 ? part.analyseEnd : part.renderEnd;
+    if (pass == 1 && request.passCount == 2 && part.renderEnd >= 0) {
+      request.laterFrames = part.renderEnd - part.renderFirst + settings.outputDelayFrames();
+    }
     if (pass == 2 && analysedFrames_ > 0) {
       // The frames pass 1 saw, less those it analysed only for the smoothing.
       const long long end = analysedFirst_ + analysedFrames_;

@@ -127,6 +127,7 @@ class CPassLoop {
       frames = std::min(frames, request_.feedEnd - request_.feedFirst);
     }
     pass.total = frames > 0 ? frames + request_.delayFrames : 0;
+    pass.laterFrames = request_.laterFrames;
     progress_.start(pass);
 
     AvPacket packet = allocatePacket();

@@ -39,7 +39,8 @@ namespace host {
 struct RPassRequest {
   std::string passName;  // for the progress line, e.g. "pass 1"
   int passIndex = 1, passCount = 1;
-  long long knownFrames = 0;  // the input's frames in the run when known (from pass 1); 0: not
+  long long laterFrames = -1;  // frame calls of the command's later passes; -1: as many
+  long long knownFrames = 0;   // the input's frames in the run when known (from pass 1); 0: not
   std::string inputPath;
   std::string outputWritePath;   // empty: the filter's output is discarded
   std::string outputNamedPath;   // the user's name, selects the container

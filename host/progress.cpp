@@ -86,10 +86,13 @@ RProgressState CProgressDisplay::state(Clock::time_point now) const {
   const double seconds = std::chrono::duration<double>(now - started_).count();
   state.framesPerSecond = seconds > 0 ? static_cast<double>(done_) / seconds : 0;
   if (pass_.total > 0 && done_ <= pass_.total) {
-    // Every pass of a command goes over the same frames.
-    const double commandFrames = static_cast<double>(pass_.total) * pass_.count;
-    const double doneFrames =
-        static_cast<double>(pass_.total) * (pass_.index - 1) + static_cast<double>(done_);
+    // Later passes go over the same frames unless told otherwise (a part:
+    // pass 1 analyses more than pass 2 renders).
+    const double later = pass_.laterFrames >= 0
+                             ? static_cast<double>(pass_.laterFrames)
+                             : static_cast<double>(pass_.total) * (pass_.count - pass_.index);
+    const double commandFrames = static_cast<double>(finishedFrames_ + pass_.total) + later;
+    const double doneFrames = static_cast<double>(finishedFrames_ + done_);
     state.commandFraction = doneFrames / commandFrames;
     const double workSeconds = finishedSeconds_ + seconds;
     const double workFrames = static_cast<double>(finishedFrames_ + done_);

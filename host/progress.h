@@ -22,11 +22,12 @@ namespace host {
 enum class ProgressMode { kOff, kBar, kLines };
 
 struct RProgressPass {
-  std::string name;     // e.g. "pass 1"
-  long long total = 0;  // frame calls the pass will make; 0: unknown
-  bool exact = false;   // total is known, not the container's estimate
-  int index = 1;        // this pass, from 1
-  int count = 1;        // passes of the command
+  std::string name;            // e.g. "pass 1"
+  long long total = 0;         // frame calls the pass will make; 0: unknown
+  bool exact = false;          // total is known, not the container's estimate
+  int index = 1;               // this pass, from 1
+  int count = 1;               // passes of the command
+  long long laterFrames = -1;  // frame calls of the later passes; -1: as many as this one's
 };
 
 // What one line shows; `done` and `total` count this pass's frames.
