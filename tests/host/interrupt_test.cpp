@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "tests/host/test_media.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -100,9 +101,6 @@ class CTerminalRun {
 class InterruptTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "qv-signal-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     // Long enough to plan that a signal always arrives while it runs.
     std::ofstream log(path("long.log"), std::ios::binary);
     for (int i = 1; i <= 60000; ++i) {
@@ -117,7 +115,6 @@ class InterruptTest : public ::testing::Test {
     host_test::writeClip(recipe);
     std::ofstream(path("out.mp4")) << "precious";
   }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   std::string text(const std::string& name) const {
     std::stringstream content;
@@ -144,7 +141,8 @@ class InterruptTest : public ::testing::Test {
             "-y"};
   }
 
-  fs::path dir_;
+  testing_support::CScratchFolder scratch_;
+  const fs::path dir_ = scratch_.folder();
 };
 
 TEST_F(InterruptTest, ASignalDuringPlanningStopsTheRunOnce) {

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "host/host_error.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -14,12 +15,6 @@ namespace {
 
 class LogCheckTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "qv-check-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string write(const std::string& text) {
     const std::string path = (dir_ / "clip.log").string();
     std::ofstream(path, std::ios::binary) << text;
@@ -28,7 +23,8 @@ class LogCheckTest : public ::testing::Test {
   static std::string line(const std::string& label, const char* values = "0.50\t0.00\t0.000\t1.0") {
     return label + "\t" + values + "\r\n";
   }
-  fs::path dir_;
+  testing_support::CScratchFolder scratch_;
+  const fs::path dir_ = scratch_.folder();
 };
 
 // Fields: frame n needs both of its fields; field 0A is the reference.

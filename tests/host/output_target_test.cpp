@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "host/host_error.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -15,11 +16,6 @@ namespace {
 
 class OutputTargetTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "qv-target-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
   void TearDown() override {
     std::error_code ignored;
     fs::permissions(dir_, fs::perms::owner_all, ignored);
@@ -36,7 +32,8 @@ class OutputTargetTest : public ::testing::Test {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
   }
 
-  fs::path dir_;
+  testing_support::CScratchFolder scratch_;
+  const fs::path dir_ = scratch_.folder();
 };
 
 TEST_F(OutputTargetTest, TheNameChoosesTheKindOfOutput) {

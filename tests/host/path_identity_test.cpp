@@ -1,20 +1,20 @@
 #include "host/path_identity.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 TEST(PathIdentityTest, SameFilesThroughAnySpellingLinkOrPattern) {
-  std::string pattern = (fs::temp_directory_path() / "qv-paths-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const fs::path dir = pattern;
-  auto path = [&](const std::string& name) { return (dir / name).string(); };
+  const testing_support::CScratchFolder scratch;
+  const fs::path& dir = scratch.folder();
+  auto path = [&](const std::string& name) { return scratch.path(name); };
   std::ofstream(path("a.mp4")) << "x";
   std::ofstream(path("f0001.png")) << "x";
   fs::create_directory(path("sub"));
@@ -48,7 +48,6 @@ TEST(PathIdentityTest, SameFilesThroughAnySpellingLinkOrPattern) {
   EXPECT_EQ(host::sequenceFrameNumber("f%03d.png", "f012.png"), 12);
   EXPECT_EQ(host::sequenceFrameNumber("f%03d.png", "f12.png"), -1);
   EXPECT_EQ(host::sequenceFrameNumber("100%%_%d.png", "100%_7.png"), 7);
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/host_app.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/clipgen/command_line.h"
 #include "tools/clipgen/y4m_writer.h"
 
@@ -23,16 +24,6 @@ namespace {
 
 class SceneDiagnosisTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "qv-diagnosis-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
   std::string clip(const std::string& variant) {
     const std::string path = (dir_ / (variant + ".y4m")).string();
     qvclip::RClipSettings settings;
@@ -64,7 +55,8 @@ class SceneDiagnosisTest : public ::testing::Test {
   }
   static std::string logPath(const std::string& input) { return input + ".log"; }
 
-  fs::path dir_;
+  testing_support::CScratchFolder scratch_;
+  const fs::path dir_ = scratch_.folder();
 };
 
 TEST_F(SceneDiagnosisTest, NamesFalseNewScenesOfADarkShotAndStaysSilentElsewhere) {

@@ -15,40 +15,17 @@ extern "C" {
 #include <memory>
 #include <numbers>
 
+#include "host/av_handles.h"
+
 namespace host_test {
 namespace {
 
-struct RFormatFree {
-  void operator()(AVFormatContext* c) const {
-    if (c != nullptr && c->pb != nullptr && !(c->oformat->flags & AVFMT_NOFILE)) {
-      avio_closep(&c->pb);
-    }
-    avformat_free_context(c);
-  }
-};
-struct RInputFree {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct RCodecFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct RFrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct RPacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct RSwsFree {
-  void operator()(SwsContext* c) const { sws_freeContext(c); }
-};
-struct RSwrFree {
-  void operator()(SwrContext* c) const { swr_free(&c); }
-};
-using Output = std::unique_ptr<AVFormatContext, RFormatFree>;
-using Input = std::unique_ptr<AVFormatContext, RInputFree>;
-using Codec = std::unique_ptr<AVCodecContext, RCodecFree>;
-using Frame = std::unique_ptr<AVFrame, RFrameFree>;
-using Packet = std::unique_ptr<AVPacket, RPacketFree>;
+// The host's own owners of FFmpeg handles.
+using Output = host::AvOutputFormat;
+using Input = host::AvInputFormat;
+using Codec = host::AvCodecContext;
+using Frame = host::AvFrame;
+using Packet = host::AvPacket;
 
 constexpr int kBand = 16;
 
@@ -243,7 +220,7 @@ class CClipWriter {
   AVStream* secondVideoStream_ = nullptr;
   AVStream* audioStream_ = nullptr;
   Frame picture_;
-  std::unique_ptr<SwsContext, RSwsFree> scaler_;
+  host::AvScaleContext scaler_;
   std::vector<std::uint8_t> rgb_;
   int audioFrameSize_ = 1024;
 };
@@ -299,7 +276,7 @@ RVideoFrames readVideo(const std::string& path, const PictureVisitor& visit) {
   // swscale writes whole vectors, so rows get room beyond the pixels.
   const int stride = (result.width * 3 + 63) / 64 * 64;
   std::vector<std::uint8_t> rgb(static_cast<std::size_t>(stride * (result.height + 1)));
-  std::unique_ptr<SwsContext, RSwsFree> scaler;
+  host::AvScaleContext scaler;
   Frame frame(av_frame_alloc());
   Packet packet(av_packet_alloc());
   auto receive = [&]() {
@@ -351,7 +328,7 @@ RAudioTrack readAudio(const std::string& path) {
   if (!decoder) return track;
   track.present = true;
   track.codec = avcodec_get_name(stream.codecpar->codec_id);
-  std::unique_ptr<SwrContext, RSwrFree> resampler;
+  host::AvResampleContext resampler;
   Frame frame(av_frame_alloc());
   Packet packet(av_packet_alloc());
   bool first = true;

@@ -3,20 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "platform/font_renderer.h"
-
 namespace platform {
 namespace {
 
 constexpr std::uint32_t kCanary = 0xDEADBEEF;
-constexpr std::uint32_t kWhite = 0xFFFFFF;
 constexpr COLORREF kRed = rgbColor(255, 0, 0);
 
 // A bottom-up bitmap whose rows are followed by two words of padding that
@@ -110,61 +106,6 @@ TEST(DeviceContextTest, StoresBottomUpAndConvertsColours) {
     EXPECT_EQ(bad.pixel(1, 1), 0u);
   }
   EXPECT_TRUE(bitmap.paddingIntact());
-}
-
-struct RInk {
-  int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;  // inclusive
-  int count = 0;
-  void add(int x, int y) {
-    left = std::min(left, x);
-    right = std::max(right, x);
-    top = std::min(top, y);
-    bottom = std::max(bottom, y);
-    ++count;
-  }
-};
-
-TEST(DeviceContextTextTest, TextOutFillsItsCellAndInksOnlyInside) {
-  constexpr std::uint32_t kGrey = 0x808080;
-  CBitmap bitmap(200, 30, kGrey);
-  CDeviceContext dc = bitmap.dc();
-  CFont font;
-  ASSERT_TRUE(font.createPointFont(80, "Lucida Console"));
-  EXPECT_EQ(dc.selectFont(&font), nullptr);
-  dc.setBkColor(0xFFFFFF);
-  dc.setTextColor(0x000000);
-  const std::string text = "Pan X: 1.25 Ok";
-  int width = 0, height = 0;
-  dc.textExtent(text, &width, &height);
-  // 8 point at 96 dpi is an 11 pixel em.
-  auto reference = CFontFace::create("Lucida Console", 11);
-  ASSERT_NE(reference, nullptr);
-  EXPECT_EQ(width, reference->textWidth(text));
-  EXPECT_EQ(height, reference->lineHeight());
-
-  dc.textOut(7, 5, text);
-  EXPECT_EQ(dc.bkColor(), 0xFFFFFFu);  // text leaves the background colour alone
-  // Inside the cell only shades of grey between white and black; outside it
-  // nothing changes. The cell's dark ink lies above the baseline, as
-  // "Pan X: 1.25 Ok" has no descenders.
-  RInk dark;
-  for (int y = 0; y < bitmap.height(); ++y) {
-    for (int x = 0; x < bitmap.width(); ++x) {
-      const std::uint32_t p = bitmap.at(x, y);
-      const bool inCell = x >= 7 && x < 7 + width && y >= 5 && y < 5 + height;
-      if (!inCell) {
-        ASSERT_EQ(p, kGrey) << x << "," << y;
-        continue;
-      }
-      ASSERT_TRUE((p & 0xFF) == ((p >> 8) & 0xFF) && (p & 0xFF) == (p >> 16)) << x << "," << y;
-      if ((p & 0xFF) < 0x40) dark.add(x, y);
-    }
-  }
-  EXPECT_GT(dark.count, 60);
-  EXPECT_LE(dark.left, 7 + 2);
-  EXPECT_GE(dark.right, 7 + width - reference->glyph('k').advance);
-  EXPECT_EQ(dark.bottom, 5 + reference->ascent() - 1);
-  EXPECT_GE(dark.top, 5);
 }
 
 }  // namespace

@@ -105,19 +105,6 @@ TEST(ConfigStringTest, ReadingTheWrittenTextRestoresEverySetting) {
   EXPECT_EQ(read.data().deepAnalysisPercent, 40);
 }
 
-TEST(ConfigStringTest, DoublesUseSixSignificantDigits) {
-  CFilterInstance instance;
-  instance.data().sourcePixelAspect = 1.094017094017094;
-  instance.data().sourcePixelAspectPreset = 1;
-  const std::string statement = formatConfigStatement(instance.data());
-  EXPECT_EQ(statement.rfind("Config(\"12|1|30|4|1.09402|1|", 0), 0u) << statement;
-
-  CFilterInstance read;
-  parse(read.data(), scriptArgument(statement));
-  EXPECT_EQ(read.data().sourcePixelAspect, 1.09402);
-  EXPECT_EQ(read.data().sourcePixelAspectPreset, 1);
-}
-
 TEST(ConfigStringTest, VersionOneStringFillsTheMissingGroups) {
   CFilterInstance instance;
   InstanceData& data = instance.data();

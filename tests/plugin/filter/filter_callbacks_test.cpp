@@ -89,23 +89,6 @@ TEST_F(RunProcTest, InterlacedFramesAreTwoNumberedFields) {
   EXPECT_EQ(instance.src().h, 48);
 }
 
-TEST_F(RunProcTest, GuardsLeaveEverythingAlone) {
-  instance.data().idle = 0;  // a start or frame call is still running
-  std::memset(instance.dst().data, 0x5A, static_cast<std::size_t>(instance.dst().size));
-  EXPECT_EQ(runProc(&instance.fa(), nullptr), 0);
-  EXPECT_EQ(instance.data().framesProcessed, 0);
-  EXPECT_EQ(instance.dst().data[0], 0x5A5A5A5Au);
-  EXPECT_EQ(instance.data().idle, 0);
-
-  instance.data().idle = 1;
-  instance.state().lCurrentSourceFrame = -1;
-  EXPECT_EQ(runProc(&instance.fa(), nullptr), 0);
-  instance.state().lCurrentSourceFrame = 5;
-  instance.src().data = nullptr;
-  EXPECT_EQ(runProc(&instance.fa(), nullptr), 0);
-  EXPECT_EQ(instance.data().framesProcessed, 0);
-}
-
 class ConfigProcTest : public ::testing::Test {
  protected:
   void SetUp() override {
