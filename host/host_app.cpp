@@ -15,6 +15,7 @@
 #include <new>
 #include <optional>
 #include <sstream>
+#include <utility>
 
 #include "host/av_handles.h"
 #include "host/command_line.h"
@@ -189,8 +190,13 @@ class CQuiventa {
     if (line_.command == Command::kPlan) {
       refuseSameFile(line_.plotPath, "the plot", line_.input, "the log");
     }
-    for (const std::string* path :
-         {&line_.output, &line_.preview, &line_.comparePath, &line_.plotPath}) {
+    const std::pair<const std::string*, const char*> outputs[] = {
+        {&line_.output, "OUTPUT"},
+        {&line_.preview, "the preview"},
+        {&line_.comparePath, "the comparison"},
+        {&line_.plotPath, "the plot"}};
+    for (const auto& [path, role] : outputs) {
+      requireRegularOutput(*path, role, "give the name of a regular file");
       allowReplacing(*path);
     }
     struct stat status {};

@@ -82,6 +82,18 @@ bool outputExists(const std::string& path) {
   return false;
 }
 
+void requireRegularOutput(const std::string& path, const std::string& role,
+                          const std::string& hint) {
+  struct stat status {};
+  // A new name, or a sequence pattern that names no file itself.
+  if (path.empty() || stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return;
+  const char* what = S_ISDIR(status.st_mode)                              ? "a folder"
+                     : S_ISFIFO(status.st_mode)                           ? "a FIFO"
+                     : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ? "a device"
+                                                                          : "not a regular file";
+  failUsage(role + " " + path + " is " + what + ": " + hint);
+}
+
 std::string logPathBeside(const std::string& path) {
   if (!isSequencePattern(path)) return path + ".log";
   const fs::path target(path);

@@ -32,6 +32,12 @@ const char* muxerNameFor(const std::string& path);
 // Whether writing `path` would replace something: the file, or for an image
 // sequence any file of the folder that the pattern names.
 bool outputExists(const std::string& path);
+// Throws CHostError (usage) when `path` exists and is not a regular file (a
+// folder, a FIFO, a device): outputs are renamed into place, which would
+// replace the node itself (for root even /dev/full or /dev/stdout) rather
+// than write into it. The message is "ROLE PATH is WHAT: HINT".
+void requireRegularOutput(const std::string& path, const std::string& role,
+                          const std::string& hint);
 // The log that belongs beside a video: "NAME.log" after the video's whole
 // name, for an image sequence after its pattern without the number field
 // and extension ("frames%04d.png" gives "frames.log").

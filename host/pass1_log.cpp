@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "host/host_error.h"
+#include "host/output_target.h"
 #include "platform/file_io.h"
 
 namespace fs = std::filesystem;
@@ -28,14 +29,7 @@ long long expectedLogLines(long long frames, bool interlaced) {
 }
 
 void requireRegularLogPath(const std::string& path) {
-  struct stat status {};
-  if (stat(path.c_str(), &status) != 0) return;  // a new file
-  if (S_ISREG(status.st_mode)) return;
-  const char* what = S_ISDIR(status.st_mode)                              ? "a folder"
-                     : S_ISFIFO(status.st_mode)                           ? "a FIFO"
-                     : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ? "a device"
-                                                                          : "not a regular file";
-  failUsage("the log file " + path + " is " + what + ": give --log a regular file");
+  requireRegularOutput(path, "the log file", "give --log a regular file");
 }
 
 CPass1Log::CPass1Log(const std::string& path, bool append) : path_(path), append_(append) {

@@ -32,6 +32,10 @@ export UBSAN_OPTIONS="print_stacktrace=1:exitcode=99:log_path=$work/san/ubsan"
 export NUMBER_OF_PROCESSORS=2
 failures=0
 cases=0
+# The harshest user: one who lets every existing output be replaced.
+qy="$work/quiventa-y"
+printf '#!/bin/sh\nexec "%s" "$@" -y\n' "$quiventa" >"$qy"
+chmod +x "$qy"
 
 fail() {
   echo "FAIL $*"
@@ -136,94 +140,98 @@ find . -path ./san -prune -o -path ./err -prune -o -type f -print0 | sort -z |
   xargs -0 sha256sum >err/before.sha256
 
 echo "== 1 a log that cannot be written"
-check log-dev-full 2 "/dev/full is a device" "$quiventa" stabilize clip.mp4 out.mp4 --log /dev/full
-check log-dev-full-analyze 2 "/dev/full is a device" "$quiventa" analyze clip.mp4 --log /dev/full
-check log-no-folder 1 "cannot write the log file" "$quiventa" stabilize clip.mp4 out.mp4 \
+check log-dev-full 2 "/dev/full is a device" "$qy" stabilize clip.mp4 out.mp4 --log /dev/full
+check log-dev-full-analyze 2 "/dev/full is a device" "$qy" analyze clip.mp4 --log /dev/full
+check log-no-folder 1 "cannot write the log file" "$qy" stabilize clip.mp4 out.mp4 \
   --log notafolder/a.log
-check log-no-folder-analyze 1 "cannot write the log file" "$quiventa" analyze clip.mp4 \
+check log-no-folder-analyze 1 "cannot write the log file" "$qy" analyze clip.mp4 \
   --log notafolder/a.log
 check log-full-disk 1 "of the 59 lines of the log" \
-  bash -c "trap '' XFSZ; ulimit -f 1; exec '$quiventa' analyze clip.mp4 --log earlier.log"
+  bash -c "trap '' XFSZ; ulimit -f 1; exec '$qy' analyze clip.mp4 --log earlier.log"
 
 echo "== 2 a wrong or broken log"
-check render-no-own-log 1 "other.mp4.log does not exist" "$quiventa" render other.mp4 o.mp4
-check render-shorter-log 1 "no motion for frame 60" "$quiventa" render long.mp4 o.mp4 \
+check render-no-own-log 1 "other.mp4.log does not exist" "$qy" render other.mp4 o.mp4
+check render-shorter-log 1 "no motion for frame 60" "$qy" render long.mp4 o.mp4 \
   --log clip.mp4.log
-check render-empty-log 1 "holds no plan" "$quiventa" render clip.mp4 o.mp4 --log empty.log
-check render-cr-log 1 "holds no plan" "$quiventa" render clip.mp4 o.mp4 --log cr.log
-check plan-empty-log 1 "holds no plan" "$quiventa" plan empty.log --size 320x240
+check render-empty-log 1 "holds no plan" "$qy" render clip.mp4 o.mp4 --log empty.log
+check render-cr-log 1 "holds no plan" "$qy" render clip.mp4 o.mp4 --log cr.log
+check plan-empty-log 1 "holds no plan" "$qy" plan empty.log --size 320x240
 
 echo "== 3 an interrupted stabilize keeps the earlier log"
-signal stabilize-interrupted INT 2 130 "$quiventa" stabilize long.mp4 out.mp4 --log out.mp4.log
+signal stabilize-interrupted INT 2 130 "$qy" stabilize long.mp4 out.mp4 --log out.mp4.log
 
 echo "== 4 implausible values, descending labels"
-check plan-1e300 1 "pan x 1e+300" "$quiventa" plan huge.log --size 320x240
-check plan-1e300-1000 1 "pan x 1e+300" "$quiventa" plan huge1000.log --size 320x240
-check render-1e300 1 "pan x 1e+300" "$quiventa" render clip.mp4 o.mp4 --log huge.log
+check plan-1e300 1 "pan x 1e+300" "$qy" plan huge.log --size 320x240
+check plan-1e300-1000 1 "pan x 1e+300" "$qy" plan huge1000.log --size 320x240
+check render-1e300 1 "pan x 1e+300" "$qy" render clip.mp4 o.mp4 --log huge.log
 started=$SECONDS
-check plan-descending 0 "" "$quiventa" plan descending.log --size 320x240
+check plan-descending 0 "" "$qy" plan descending.log --size 320x240
 echo "     (100000 descending labels planned in $((SECONDS - started)) s)"
 
 echo "== 5 signals without a terminal"
-planning=("$quiventa" render clip.mp4 out.mp4 --log planning.log --force-log --set
+planning=("$qy" render clip.mp4 out.mp4 --log planning.log --force-log --set
   smoothHorizontalPanning=100000)
 signal planning-sigint INT 3 130 "${planning[@]}"
 signal planning-sigterm TERM 3 143 "${planning[@]}"
 signal planning-sighup HUP 3 129 "${planning[@]}"
-signal blocked-twice INT+INT 1 130 "$quiventa" analyze fifo.mp4 --preview seq/p%04d.png \
+signal blocked-twice INT+INT 1 130 "$qy" analyze fifo.mp4 --preview seq/p%04d.png \
   --log blocked.log
 
 echo "== 6 paths"
-check sequence-spelled-differently 2 "same file" "$quiventa" render frames/f%04d.png \
+check sequence-spelled-differently 2 "same file" "$qy" render frames/f%04d.png \
   frames/f%004d.png --log clip.mp4.log --force-log
-check sequence-through-symlink 2 "same file" "$quiventa" render frames/f%04d.png \
+check sequence-through-symlink 2 "same file" "$qy" render frames/f%04d.png \
   link/f%04d.png --log clip.mp4.log --force-log
-check sequence-frame-1000 2 "same file" "$quiventa" analyze link/f%d.png --preview \
+check sequence-frame-1000 2 "same file" "$qy" analyze link/f%d.png --preview \
   frames/f%04d.png --log a.log
-check plan-fifo 2 "is a FIFO" "$quiventa" plan fifo.log --size 320x240
-check analyze-fifo 2 "is a FIFO" "$quiventa" analyze clip.mp4 --log fifo.log
-check plan-dev-zero 2 "is a device" "$quiventa" plan /dev/zero --size 320x240
-check log-bar 2 "|" "$quiventa" analyze clip.mp4 --log "a|b.log"
-check log-quote 2 "cannot contain" "$quiventa" analyze clip.mp4 --log 'a"b.log'
-check output-bar 2 "give --log" "$quiventa" stabilize clip.mp4 "o|x.mp4"
-check plot-over-log 2 "same file" "$quiventa" plan clip.mp4.log --size 320x240 --plot clip.mp4.log
-check stabilize-fifo-input 2 "read once per pass" "$quiventa" stabilize fifo.mp4 o.mp4
-check log-is-input 2 "same file" "$quiventa" analyze clip.mp4 --log clip.mp4
-check rerun-sequence-long 0 "" "$quiventa" stabilize clip.mp4 seq/o%04d.png --log seq.log
-check rerun-sequence-short 0 "" "$quiventa" stabilize other.mp4 seq/o%04d.png --log seq.log
+check plan-fifo 2 "is a FIFO" "$qy" plan fifo.log --size 320x240
+check analyze-fifo 2 "is a FIFO" "$qy" analyze clip.mp4 --log fifo.log
+check plan-dev-zero 2 "is a device" "$qy" plan /dev/zero --size 320x240
+check log-bar 2 "|" "$qy" analyze clip.mp4 --log "a|b.log"
+check log-quote 2 "cannot contain" "$qy" analyze clip.mp4 --log 'a"b.log'
+check output-bar 2 "give --log" "$qy" stabilize clip.mp4 "o|x.mp4"
+check plot-into-fifo 2 "the plot fifo.log is a FIFO" "$qy" plan clip.mp4.log --size 320x240 \
+  --plot fifo.log
+check output-fifo 2 "OUTPUT fifo.mp4 is a FIFO" "$qy" render clip.mp4 fifo.mp4
+check output-exists-no-terminal 2 "already exists" "$quiventa" render clip.mp4 out.mp4
+check plot-over-log 2 "same file" "$qy" plan clip.mp4.log --size 320x240 --plot clip.mp4.log
+check stabilize-fifo-input 2 "read once per pass" "$qy" stabilize fifo.mp4 o.mp4
+check log-is-input 2 "same file" "$qy" analyze clip.mp4 --log clip.mp4
+check rerun-sequence-long 0 "" "$qy" stabilize clip.mp4 seq/o%04d.png --log seq.log
+check rerun-sequence-short 0 "" "$qy" stabilize other.mp4 seq/o%04d.png --log seq.log
 count="$(find seq -name 'o*.png' | wc -l)"
 [ "$count" = 30 ] || fail "rerun-sequence: $count frames, expected the second run's 30"
 
 echo "== 7 resource limits"
 check processors 0 "NUMBER_OF_PROCESSORS=100000 is more than" env NUMBER_OF_PROCESSORS=100000 \
   "$quiventa" config
-check threads 2 "--threads" "$quiventa" render clip.mp4 o.mp4 --threads 100000
-check edge-width 2 "edgeTransitionWidth" "$quiventa" render clip.mp4 o.mp4 \
+check threads 2 "--threads" "$qy" render clip.mp4 o.mp4 --threads 100000
+check edge-width 2 "edgeTransitionWidth" "$qy" render clip.mp4 o.mp4 \
   --set edgeTransitionWidth=2147483647
-check destination-size 2 "this machine has" "$quiventa" render clip.mp4 o.mp4 \
+check destination-size 2 "this machine has" "$qy" render clip.mp4 o.mp4 \
   --set sameDestAsSource=0 --set destWidth=32768 --set destHeight=32768
-check destination-too-large 2 "destWidth" "$quiventa" render clip.mp4 o.mp4 \
+check destination-too-large 2 "destWidth" "$qy" render clip.mp4 o.mp4 \
   --set sameDestAsSource=0 --set destWidth=32769 --set destHeight=100
-check held-frames 2 "this machine has" "$quiventa" render hd.mp4 o.mp4 --force-log \
+check held-frames 2 "this machine has" "$qy" render hd.mp4 o.mp4 --force-log \
   --log clip.mp4.log --set useFutureFrames=1 --set futureFrames=10000 --set previousFrames=10000
 
 echo "== 8 media"
-check flac-into-mp4 0 "(flac) is re-encoded as aac" "$quiventa" stabilize flac.mkv flac.mp4
-check flac-into-mov 0 "(flac) is re-encoded as aac" "$quiventa" stabilize flac.mkv flac.mov
-check opus-into-mov 0 "(opus) is re-encoded as aac" "$quiventa" stabilize opus.mkv opus.mov
-check two-video-streams 0 "has 2 video streams" "$quiventa" stabilize two.mkv two.mp4
-check size-changes 1 "changes its picture size" "$quiventa" stabilize sizes.mkv sizes.mp4
-check still-image 1 "single picture" "$quiventa" stabilize still.png still.mp4
+check flac-into-mp4 0 "(flac) is re-encoded as aac" "$qy" stabilize flac.mkv flac.mp4
+check flac-into-mov 0 "(flac) is re-encoded as aac" "$qy" stabilize flac.mkv flac.mov
+check opus-into-mov 0 "(opus) is re-encoded as aac" "$qy" stabilize opus.mkv opus.mov
+check two-video-streams 0 "has 2 video streams" "$qy" stabilize two.mkv two.mp4
+check size-changes 1 "changes its picture size" "$qy" stabilize sizes.mkv sizes.mp4
+check still-image 1 "single picture" "$qy" stabilize still.png still.mp4
 for output in flac.mp4 flac.mov opus.mov; do
   codec="$(ffprobe -v error -select_streams a -show_entries stream=codec_name -of csv=p=0 "$output")"
   [ "$codec" = aac ] || fail "$output: audio is '$codec', expected aac"
 done
 
 echo "== 9 the module"
-check tiny-clip 2 "at least" "$quiventa" stabilize tiny.mp4 tiny-out.mp4
+check tiny-clip 2 "at least" "$qy" stabilize tiny.mp4 tiny-out.mp4
 
 echo "== a normal clip"
-check stabilize-normal 0 "" "$quiventa" stabilize clip.mp4 stable.mp4
+check stabilize-normal 0 "" "$qy" stabilize clip.mp4 stable.mp4
 frames="$(ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames \
   -of csv=p=0 stable.mp4)"
 [ "$frames" = 60 ] || fail "stabilize-normal: $frames frames, expected 60"

@@ -711,6 +711,9 @@ TEST_F(HostRunTest, NamesThatAliasAnInputAreRefused) {
       {"stabilize", input, path("o|x.mp4")},
       {"stabilize", input, path("o\"x.mp4")},
       {"plan", input + ".log", "--size", "160x120", "--plot", input + ".log"},
+      // Renamed into place, the plot would replace the FIFO (or, for root,
+      // /dev/full) itself.
+      {"plan", input + ".log", "--size", "160x120", "--plot", path("fifo.mp4")},
       {"stabilize", path("fifo.mp4"), path("out.mp4")},
       {"analyze", input, "--log", input},
       {"stabilize", input, path("o.mp4"), "--log", path("o.mp4")},
