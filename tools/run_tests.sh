@@ -51,7 +51,7 @@ phaseDone "the fuzzing harnesses"
 
 echo "== the Windows module: mingw-w64 builds, checked under wine64"
 bash "$root/tools/build_windows.sh"
-bash "$root/tests/windows/run_wine_checks.sh" build-test
+bash "$root/tools/run_wine_checks.sh" build-test
 phaseDone "the Windows builds and the Wine checks"
 
 echo "All test runs passed in $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s."

@@ -6,7 +6,10 @@
 // the templates against the dialog's model (every control, caption and list
 // item), the enabling of controls, the message and focus of a refused OK, and
 // the record written on OK; and saves a screenshot of each template
-// (PrintWindow) into the folder given as the only argument.
+// (PrintWindow) into the folder given as the only argument. "Visit Quiventa
+// web page": the command registered for ".htm" files is started with the
+// quoted address after it; a command that leaves the 520-byte buffer no room
+// for the address starts nothing.
 #include <windows.h>
 
 #include <cstdio>
@@ -19,6 +22,7 @@
 #include "tools/rawhost/png_file.h"
 #include "ui/dlg_config.h"
 #include "ui/progress_dialog.h"
+#include "ui/web_page.h"
 
 namespace {
 
@@ -249,14 +253,63 @@ void checkProgressDialog() {
   check(IsWindow(window), "cancel leaves the dialog open");
 }
 
+void setClassesDefault(const std::string& key, const std::string& value) {
+  RegSetKeyValueA(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                  static_cast<DWORD>(value.size() + 1));
+}
+
+void checkWebPage(const std::string& self) {
+  char folder[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, folder);
+  const std::string record = std::string(folder) + "quiventa-page.txt";
+  DeleteFileA(record.c_str());
+  char previous[520] = {};
+  LONG size = sizeof previous;
+  const bool hadHandler = RegQueryValueA(HKEY_CLASSES_ROOT, ".htm", previous, &size) == 0;
+  setClassesDefault(".htm", "QuiventaTestPage");
+  const std::string command = "\"" + self + "\" --record-page \"" + record + "\"";
+  setClassesDefault("QuiventaTestPage\\shell\\open\\command", command);
+  check(visitWebPage("C:\\Quiventa manual.html"), "web page command started");
+  std::string recorded;
+  for (int attempt = 0; attempt < 1000 && recorded.empty(); ++attempt) {
+    Sleep(10);
+    if (FILE* file = std::fopen(record.c_str(), "r")) {
+      char line[512] = {};
+      if (std::fgets(line, sizeof line, file)) recorded = line;
+      std::fclose(file);
+    }
+  }
+  check(recorded == "C:\\Quiventa manual.html", "web page address handed over: " + recorded);
+  // 500 characters of command leave no room for the quoted address.
+  setClassesDefault("QuiventaTestPage\\shell\\open\\command",
+                    command + std::string(500 - command.size(), ' '));
+  check(!visitWebPage("C:\\Quiventa manual.html"), "too long a command starts nothing");
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "QuiventaTestPage");
+  if (hadHandler) {
+    setClassesDefault(".htm", previous);
+  } else {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, ".htm");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Started as the web-page handler: records the address it was given.
+  if (argc == 4 && std::string(argv[1]) == "--record-page") {
+    FILE* file = std::fopen(argv[2], "w");
+    if (file == nullptr) return 1;
+    std::fputs(argv[3], file);
+    return std::fclose(file) == 0 ? 0 : 1;
+  }
   if (argc != 2) {
     std::fputs("usage: quiventa_dialogs_win32_test SCREENSHOT-FOLDER\n", stderr);
     return 2;
   }
   checkProgressDialog();
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  checkWebPage(self);
   runTemplate(1280, kSettingsTemplateLarge, argv[1]);
   runTemplate(800, kSettingsTemplateCompact, argv[1]);
   std::printf("%s: %d failures\n", failures == 0 ? "PASSED" : "FAILED", failures);

@@ -17,7 +17,7 @@
 # Usage: run_wine_checks.sh LINUX_BUILD [WINDOWS_BUILD_ROOT]
 set -euo pipefail
 
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 linux="$(cd "${1:?usage: run_wine_checks.sh LINUX_BUILD [WINDOWS_BUILD_ROOT]}" && pwd)"
 windowsRoot="${2:-$root/build-windows}"
 wine64=/usr/lib/wine/wine64
