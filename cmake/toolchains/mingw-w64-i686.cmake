@@ -17,8 +17,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # callbacks, thread entry), so functions realign before SSE spills.
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
-# No 32-bit Wine here by default; tests run where one is installed.
-find_program(QV_WINE32 NAMES wine)
-if(QV_WINE32)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QV_WINE32})
-endif()

@@ -1,5 +1,6 @@
 # 64-bit Windows with Debian's mingw-w64 (posix threads): the same sources as
-# the shipped 32-bit module, for tests under Debian's wine64.
+# the shipped 32-bit module, for the checks under Debian's wine64
+# (tools/run_wine_checks.sh).
 # cmake -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
@@ -12,7 +13,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-find_program(QV_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
-if(QV_WINE64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QV_WINE64})
-endif()
