@@ -78,7 +78,7 @@ void CFilterInstance::beginRun(long sourceWidth, long sourceHeight) {
   source_.pitch = alignedPitch(sourceWidth, 32);
   source_.modulo = source_.pitch - sourceWidth * 4;
   source_.size = source_.pitch * sourceHeight;
-  sourcePixels_ = allocateBuffer(static_cast<std::size_t>(source_.size) + kScalerSlack);
+  sourcePixels_ = allocatePixels(source_);
   source_.data = reinterpret_cast<Pixel32*>(sourcePixels_.get());
 
   destination_ = VFBitmap{};
@@ -106,11 +106,12 @@ void CFilterInstance::beginRun(long sourceWidth, long sourceHeight) {
   destination_.hdc = nullptr;
   const bool inPlace = !(paramResult & FILTERPARAM_SWAP_BUFFERS) && w == sourceWidth &&
                        h == sourceHeight && destination_.pitch == source_.pitch;
+  inPlace_ = inPlace;
   if (inPlace) {
     destinationPixels_.reset();
     destination_.data = source_.data;
   } else {
-    destinationPixels_ = allocateBuffer(static_cast<std::size_t>(destination_.size) + kScalerSlack);
+    destinationPixels_ = allocatePixels(destination_);
     destination_.data = reinterpret_cast<Pixel32*>(destinationPixels_.get());
   }
   if (destination_.dwFlags & VFBitmap::NEEDS_HDC) {
@@ -145,6 +146,22 @@ void CFilterInstance::endRun() {
   destination_.hdc = nullptr;
   destinationLayout_.hdc = nullptr;
   deviceContext_.reset();
+}
+
+void CFilterInstance::usePixels(Pixel32* source, Pixel32* destination) {
+  if (source == nullptr) source = reinterpret_cast<Pixel32*>(sourcePixels_.get());
+  if (inPlace_) {
+    destination = source;
+  } else if (destination == nullptr) {
+    destination = reinterpret_cast<Pixel32*>(destinationPixels_.get());
+  }
+  sourceLayout_.data = source;
+  destinationLayout_.data = destination;
+  if (deviceContext_) deviceContext_->bits = destination;
+}
+
+AvBuffer CFilterInstance::allocatePixels(const VFBitmap& layout) {
+  return allocateBuffer(static_cast<std::size_t>(layout.size) + kScalerSlack);
 }
 
 void CFilterInstance::restoreBitmaps() {

@@ -54,6 +54,19 @@ class CFilterInstance {
   // The destination of the open run as paramProc sized it.
   const VFBitmap& destination() const { return destinationLayout_; }
   bool hasDeviceContext() const { return deviceContext_ != nullptr; }
+  // True when the open run works in the source bitmap (destination.data ==
+  // source.data), as a filter that does not ask for separate buffers does.
+  bool inPlace() const { return inPlace_; }
+
+  // From the next call on, the open run's bitmaps (and the device context)
+  // describe these pixels; null: the instance's own. Lets a host decode the
+  // next frame and encode the last one while the filter works on this one,
+  // without copying frames. An in-place run takes `source` for both. The
+  // memory must come from allocatePixels for the same layout and stay valid
+  // until the next usePixels or the end of the run.
+  void usePixels(Pixel32* source, Pixel32* destination);
+  // Zeroed pixel memory for a bitmap of `layout` (source() or destination()).
+  static AvBuffer allocatePixels(const VFBitmap& layout);
 
  private:
   void restoreBitmaps();
@@ -74,6 +87,7 @@ class CFilterInstance {
   // destination's pixels, which the module draws on with its own code.
   std::unique_ptr<RDeviceContext> deviceContext_;
   bool runOpen_ = false;
+  bool inPlace_ = false;
 };
 
 }  // namespace host

@@ -6,6 +6,7 @@
 #include <deque>
 #include <memory>
 
+#include "host/frame_pipeline.h"
 #include "host/host_error.h"
 #include "host/interrupt.h"
 #include "host/media_input.h"
@@ -112,10 +113,6 @@ class CPassLoop {
       compare_ = openOutput(request_.compareWritePath, request_.compareNamedPath,
                             sideBySide_->bitmap().w, sideBySide_->bitmap().h, properties, false);
     }
-    if (request_.delayFrames > 0) {
-      lastPicture_ = allocateBuffer(static_cast<std::size_t>(instance_.source().size));
-    }
-
     RProgressPass pass;
     pass.name = request_.passName;
     pass.index = request_.passIndex;
@@ -130,22 +127,16 @@ class CPassLoop {
     pass.laterFrames = request_.laterFrames;
     progress_.start(pass);
 
-    AvPacket packet = allocatePacket();
-    while (!fedAll() && input_.readPacket(packet.get())) {
-      if (packet->stream_index == input_.videoStreamIndex()) {
-        decoder_.send(packet.get());
-        av_packet_unref(packet.get());
-        receivePictures();
-      } else {
-        if (output_) output_->writeInputPacket(packet.get());
-        av_packet_unref(packet.get());
-      }
-    }
-    if (!fedAll()) {
-      decoder_.send(nullptr);
-      receivePictures();
-      report_.inputEnded = true;
-    }
+    CFramePipeline pipeline(RPipelineSetup{.input = &input_,
+                                           .decoder = &decoder_,
+                                           .instance = &instance_,
+                                           .output = output_.get(),
+                                           .keepLastPicture = request_.delayFrames > 0,
+                                           .pictureLimit = request_.feedEnd});
+    pipeline_ = &pipeline;
+    std::int64_t pts = AV_NOPTS_VALUE;
+    while (pipeline.nextPicture(&pts)) receivePicture(pts);
+    report_.inputEnded = pipeline.inputEnded();
 
     stopIfInterrupted();
     report_.corruptFrames = decoder_.corruptFrames() + input_.readErrors();
@@ -163,12 +154,12 @@ class CPassLoop {
     // The filter still holds the last frames; the last picture stands in as
     // source while it hands them out.
     for (int extra = 0; extra < request_.delayFrames; ++extra) {
-      std::memcpy(instance_.source().data, lastPicture_.get(),
-                  static_cast<std::size_t>(instance_.source().size));
+      pipeline.repeatLastPicture();
       callFilter();
     }
     instance_.endRun();
     stopIfInterrupted();
+    pipeline.finishWriting();
     if (output_) output_->finish();
     if (compare_) compare_->finish();
     progress_.finish();
@@ -192,34 +183,25 @@ class CPassLoop {
     return output;
   }
 
-  bool fedAll() const { return request_.feedEnd >= 0 && report_.decodedFrames >= request_.feedEnd; }
-
-  void receivePictures() {
-    std::int64_t pts = AV_NOPTS_VALUE;
-    while (!fedAll() && decoder_.receive(instance_.source(), &pts)) {
-      if (pts == AV_NOPTS_VALUE) {
-        pts = lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + frameTicks_;
-      }
-      lastPts_ = pts;
-      const long long frame = report_.decodedFrames++;
-      if (frame < request_.feedFirst) continue;
-      times_.push_back(pts);
-      if (request_.checkFrame) request_.checkFrame(frame);
-      ++report_.fedFrames;
-      if (lastPicture_) {
-        std::memcpy(lastPicture_.get(), instance_.source().data,
-                    static_cast<std::size_t>(instance_.source().size));
-      }
-      if (compare_) {
-        // The output of a delayed frame comes later; its input waits here.
-        AvBuffer copy = allocateBuffer(static_cast<std::size_t>(instance_.source().size));
-        std::memcpy(copy.get(), instance_.source().data,
-                    static_cast<std::size_t>(instance_.source().size));
-        inputs_.push_back(std::move(copy));
-      }
-      if (request_.sourceObserver) request_.sourceObserver(instance_.source());
-      callFilter();
+  void receivePicture(std::int64_t pts) {
+    if (pts == AV_NOPTS_VALUE) {
+      pts = lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + frameTicks_;
     }
+    lastPts_ = pts;
+    const long long frame = report_.decodedFrames++;
+    if (frame < request_.feedFirst) return;
+    times_.push_back(pts);
+    if (request_.checkFrame) request_.checkFrame(frame);
+    ++report_.fedFrames;
+    if (compare_) {
+      // The output of a delayed frame comes later; its input waits here.
+      AvBuffer copy = allocateBuffer(static_cast<std::size_t>(instance_.source().size));
+      std::memcpy(copy.get(), instance_.source().data,
+                  static_cast<std::size_t>(instance_.source().size));
+      inputs_.push_back(std::move(copy));
+    }
+    if (request_.sourceObserver) request_.sourceObserver(instance_.source());
+    callFilter();
   }
 
   void callFilter() {
@@ -251,11 +233,11 @@ class CPassLoop {
           pts -= av_rescale_q(std::llround(partStart_ * 1e6), {1, 1000000},
                               input_.videoStream().time_base);
         }
-        if (output_) output_->writePicture(instance_.destination(), pts);
         if (compare_) {
           compare_->writePicture(
               sideBySide_->compose(instance_.source(), input.get(), instance_.destination()), pts);
         }
+        pipeline_->writeDestination(pts);
         ++report_.writtenFrames;
       }
     }
@@ -276,8 +258,8 @@ class CPassLoop {
   std::unique_ptr<CMediaOutput> output_;
   std::unique_ptr<CMediaOutput> compare_;
   std::unique_ptr<CSideBySide> sideBySide_;
-  std::deque<AvBuffer> inputs_;  // --compare: the inputs of outputs still to come
-  AvBuffer lastPicture_;
+  std::deque<AvBuffer> inputs_;         // --compare: the inputs of outputs still to come
+  CFramePipeline* pipeline_ = nullptr;  // while the frames run
   std::deque<std::int64_t> times_;
   std::int64_t lastPts_ = AV_NOPTS_VALUE;
   double partStart_ = 0, partEnd_ = -1;  // seconds of the input

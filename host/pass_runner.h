@@ -22,7 +22,8 @@
 // only the outputs of frames [writeFirst, writeEnd) are written, with times
 // that start at 0, and the other streams' packets of the same time span.
 //
-// Thread-safety: one thread (the filter's callbacks run on it).
+// Thread-safety: one thread (the filter's callbacks run on it); decoding and
+// encoding run ahead and behind on threads of their own (host/frame_pipeline.h).
 #pragma once
 
 #include <cstdio>
