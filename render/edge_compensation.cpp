@@ -142,3 +142,117 @@ bool compensateEdge(const RenderJob& job, int frameWidth, int frameHeight, std::
   }
   return false;
 }
+
+void compensateEdgeLanes(const RenderJob& job, int frameWidth, int frameHeight,
+                         const RRenderKernels& kernels, REdgeLanes& lanes) {
+  const RFrameSize f{frameWidth, frameHeight};
+  const int n = lanes.count;
+  bool active[kEdgeLanes];
+  int activeCount = 0;
+  for (int k = 0; k < n; ++k) {
+    lanes.found[k] = isFullyInside(job, frameWidth, frameHeight, lanes.X[k], lanes.Y[k]);
+    active[k] = !lanes.found[k] && !job.noFrameSearch;
+    activeCount += active[k] ? 1 : 0;
+  }
+  if (activeCount == 0) return;
+
+  const bool soft = job.soft != 0;
+  const int wX = job.widthX, wY = job.widthY;
+  void (*span)(const RSpan&) = job.resampling == 0   ? kernels.nearestSpan
+                               : job.resampling == 1 ? kernels.bilinearSpan
+                                                     : kernels.bicubicSpan;
+  const RBicubicTable* table = job.resampling >= 2 ? bicubicWeights() : nullptr;
+  const std::int32_t* weights = table != nullptr ? table->front().data() : nullptr;
+  Pixel32 current[kEdgeLanes];
+  double w0[kEdgeLanes];
+  RBlend blend[kEdgeLanes];
+  std::int64_t backX[kEdgeLanes], backY[kEdgeLanes], forwardX[kEdgeLanes], forwardY[kEdgeLanes];
+  for (int k = 0; k < n; ++k) {
+    current[k] = *lanes.pixels[k];
+    w0[k] = soft && wX > 0 && isUsable(f, lanes.X[k], lanes.Y[k])
+                ? rampWeight(f, wX, wY, lanes.X[k], lanes.Y[k])
+                : 0.0;
+    backX[k] = forwardX[k] = lanes.X[k];
+    backY[k] = forwardY[k] = lanes.Y[k];
+  }
+  double frameFactor = 1.0;
+
+  // Lane k's sample of entry `e` at (x, y). Usable positions have every tap
+  // inside the frame, which is what the span kernels need.
+  auto take = [&](int e, int k, std::int64_t x, std::int64_t y) {
+    if (!isUsable(f, x, y)) return;
+    const RFrameView frame = RFrameView::of(job.entries[e].frameBitmap->bitmap);
+    std::uint32_t sample = 0;
+    span(RSpan{frame.data, frame.pitch, x, y, 0, 0, 1, &sample, weights});
+    if (!soft) {
+      *lanes.pixels[k] = sample;
+      lanes.found[k] = true;
+      active[k] = false;
+      --activeCount;
+      return;
+    }
+    const double weight =
+        isInsideSoft(f, wX, wY, x, y) || wX <= 0 ? 1.0 : rampWeight(f, wX, wY, x, y);
+    blend[k].add(sample, weight * frameFactor);
+  };
+
+  int p = job.outputEntry, q = job.outputEntry;
+  while (activeCount > 0) {
+    bool stepped = false;
+    if (p > 0 && job.entries[p - 1].frameBitmap != nullptr && !job.entries[p].sceneStart) {
+      const RFramePlan& entry = job.entries[p];
+      --p;
+      stepped = true;
+      for (int k = 0; k < n; ++k) {
+        if (!active[k]) continue;
+        if (entry.previousRowTable != nullptr) {
+          applyRowTable(entry.previousRowTable, frameHeight, backX[k], backY[k], &backX[k],
+                        &backY[k]);
+        } else {
+          applyNeighbourMap(entry.toPrevious, backX[k], backY[k], &backX[k], &backY[k]);
+        }
+        take(p, k, backX[k], backY[k]);
+      }
+    }
+    if (activeCount > 0 && q < job.lastEntry && job.entries[q + 1].frameBitmap != nullptr &&
+        !job.entries[q + 1].sceneStart) {
+      const RFramePlan& entry = job.entries[q];
+      ++q;
+      stepped = true;
+      for (int k = 0; k < n; ++k) {
+        if (!active[k]) continue;
+        if (entry.nextRowTable != nullptr) {
+          applyRowTable(entry.nextRowTable, frameHeight, forwardX[k], forwardY[k], &forwardX[k],
+                        &forwardY[k]);
+        } else {
+          applyNeighbourMap(entry.toNext, forwardX[k], forwardY[k], &forwardX[k], &forwardY[k]);
+        }
+        take(q, k, forwardX[k], forwardY[k]);
+      }
+    }
+    if (!stepped) break;
+    if (soft) {
+      frameFactor /= kFrameWeightDivisor;
+      for (int k = 0; k < n; ++k) {
+        if (active[k] && blend[k].weight > kStopRatio * frameFactor) {
+          active[k] = false;
+          --activeCount;
+        }
+      }
+    }
+  }
+  if (!soft) return;
+
+  for (int k = 0; k < n; ++k) {
+    if (lanes.found[k] || job.noFrameSearch) continue;
+    if (w0[k] >= 1) {
+      lanes.found[k] = true;
+      continue;
+    }
+    if (w0[k] > 0) blend[k].add(current[k], blend[k].weight / (1 / w0[k] - 1));
+    if (blend[k].weight > 0) {
+      *lanes.pixels[k] = blend[k].mean();
+      lanes.found[k] = true;
+    }
+  }
+}

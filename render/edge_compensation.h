@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "render/render_job.h"
+#include "render/render_kernels.h"
 #include "render/samplers.h"
 
 // Called after the current frame's sample has been written to `pixel`.
@@ -37,3 +38,19 @@ struct RInsideBounds {
   }
 };
 RInsideBounds fullyInsideBounds(const RenderJob& job, int frameWidth, int frameHeight);
+
+// The walk for several pixels at once, each in a lane: every lane follows
+// the same frames in the same order (the steps depend on the entries, not on
+// the position), so one pass over the held frames serves all lanes, and the
+// samples of the other frames, whose taps always lie inside (they must be
+// usable), come from the vector span kernels. Each lane ends with exactly
+// what compensateEdge gives its pixel, lanes that end early drop out.
+constexpr int kEdgeLanes = 8;
+struct REdgeLanes {
+  int count = 0;  // lanes in use, at most kEdgeLanes
+  std::int64_t X[kEdgeLanes], Y[kEdgeLanes];
+  Pixel32* pixels[kEdgeLanes];  // each holding the current frame's sample
+  bool found[kEdgeLanes];       // out: compensateEdge's result
+};
+void compensateEdgeLanes(const RenderJob& job, int frameWidth, int frameHeight,
+                         const RRenderKernels& kernels, REdgeLanes& lanes);

@@ -85,8 +85,22 @@ void renderRunInSpans(RenderJob& job, const RFrameView& source, const RRenderKer
     for (int x = firstX; x < endX;) {
       const std::int64_t X = positionX(x), Y = positionY(x);
       if (!inside.contains(X, Y)) {
-        renderPixel(job, source, X, Y, row + x, x, y);
-        ++x;
+        // Neighbouring pixels that need other frames walk them together.
+        REdgeLanes lanes;
+        const int groupX = x;
+        for (; lanes.count < kEdgeLanes && x < endX; ++x) {
+          const std::int64_t laneX = positionX(x), laneY = positionY(x);
+          if (inside.contains(laneX, laneY)) break;
+          const int k = lanes.count++;
+          lanes.X[k] = laneX;
+          lanes.Y[k] = laneY;
+          lanes.pixels[k] = row + x;
+          *lanes.pixels[k] = sampleFrame(source, job.resampling, laneX, laneY);
+        }
+        compensateEdgeLanes(job, source.width, source.height, kernels, lanes);
+        for (int k = 0; k < lanes.count; ++k) {
+          if (!lanes.found[k] && job.extrapolate) registerBorderPixel(job, groupX + k, y);
+        }
         continue;
       }
       int last = x;

@@ -157,6 +157,7 @@ struct RThreadCase {
   bool soft;
   bool extrapolate;
   bool rowTables;
+  int entries = 5;  // held frames, the output in the middle
 };
 
 class RenderThreadCountTest : public ::testing::TestWithParam<RThreadCase> {
@@ -166,7 +167,7 @@ class RenderThreadCountTest : public ::testing::TestWithParam<RThreadCase> {
 
 TEST_P(RenderThreadCountTest, DestinationIsIdenticalForAnyThreadCount) {
   const RThreadCase& c = GetParam();
-  RScene scene(96, 64);
+  RScene scene(96, 64, c.entries, c.entries / 2);
   if (c.rowTables) scene.addRowTables();
   const CBorderTableScope borders(96, 64);
   ROptions options;
@@ -201,14 +202,17 @@ INSTANTIATE_TEST_SUITE_P(Settings, RenderThreadCountTest,
                                            RThreadCase{2, false, false, true, false},
                                            RThreadCase{2, false, true, true, false},
                                            RThreadCase{2, true, true, true, true},
-                                           RThreadCase{0, true, false, true, true}),
+                                           RThreadCase{0, true, false, true, true},
+                                           // Enough frames for the soft blend's stop.
+                                           RThreadCase{1, true, true, false, false, 45}),
                          [](const auto& info) {
                            const RThreadCase& c = info.param;
                            return "Resampling" + std::to_string(c.resampling) +
                                   (c.frameSearch ? "Neighbours" : "Alone") +
                                   (c.soft ? "Soft" : "Hard") +
                                   (c.extrapolate ? "Extrapolated" : "") +
-                                  (c.rowTables ? "RowTables" : "");
+                                  (c.rowTables ? "RowTables" : "") +
+                                  (c.entries != 5 ? std::to_string(c.entries) + "Frames" : "");
                          });
 
 }  // namespace
