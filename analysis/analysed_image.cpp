@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/analysis_kernels.h"
+#include "analysis/analysis_threads.h"
 #include "platform/kernel_set.h"
 #include "platform/threads.h"
 #include "plugin/common/instance_data.h"
@@ -80,10 +81,11 @@ void reducePlain(const CVideoImage& fine, CVideoImage& coarse) {
   }
 }
 
-void reduceVector(const CVideoImage& fine, CVideoImage& coarse, const RAnalysisKernels& kernels) {
+void reduceRows(const CVideoImage& fine, CVideoImage& coarse, const RAnalysisKernels& kernels,
+                int firstRow, int endRow) {
   const std::size_t fineWidth = static_cast<std::size_t>(fine.width);
   const std::size_t coarseWidth = static_cast<std::size_t>(coarse.width);
-  for (int y = 0; y < coarse.height; ++y) {
+  for (int y = firstRow; y < endRow; ++y) {
     const std::size_t top = 2 * y * fineWidth, bottom = top + fineWidth, out = y * coarseWidth;
     kernels.reduceRow(&fine.green[top], &fine.green[bottom], coarse.width, &coarse.green[out],
                       true);
@@ -142,7 +144,7 @@ void reducePyramid(CImagePyramid& pyramid, int firstLevel) {
     CVideoImage& coarse = *pyramid[level];
     if (!fine.created || !coarse.created) continue;
     if (kernels != nullptr) {
-      reduceVector(fine, coarse, *kernels);
+      reduceRows(fine, coarse, *kernels, 0, coarse.height);
     } else {
       reducePlain(fine, coarse);
     }
@@ -205,26 +207,25 @@ bool loadLevelOne(CImagePyramid& pyramid, const VFBitmap& source, const Instance
   if (!pyramid[0]->created || !pyramid[1]->created) return false;
   const int rows = pyramid[1]->height;
   // Bands of rows on the processors; each band writes only its own rows.
-  // Small frames are not worth a thread.
-  const int bands = rows >= 64 ? std::max(1, std::min(threadCount, rows / 32)) : 1;
-  std::vector<RLevelOneBand> work;
-  for (int b = 0; b < bands; ++b) {
-    work.push_back({&pyramid, &source, &settings, kernels,
-                    static_cast<int>(static_cast<long long>(rows) * b / bands),
-                    static_cast<int>(static_cast<long long>(rows) * (b + 1) / bands)});
-  }
-  std::vector<std::unique_ptr<platform::CWorkerThread>> threads;
-  for (int b = 1; b < bands; ++b) {
-    std::unique_ptr<platform::CWorkerThread> thread = platform::CWorkerThread::createSuspended(
-        loadLevelOneBand, &work[static_cast<std::size_t>(b)]);
-    if (thread) {
-      thread->resume();
-      threads.push_back(std::move(thread));
-    } else {
-      loadLevelOneBand(&work[static_cast<std::size_t>(b)]);
+  // Level k + 1 row r is made of level k rows 2r and 2r + 1, so a band that
+  // starts at a multiple of 2^n rows of level 1 owns whole rows of the n
+  // levels above it; the last band takes what is left at every level.
+  constexpr int kBandLevels = 3;
+  const std::size_t lastBandLevel =
+      std::min(pyramid.size() - 1, static_cast<std::size_t>(1 + kBandLevels));
+  runInBands(rows, threadCount, 32, 1 << kBandLevels, [&](int first, int end) {
+    RLevelOneBand band{&pyramid, &source, &settings, kernels, first, end};
+    loadLevelOneBand(&band);
+    const bool last = end == rows;
+    for (std::size_t level = 2; level <= lastBandLevel; ++level) {
+      const CVideoImage& fine = *pyramid[level - 1];
+      CVideoImage& coarse = *pyramid[level];
+      if (!fine.created || !coarse.created) return;
+      const int shift = static_cast<int>(level) - 1;
+      reduceRows(fine, coarse, *kernels, std::min(first >> shift, coarse.height),
+                 last ? coarse.height : std::min(end >> shift, coarse.height));
     }
-  }
-  loadLevelOneBand(&work[0]);
-  platform::waitForAllThreads(threads);
+  });
+  reducePyramid(pyramid, static_cast<int>(lastBandLevel) + 1);
   return true;
 }

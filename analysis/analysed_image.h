@@ -27,11 +27,12 @@ void markIgnoredAreas(CVideoImage& image, const InstanceData& settings);
 // any of the four is.
 void reducePyramid(CImagePyramid& pyramid, int firstLevel = 1);
 
-// Level 1 straight from the host frame, for frames whose level 0 nothing
-// else reads: the values of loadAnalysedImage, markIgnoredAreas and the
-// first reduction, without writing level 0 (left as it was). Done only by
-// the vector kernels (and only with two levels or more): returns false, and
+// Levels 1 and up straight from the host frame, for frames whose level 0
+// nothing else reads: the values of loadAnalysedImage, markIgnoredAreas and
+// reducePyramid, without writing level 0 (left as it was). Done only by the
+// vector kernels (and only with two levels or more): returns false, and
 // does nothing, where it is not. Bands of rows run on up to `threadCount`
-// threads (joined before the return).
+// threads (joined before the return), each reducing its own rows of the
+// next few levels too.
 bool loadLevelOne(CImagePyramid& pyramid, const VFBitmap& source, const InstanceData& settings,
                   int threadCount = 1);

@@ -4,6 +4,8 @@
 // finer level starts.
 #pragma once
 
+#include <functional>
+
 #include "analysis/block_matching.h"
 #include "platform/threads.h"
 
@@ -24,3 +26,13 @@ unsigned analysisWorker(void* parameter);
 // only when not a single worker could be created (the jobs then ran on the
 // calling thread instead).
 bool runAnalysisLevel(RAnalysisJob& job, int threadCount);
+
+// Work that splits into independent rows (or other items): `band(first,
+// end)` runs for consecutive bands covering [0, count), the first on the
+// calling thread and the others on up to threadCount - 1 workers, and this
+// returns when all have finished. Bands hold at least `minimumBand` items
+// (fewer items stay on the calling thread, not worth a thread) and start at
+// multiples of `alignment`. A worker that cannot be created leaves its band
+// to the calling thread, so the result never depends on the threads.
+void runInBands(int count, int threadCount, int minimumBand, int alignment,
+                const std::function<void(int first, int end)>& band);

@@ -1,5 +1,6 @@
 #include "analysis/pass1_driver.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "analysis/analysed_image.h"
@@ -78,18 +79,45 @@ void matchPyramids(const InstanceData& data, const CImagePyramid& current,
   const int coarsest = static_cast<int>(current.size()) - 1;
   // The vector kernels read the previous levels that are matched in their
   // own layout; the planes are rebuilt every frame and their memory reused.
-  thread_local std::vector<CSampleImage> samples;
-  const bool vectorKernels = analysisKernels(platform::kernelSet()) != nullptr;
-  auto samplesOf = [&](int level, int step, double darkPercent) -> const CSampleImage* {
-    if (!vectorKernels || step < 1) return nullptr;
+  // All of them are built at once, in bands of rows on the threads.
+  thread_local std::vector<CSampleImage> ownSamples;
+  // By reference: the bands below run on other threads, with samples of their own.
+  std::vector<CSampleImage>& samples = ownSamples;
+  std::vector<const CSampleImage*> levelSamples(current.size(), nullptr);
+  if (analysisKernels(platform::kernelSet()) != nullptr) {
     if (samples.size() < current.size()) samples.resize(current.size());
-    CSampleImage& image = samples[static_cast<std::size_t>(level)];
-    image.build(*previous[level], step, darknessThreshold(*current[level], darkPercent));
-    return &image;
-  };
+    int totalRows = 0;
+    std::vector<int> levels;
+    for (int level = coarsest; level >= 0; --level) {
+      const bool isCoarsest = level == coarsest;
+      const int step = isCoarsest ? 1 : data.usePixels;
+      const int blockSize = data.blockSize;
+      const bool matched =
+          isCoarsest ||
+          (level >= data.scale && blockSize > 0 &&
+           current[level]->width / blockSize * (current[level]->height / blockSize) > 0);
+      if (!matched || step < 1) continue;
+      const double darkPercent = isCoarsest ? 0.0 : refinedDarkPercent(data);
+      samples[level].prepare(*previous[level], step,
+                             darknessThreshold(*current[level], darkPercent));
+      levelSamples[level] = &samples[level];
+      levels.push_back(level);
+      totalRows += previous[level]->height;
+    }
+    runInBands(totalRows, module_state::processorCount, 32, 1, [&](int first, int end) {
+      int levelStart = 0;
+      for (int level : levels) {
+        const int height = previous[level]->height;
+        const int from = std::max(first, levelStart), to = std::min(end, levelStart + height);
+        if (from < to)
+          samples[level].buildRows(*previous[level], from - levelStart, to - levelStart);
+        levelStart += height;
+      }
+    });
+  }
 
   std::vector<double> coarseDx(1), coarseDy(1);
-  matchCoarsestLevel(*current[coarsest], *previous[coarsest], samplesOf(coarsest, 1, 0.0), data,
+  matchCoarsestLevel(*current[coarsest], *previous[coarsest], levelSamples[coarsest], data,
                      &coarseDx[0], &coarseDy[0]);
   int coarseColumns = 1, coarseRows = 1;
 
@@ -116,8 +144,7 @@ void matchPyramids(const InstanceData& data, const CImagePyramid& current,
     levelJob.coarseDy = coarseDy.data();
     // Levels below the matching scale only double the coarse vectors.
     const bool matched = level >= data.scale && levelColumns * levelRows > 0;
-    levelJob.previousSamples =
-        matched ? samplesOf(level, data.usePixels, refinedDarkPercent(data)) : nullptr;
+    levelJob.previousSamples = matched ? levelSamples[level] : nullptr;
     runAnalysisLevel(job, module_state::processorCount);
     coarseDx.swap(dx);
     coarseDy.swap(dy);
@@ -166,9 +193,7 @@ void processPass1Frame(const FilterActivation* fa, const FilterFunctions*, int f
   // Level 0 is read only by the video output and by matching at full scale;
   // otherwise level 1 is made from the frame directly.
   const bool levelZeroRead = data.videoOutput || data.scale <= 0;
-  if (!levelZeroRead && loadLevelOne(current, fa->src, data, module_state::processorCount)) {
-    reducePyramid(current, 2);
-  } else {
+  if (levelZeroRead || !loadLevelOne(current, fa->src, data, module_state::processorCount)) {
     loadAnalysedImage(image, fa->src);
     markIgnoredAreas(image, data);
     reducePyramid(current);

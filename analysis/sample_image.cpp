@@ -7,6 +7,11 @@
 #include "platform/kernel_set.h"
 
 void CSampleImage::build(const CVideoImage& image, int step, int threshold) {
+  prepare(image, step, threshold);
+  buildRows(image, 0, height_);
+}
+
+void CSampleImage::prepare(const CVideoImage& image, int step, int threshold) {
   assert(step >= 1);
   step_ = step;
   threshold_ = threshold;
@@ -18,34 +23,40 @@ void CSampleImage::build(const CVideoImage& image, int step, int threshold) {
   const int planes = planesPerPhase();
   storage_.resize(static_cast<std::size_t>(kPadding + planeSpan_ * planes * step));
   std::fill_n(storage_.begin(), kPadding, std::int16_t{0});
+  for (int i = 0; i < planes * step; ++i) {
+    std::fill_n(storage_.data() + kPadding + i * planeSpan_ + phaseWidth_ * height_, kPadding,
+                std::int16_t{0});
+  }
+}
 
+void CSampleImage::buildRows(const CVideoImage& image, int firstRow, int endRow) {
+  const int planes = planesPerPhase();
+  const int step = step_, threshold = threshold_;
+  // Only through data(): bands of rows are built on several threads at once.
+  std::int16_t* const storage = storage_.data();
   const RAnalysisKernels* kernels = analysisKernels(platform::kernelSet());
   if (kernels != nullptr && step <= 2) {
     // Values lie in -9999 .. 765, so a threshold beyond 16 bits decides the
     // same as the nearest 16-bit one.
     const int clamped = std::clamp(threshold, -32767, 32767);
     std::int16_t* out[8];
-    for (int y = 0; y < height_; ++y) {
+    for (int y = firstRow; y < endRow; ++y) {
       for (int i = 0; i < planes * step; ++i) {
-        out[i] = storage_.data() + kPadding + i * planeSpan_ + y * phaseWidth_;
+        out[i] = storage + kPadding + i * planeSpan_ + y * phaseWidth_;
       }
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
       kernels->sampleRow(image.red.data() + row, image.green.data() + row, image.blue.data() + row,
                          width_, step, clamped, rgb_, out);
     }
-    for (int i = 0; i < planes * step; ++i) {
-      std::fill_n(storage_.data() + kPadding + i * planeSpan_ + phaseWidth_ * height_, kPadding,
-                  std::int16_t{0});
-    }
     return;
   }
   for (int phase = 0; phase < step; ++phase) {
-    std::int16_t* first = storage_.data() + kPadding + phase * planes * planeSpan_;
+    std::int16_t* first = storage + kPadding + phase * planes * planeSpan_;
     std::int16_t* red = first + planeIndex(kRed) * planeSpan_;
     std::int16_t* green = first + planeIndex(kGreen) * planeSpan_;
     std::int16_t* blue = first + planeIndex(kBlue) * planeSpan_;
     std::int16_t* valid = first + planeIndex(kValid) * planeSpan_;
-    for (int y = 0; y < height_; ++y) {
+    for (int y = firstRow; y < endRow; ++y) {
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
       const std::int16_t* r = image.red.data() + row;
       const std::int16_t* g = image.green.data() + row;
@@ -65,9 +76,6 @@ void CSampleImage::build(const CVideoImage& image, int step, int threshold) {
           blue[out + i] = counts ? b[x] : 0;
         }
       }
-    }
-    for (int plane = 0; plane < planes; ++plane) {
-      std::fill_n(first + plane * planeSpan_ + phaseWidth_ * height_, kPadding, std::int16_t{0});
     }
   }
 }

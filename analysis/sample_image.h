@@ -22,6 +22,11 @@ class CSampleImage {
  public:
   // `threshold` as the plain kernel compares it: r + g + b (grey: g).
   void build(const CVideoImage& image, int step, int threshold);
+  // The same in parts: prepare sizes the planes for `image`; buildRows then
+  // fills image rows [firstRow, endRow), and calls for disjoint ranges may
+  // run on several threads at once. Every row must be built before use.
+  void prepare(const CVideoImage& image, int step, int threshold);
+  void buildRows(const CVideoImage& image, int firstRow, int endRow);
 
   int step() const { return step_; }
   int threshold() const { return threshold_; }

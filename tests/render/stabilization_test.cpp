@@ -86,8 +86,15 @@ TEST(StabilizationKernelsTest, FramesOfEveryClipEqualThePlainKernels) {
     };
     auto framesOf = [&](platform::KernelSet set, int processors) {
       testing_support::CKernelSetScope scope(set);
-      module_state::processorCount = processors;
-      return testing_support::runPass2(generator, path, configure, 3).frames;
+      return testing_support::runPass2(
+                 generator, path,
+                 [&](InstanceData& d) {
+                   configure(d);
+                   // After the instance's start, which reads the count from the environment.
+                   module_state::processorCount = processors;
+                 },
+                 3)
+          .frames;
     };
     const std::vector<qvclip::RFrame> plain = framesOf(platform::KernelSet::kPlain, 1);
     ASSERT_FALSE(plain.empty()) << variant;
