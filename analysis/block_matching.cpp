@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/analysis_kernels.h"
+#include "analysis/analysis_threads.h"
 #include "analysis/sample_image.h"
 #include "platform/kernel_set.h"
 #include "plugin/common/instance_data.h"
@@ -174,30 +175,41 @@ void vectorTable(const CVideoImage& c, const CSampleImage& p, const RMatchReques
   countsBelow(r.bw, step, lanesBelow);
   countsBelow(r.bh, step, rowsBelow);
   sums.resize(static_cast<std::size_t>(2 * r.rx + 1) * static_cast<std::size_t>(2 * r.ry + 1));
-  RCorrelationSums* out = sums.data();
-  for (int oy = -r.ry; oy <= r.ry; ++oy) {
-    // The samples of rows j with 0 <= qy + j < height: the range of sampleRange,
-    // counted in sample rows.
-    const int qy = r.py + oy;
-    const int jBegin = qy >= 0 ? 0 : -qy;
-    const int jEnd = std::min(r.bh, p.height() - qy);
-    const bool rowsInside = jBegin < jEnd;
-    const int rowBegin = rowsInside ? rowsBelow[static_cast<std::size_t>(jBegin)] : 0;
-    const int rowEnd = rowsInside ? rowsBelow[static_cast<std::size_t>(jEnd)] : 0;
-    for (int ox = -r.rx; ox <= r.rx; ++ox, ++out) {
-      const int qx = r.px + ox;
-      const int iBegin = qx >= 0 ? 0 : -qx;
-      const int iEnd = std::min(r.bw, p.width() - qx);
-      *out = RCorrelationSums{0, 0, 0, 0, 0, 0};
-      if (!rowsInside || iBegin >= iEnd) continue;
-      const int laneBegin = lanesBelow[static_cast<std::size_t>(iBegin)];
-      const int laneEnd = lanesBelow[static_cast<std::size_t>(iEnd)];
-      if (rowBegin >= rowEnd || laneBegin >= laneEnd) continue;
-      RWindow window{nullptr,  nullptr, nullptr,   nullptr, p.rowStride() * step,
-                     rowBegin, rowEnd,  laneBegin, laneEnd};
-      p.window(qx + laneBegin * step, qy + rowBegin * step, &window);
-      *out = kernels.windowSums(block, window, rgb);
+  // Locals, not the thread-local names: rows of offsets may run on other threads.
+  const std::vector<int>& lanes = lanesBelow;
+  const std::vector<int>& rowCounts = rowsBelow;
+  RCorrelationSums* const allSums = sums.data();
+  auto offsetRows = [&](int firstRow, int endRow) {
+    RCorrelationSums* out = allSums + static_cast<std::ptrdiff_t>(firstRow) * (2 * r.rx + 1);
+    for (int oy = -r.ry + firstRow; oy < -r.ry + endRow; ++oy) {
+      // The samples of rows j with 0 <= qy + j < height: the range of
+      // sampleRange, counted in sample rows.
+      const int qy = r.py + oy;
+      const int jBegin = qy >= 0 ? 0 : -qy;
+      const int jEnd = std::min(r.bh, p.height() - qy);
+      const bool rowsInside = jBegin < jEnd;
+      const int rowBegin = rowsInside ? rowCounts[static_cast<std::size_t>(jBegin)] : 0;
+      const int rowEnd = rowsInside ? rowCounts[static_cast<std::size_t>(jEnd)] : 0;
+      for (int ox = -r.rx; ox <= r.rx; ++ox, ++out) {
+        const int qx = r.px + ox;
+        const int iBegin = qx >= 0 ? 0 : -qx;
+        const int iEnd = std::min(r.bw, p.width() - qx);
+        *out = RCorrelationSums{0, 0, 0, 0, 0, 0};
+        if (!rowsInside || iBegin >= iEnd) continue;
+        const int laneBegin = lanes[static_cast<std::size_t>(iBegin)];
+        const int laneEnd = lanes[static_cast<std::size_t>(iEnd)];
+        if (rowBegin >= rowEnd || laneBegin >= laneEnd) continue;
+        RWindow window{nullptr,  nullptr, nullptr,   nullptr, p.rowStride() * step,
+                       rowBegin, rowEnd,  laneBegin, laneEnd};
+        p.window(qx + laneBegin * step, qy + rowBegin * step, &window);
+        *out = kernels.windowSums(block, window, rgb);
+      }
     }
+  };
+  if (r.threads > 1) {
+    runInBands(2 * r.ry + 1, r.threads, 4, 1, offsetRows);
+  } else {
+    offsetRows(0, 2 * r.ry + 1);
   }
   kernels.correlations(sums.data(), static_cast<int>(sums.size()), table);
 }
@@ -291,9 +303,10 @@ bool matchBlock(const CVideoImage& current, const CVideoImage& previous,
 
 void matchCoarsestLevel(const CVideoImage& current, const CVideoImage& previous,
                         const CSampleImage* previousSamples, const InstanceData& settings,
-                        double* dx, double* dy) {
+                        double* dx, double* dy, int threadCount) {
   RMatchRequest request;
   request.previousSamples = previousSamples;
+  request.threads = threadCount;
   request.bw = current.width;
   request.bh = current.height;
   request.rx = settings.initialSearchRange * current.width / 100;

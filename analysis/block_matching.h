@@ -28,6 +28,9 @@ struct RMatchRequest {
   // The previous image as the vector kernels read it, built for `step`; null
   // (or the plain kernel set in force) computes every sum the plain way.
   const CSampleImage* previousSamples = nullptr;
+  // Threads the vector path may split the offsets over (the coarsest level's
+  // one wide search); the table does not depend on it.
+  int threads = 1;
 };
 
 // The darkness threshold of a match: `percent` of 765 on r + g + b (RGB) or
@@ -55,10 +58,11 @@ double matchValue(const CVideoImage& current, const CVideoImage& previous,
                   const RMatchRequest& request, int ox, int oy);
 
 // The coarsest level as one block with the wide initial search. Writes the
-// level's single vector. `previousSamples` as in RMatchRequest (step 1).
+// level's single vector. `previousSamples` as in RMatchRequest (step 1); the
+// search runs on up to `threadCount` threads.
 void matchCoarsestLevel(const CVideoImage& current, const CVideoImage& previous,
                         const CSampleImage* previousSamples, const InstanceData& settings,
-                        double* dx, double* dy);
+                        double* dx, double* dy, int threadCount = 1);
 
 // Everything one refined level's block jobs read.
 struct RLevelJob {

@@ -118,7 +118,7 @@ void matchPyramids(const InstanceData& data, const CImagePyramid& current,
 
   std::vector<double> coarseDx(1), coarseDy(1);
   matchCoarsestLevel(*current[coarsest], *previous[coarsest], levelSamples[coarsest], data,
-                     &coarseDx[0], &coarseDy[0]);
+                     &coarseDx[0], &coarseDy[0], module_state::processorCount);
   int coarseColumns = 1, coarseRows = 1;
 
   RAnalysisJob job;
