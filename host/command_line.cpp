@@ -479,7 +479,7 @@ constexpr ROptionHelp kOptionHelp[] = {
     {"--threads N",
      "processors for the filter (default: all cores, or\nNUMBER_OF_PROCESSORS when set, at most 8 "
      "per core)",
-     kPasses},
+     kSettingsUsers},
     {"--module PATH", "the filter module (default: Quiventa.vdf beside quiventa)", kSettingsUsers},
     {"--quiet, -q", "no progress display and no notes (warnings stay)", kSettingsUsers},
     {"--help, -h", "this help", kSettingsUsers},
@@ -503,7 +503,8 @@ constexpr RCommandHelp kCommandHelp[] = {
     {Command::kSettings, "quiventa settings", "the profiles and every setting described"},
 };
 
-std::string optionLines(unsigned commands) {
+// `marked`: options of only some commands say which.
+std::string optionLines(unsigned commands, bool marked = false) {
   std::string text;
   for (const ROptionHelp& option : kOptionHelp) {
     if ((option.commands & commands) == 0) continue;
@@ -511,6 +512,8 @@ std::string optionLines(unsigned commands) {
     name += option.name;
     name.resize(std::max<std::size_t>(name.size() + 2, 25), ' ');
     text += name;
+    if (marked && (option.commands & kS) == 0) text += "render: ";
+    if (marked && (option.commands & kR) == 0) text += "stabilize: ";
     for (const char* c = option.text; *c != '\0'; ++c) {
       text += *c;
       if (*c == '\n') text += std::string(25, ' ');
@@ -560,7 +563,7 @@ std::string usageText(Command topic) {
         "  quiventa COMMAND --help   the options of one command\n"
         "  quiventa --version\n\n"
         "Common options:\n";
-    text += optionLines(kS | kR);
+    text += optionLines(kS | kR, true);
     text +=
         "\nOutputs: .mp4, .mkv, .mov (H.264 unless --codec; audio kept), .y4m (raw),\n"
         "NAME%04d.png (PNG images, numbered from 1). Files are written to temporary files\n"
