@@ -266,6 +266,8 @@ void appendBitmapTopDown(const VFBitmap& bitmap, std::vector<Pixel32>* frame) {
   }
 }
 
+// In the process's own environment, where the filter's initProc reads it:
+// Wine sets NUMBER_OF_PROCESSORS itself, whatever the Unix environment says.
 void setProcessorCount(int processors) {
   const std::string value = std::to_string(processors);
 #ifdef _WIN32
