@@ -80,10 +80,16 @@ std::optional<double> parseTimeText(const std::string& text) {
         return std::nullopt;
       }
       if (part > 0 && *value >= 60) return std::nullopt;
-      return seconds * 60 + *value;
+      // A year of video is more than any clip; beyond it frame numbers
+      // computed from the time would overflow.
+      const double total = seconds * 60 + *value;
+      if (total > 366.0 * 24 * 3600) return std::nullopt;
+      return total;
     }
     std::optional<long long> whole = parseWholeInteger(piece);
-    if (!whole || *whole < 0 || (part > 0 && *whole >= 60)) return std::nullopt;
+    if (!whole || *whole < 0 || *whole > 1000000 || (part > 0 && *whole >= 60)) {
+      return std::nullopt;
+    }
     seconds = seconds * 60 + static_cast<double>(*whole);
     begin = colon + 1;
   }

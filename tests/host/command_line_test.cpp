@@ -136,6 +136,7 @@ TEST(CommandLineTest, RefusesWhatItCannotUseWithAMessageNamingIt) {
       {{"render", "a", "b", "-y", "-n"}, "contradict"},
       {{"render", "a", "b", "--start", "-1"}, "--start -1"},
       {{"render", "a", "b", "--start", "1:60"}, "--start 1:60"},
+      {{"render", "a", "b", "--start", "1e300"}, "--start 1e300"},
       {{"render", "a", "b", "--duration", "0"}, "more than 0"},
       {{"render", "a", "b", "--codec", "nosuch"}, "no video encoder"},
       {{"render", "a", "b", "--codec", "aac"}, "no video encoder"},
