@@ -81,9 +81,9 @@ for size in 1280x720 1920x1080; do
     -vf "vidstabtransform=input=$trf:interpol=bilinear" -y "$work/vs.y4m")
   transform_cubic=$(per_frame ffmpeg -nostdin -v error -threads "$threads" -i "$clip" \
     -vf "vidstabtransform=input=$trf:interpol=bicubic" -y "$work/vs.y4m")
-  render_linear=$(per_frame "$build/quiventa" render "$clip" "$work/q.y4m" --log "$log" \
+  render_linear=$(per_frame "$build/quiventa" render "$clip" "$work/q.y4m" -y --log "$log" \
     --threads "$threads" --quiet --set resampling=1)
-  render_cubic=$(per_frame "$build/quiventa" render "$clip" "$work/q.y4m" --log "$log" \
+  render_cubic=$(per_frame "$build/quiventa" render "$clip" "$work/q.y4m" -y --log "$log" \
     --threads "$threads" --quiet --set resampling=2)
   pass1=$(in_process "BM_Pass1Frame/w:$w/h:$h/threads:$threads/process_time/real_time")
   cubic=$(in_process \

@@ -144,7 +144,7 @@ runOne() {
   rm -f "$base.result"
   if [[ "${spec%%:*}" == quiventa ]]; then
     # shellcheck disable=SC2086
-    nice -n 10 "$build/quiventa" stabilize "$clip" "$out" --log "$base.log" --quiet \
+    nice -n 10 "$build/quiventa" stabilize "$clip" "$out" -y --log "$base.log" --quiet \
       --threads 1 $args
   else
     nice -n 10 ffmpeg -v error -y -threads 1 -i "$clip" -vf "vidstabdetect=result=$base.trf" \

@@ -20,7 +20,7 @@ for variant in "${variants[@]}"; do
     --frames "$frames" >/dev/null
   settings=()
   if [[ "$variant" == rolling ]]; then settings=(--set rollingShutter=1); fi
-  "$build/quiventa" stabilize "$clip" "$work/$variant-out.y4m" --log "$work/$variant.log" \
+  "$build/quiventa" stabilize "$clip" "$work/$variant-out.y4m" -y --log "$work/$variant.log" \
     --quiet "${settings[@]}"
   "$build/quiventa" analyze "$work/$variant-out.y4m" --log "$work/$variant-out.log" --quiet
   echo "== $variant ($size, $frames frames)"

@@ -56,7 +56,7 @@ render() {
   rm -rf "${out:?}/$name"
   mkdir -p "$out/$name"
   echo "== $name" >&2
-  "$quiventa" stabilize "$out/$clip.y4m" "$out/$name/frame%04d.png" \
+  "$quiventa" stabilize "$out/$clip.y4m" "$out/$name/frame%04d.png" -y \
     --log "$out/$name.log" --quiet "$@"
 }
 

@@ -28,7 +28,7 @@ echo "== a shaky sample clip (640x360, 150 frames, known motion)"
   --frames 150 --chroma 420
 
 echo "== stabilise"
-"$build/quiventa" stabilize "$out/shaky.y4m" "$out/stabilized.mp4" --log "$out/shaky.log"
+"$build/quiventa" stabilize "$out/shaky.y4m" "$out/stabilized.mp4" -y --log "$out/shaky.log"
 
 echo "== shake left (pass 1 on the stabilised video)"
 "$build/quiventa" analyze "$out/stabilized.mp4" --log "$out/stabilized.log" --quiet
