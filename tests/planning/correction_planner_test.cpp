@@ -22,12 +22,11 @@
 namespace {
 
 using testing_support::CFilterInstance;
+using testing_support::CPlanningRun;
 using testing_support::CRecordingMessageBoxes;
-using testing_support::CRecordingProgressWindows;
 using testing_support::CScratchFolder;
 using testing_support::logLine;
 using testing_support::logLineWithTopEdge;
-using testing_support::setLastWriteTime;
 using testing_support::writeTextFile;
 
 constexpr double kOne = 67108864.0;  // 1.0 in the maps' fixed point (2^26)
@@ -148,17 +147,13 @@ struct RLogMotion {
 class PlannerTest : public ::testing::Test {
  protected:
   PlannerTest() {
-    instance_.setSourceSize(640, 480);
-    data().pass = 2;
-    *data().logFilePath = folder_.path("run.log");
     // Pan x is not smoothed at all, so that its correction is minus the
     // cumulative pan, known exactly; rotation and pan y stay zero.
     data().smoothHorizontalPanning = -1;
     data().resampling = 2;
   }
-  ~PlannerTest() override { endProc(&instance_.fa(), nullptr); }
 
-  InstanceData& data() { return instance_.data(); }
+  InstanceData& data() { return run_.data(); }
 
   // Plans the lines (labels 1 ..) as a new log; entry i is line i.
   void plan(const std::vector<RLogMotion>& lines) {
@@ -167,13 +162,7 @@ class PlannerTest : public ::testing::Test {
     for (const RLogMotion& m : lines) {
       text += logLine(label++, m.panX, m.panY, m.rotation, m.zoom, m.newScene);
     }
-    planText(text);
-  }
-  void planText(const std::string& text) {
-    endProc(&instance_.fa(), nullptr);
-    writeTextFile(*data().logFilePath, text);
-    setLastWriteTime(*data().logFilePath, ++stamp_);
-    startProc(&instance_.fa(), nullptr);
+    run_.plan(text);
   }
 
   // The zoom factor of entry i when its rotation correction is zero: the
@@ -191,10 +180,7 @@ class PlannerTest : public ::testing::Test {
                          .scale = data().fitScale});
   }
 
-  CScratchFolder folder_;
-  CFilterInstance instance_;
-  CRecordingProgressWindows windows_;
-  std::int64_t stamp_ = 1000000;
+  CPlanningRun run_{640, 480};
 };
 
 // Twenty lines: a shaky pan with a zoom wobble, a new scene at line 12.
@@ -282,9 +268,9 @@ class RollingShutterPlanTest : public PlannerTest {
   }
   // Line 1 and 3 with top-edge sets, line 2 with only part of one.
   void planLog() {
-    planText(logLineWithTopEdge(1, 2.0, -1.0, 0.1, 1.01, 1.5, -0.5, 0.05, 1.005) +
-             "      2\t   1.00\t   1.00\t  0.000\t1.00000\t   0.50\t   0.50\r\n" +
-             logLineWithTopEdge(3, -4.0, 2.0, -0.2, 0.99, -3.0, 1.25, -0.125, 0.995));
+    run_.plan(logLineWithTopEdge(1, 2.0, -1.0, 0.1, 1.01, 1.5, -0.5, 0.05, 1.005) +
+              "      2\t   1.00\t   1.00\t  0.000\t1.00000\t   0.50\t   0.50\r\n" +
+              logLineWithTopEdge(3, -4.0, 2.0, -0.2, 0.99, -3.0, 1.25, -0.125, 0.995));
     ASSERT_EQ(data().plannedFrameCount, 4);
   }
 };
@@ -331,8 +317,8 @@ TEST_F(PlannerTest, InterlacedLogsArePlannedPerField) {
     }
   }
   // Field output: a destination field row is a source field row.
-  paramProc(&instance_.fa(), nullptr);
-  planText(log);
+  paramProc(&run_.instance().fa(), nullptr);
+  run_.plan(log);
   ASSERT_EQ(data().plannedFrameCount, 7);
   EXPECT_EQ(data().logBaseFrame, 1);
   for (int i = 0; i < 7; ++i) {
@@ -343,9 +329,9 @@ TEST_F(PlannerTest, InterlacedLogsArePlannedPerField) {
   // Progressive output: a destination row is one frame line, half a field
   // row, and the odd field's lines lie one frame line higher.
   data().interlacedProgressive = 1;
-  instance_.setSourceSize(640, 480);
-  paramProc(&instance_.fa(), nullptr);
-  planText(log);
+  run_.instance().setSourceSize(640, 480);
+  paramProc(&run_.instance().fa(), nullptr);
+  run_.plan(log);
   ASSERT_EQ(data().plannedFrameCount, 7);
   for (int i = 0; i < 7; ++i) {
     const std::int64_t field = i % 2;  // upperFieldFirst is 0

@@ -23,13 +23,10 @@
 namespace {
 
 using testing_support::CFilterInstance;
-using testing_support::CRecordingProgressWindows;
-using testing_support::CScratchFolder;
-using testing_support::CScriptedSettingsDialog;
+using testing_support::CPlanningRun;
 using testing_support::logLine;
 using testing_support::logLineWithTopEdge;
 using testing_support::setLastWriteTime;
-using testing_support::writeTextFile;
 
 // ---------------------------------------------------------------------------
 // Parsing
@@ -223,77 +220,51 @@ TEST_F(LogParsingTest, AFarEarlierLabelDoesNotExhaustMemory) {
 // ---------------------------------------------------------------------------
 // The file and its last-write time
 
-class LogFileTest : public ::testing::Test {
- protected:
-  LogFileTest() : logPath_(folder_.path("run.log")) {
-    instance_.setSourceSize(64, 48);
-    data().pass = 2;
-    *data().logFilePath = logPath_;
-  }
+// `frames` lines (labels 1 ..) of a shaky pan.
+std::string shakyLines(int frames, double pan = 1.0) {
+  std::string text;
+  for (int i = 1; i <= frames; ++i) text += logLine(i, i % 2 ? pan : -pan, 0.5, 0.0, 1.0);
+  return text;
+}
 
-  InstanceData& data() { return instance_.data(); }
-
-  // Writes `frames` lines (labels 1 ..) stamped with `seconds`.
-  void writeLog(int frames, std::int64_t seconds, double pan = 1.0) {
-    std::string text;
-    for (int i = 1; i <= frames; ++i) text += logLine(i, i % 2 ? pan : -pan, 0.5, 0.0, 1.0);
-    writeTextFile(logPath_, text);
-    setLastWriteTime(logPath_, seconds);
-  }
-
-  // One pass-2 run start and end; the plan stays in the record.
-  void startAndEnd() {
-    startProc(&instance_.fa(), nullptr);
-    endProc(&instance_.fa(), nullptr);
-  }
-
-  CScratchFolder folder_;
-  std::string logPath_;
-  CFilterInstance instance_;
-  CRecordingProgressWindows windows_;  // one window per planning run
-};
-
-TEST_F(LogFileTest, AnUnchangedFileTimeKeepsThePlanAndPlansNothing) {
-  writeLog(10, 1000000);
-  startAndEnd();
-  ASSERT_EQ(data().plannedFrameCount, 11);
-  ASSERT_EQ(windows_.state().created, 1);
-  const RFramePlan* plan = data().framePlans;
+TEST(LogFileTest, AnUnchangedFileTimeKeepsThePlanAndPlansNothing) {
+  CPlanningRun run(64, 48);
+  run.plan(shakyLines(10), 1000000);
+  ASSERT_EQ(run.data().plannedFrameCount, 11);
+  ASSERT_EQ(run.windows().created, 1);
+  const RFramePlan* plan = run.data().framePlans;
   const std::int64_t firstOrigin = plan[1].transform[0];
 
   // Other content with the same time stamp (and other settings) is not read.
-  writeLog(30, 1000000, 5.0);
-  data().smoothHorizontalPanning = 0;
-  startAndEnd();
-  EXPECT_EQ(windows_.state().created, 1);
-  EXPECT_EQ(data().plannedFrameCount, 11);
-  EXPECT_EQ(data().framePlans, plan);
-  EXPECT_EQ(data().framePlans[1].transform[0], firstOrigin);
+  run.data().smoothHorizontalPanning = 0;
+  run.plan(shakyLines(30, 5.0), 1000000);
+  EXPECT_EQ(run.windows().created, 1);
+  EXPECT_EQ(run.data().plannedFrameCount, 11);
+  EXPECT_EQ(run.data().framePlans, plan);
+  EXPECT_EQ(run.data().framePlans[1].transform[0], firstOrigin);
 
   // A new time stamp makes the next start read and plan again.
-  setLastWriteTime(logPath_, 1000001);
-  startAndEnd();
-  EXPECT_EQ(windows_.state().created, 2);
-  EXPECT_EQ(data().plannedFrameCount, 31);
-  ASSERT_NE(data().framePlans, nullptr);
+  setLastWriteTime(run.logPath(), 1000001);
+  run.start();
+  EXPECT_EQ(run.windows().created, 2);
+  EXPECT_EQ(run.data().plannedFrameCount, 31);
+  ASSERT_NE(run.data().framePlans, nullptr);
 }
 
-TEST_F(LogFileTest, TwoEntriesOrFewerAreNotPlannedAndThePreviousPlanIsGone) {
-  writeLog(10, 1000000);
-  startAndEnd();
-  ASSERT_EQ(data().plannedFrameCount, 11);
+TEST(LogFileTest, TwoEntriesOrFewerAreNotPlannedAndThePreviousPlanIsGone) {
+  CPlanningRun run(64, 48);
+  run.plan(shakyLines(10));
+  ASSERT_EQ(run.data().plannedFrameCount, 11);
 
-  writeLog(1, 1000001);  // entries 0 and 1
-  startAndEnd();
-  EXPECT_EQ(windows_.state().created, 1);
-  EXPECT_EQ(data().framePlans, nullptr);
-  EXPECT_EQ(data().plannedFrameCount, -1);
+  run.plan(shakyLines(1));  // entries 0 and 1
+  EXPECT_EQ(run.windows().created, 1);
+  EXPECT_EQ(run.data().framePlans, nullptr);
+  EXPECT_EQ(run.data().plannedFrameCount, -1);
 
-  writeLog(2, 1000002);  // three entries are enough
-  startAndEnd();
-  EXPECT_EQ(windows_.state().created, 2);
-  EXPECT_EQ(data().plannedFrameCount, 3);
-  EXPECT_NE(data().framePlans, nullptr);
+  run.plan(shakyLines(2));  // three entries are enough
+  EXPECT_EQ(run.windows().created, 2);
+  EXPECT_EQ(run.data().plannedFrameCount, 3);
+  EXPECT_NE(run.data().framePlans, nullptr);
 }
 
 }  // namespace

@@ -8,6 +8,9 @@
 #include <stdexcept>
 #include <utility>
 
+#include "plugin/filter/end_callback.h"
+#include "plugin/filter/start_callback.h"
+
 namespace testing_support {
 
 void setLastWriteTime(const std::string& path, std::int64_t seconds) {
@@ -92,6 +95,26 @@ CScriptedSettingsDialog::CScriptedSettingsDialog(bool confirm) {
 
 CScriptedSettingsDialog::~CScriptedSettingsDialog() {
   setSettingsDialogRunner(std::move(previous_));
+}
+
+CPlanningRun::CPlanningRun(long width, long height) : logPath_(folder_.path("run.log")) {
+  instance_.setSourceSize(width, height);
+  data().pass = 2;
+  *data().logFilePath = logPath_;
+}
+
+CPlanningRun::~CPlanningRun() { endProc(&instance_.fa(), nullptr); }
+
+void CPlanningRun::plan(const std::string& log, std::int64_t seconds) {
+  writeTextFile(logPath_, log);
+  stamp_ = seconds != 0 ? seconds : stamp_ + 1;
+  setLastWriteTime(logPath_, stamp_);
+  start();
+}
+
+void CPlanningRun::start() {
+  endProc(&instance_.fa(), nullptr);
+  startProc(&instance_.fa(), nullptr);
 }
 
 }  // namespace testing_support

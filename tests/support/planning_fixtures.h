@@ -16,6 +16,7 @@
 
 #include "platform/message_box.h"
 #include "platform/progress_window.h"
+#include "tests/support/filter_instance.h"
 #include "tests/support/log_files.h"
 #include "tests/support/scratch_folder.h"
 #include "ui/settings_dialog.h"
@@ -93,6 +94,36 @@ class CScriptedSettingsDialog {
 
  private:
   SettingsDialogRunner previous_;
+};
+
+// One filter instance that plans pass 2 as a host's start does, from logs
+// written into a scratch folder; its progress windows are recorded. Each
+// plan ends the run before (if any) and starts a new one; the destructor
+// ends the last.
+class CPlanningRun {
+ public:
+  CPlanningRun(long width, long height);
+  ~CPlanningRun();
+  CPlanningRun(const CPlanningRun&) = delete;
+  CPlanningRun& operator=(const CPlanningRun&) = delete;
+
+  InstanceData& data() { return instance_.data(); }
+  CFilterInstance& instance() { return instance_; }
+  CRecordingProgressWindows::RState& windows() { return windows_.state(); }
+  const std::string& logPath() const { return logPath_; }
+
+  // Writes the log with the last-write time `seconds` after the epoch (by
+  // default one second after the previous log's), then starts.
+  void plan(const std::string& log, std::int64_t seconds = 0);
+  // Starts again with the log as it is.
+  void start();
+
+ private:
+  CScratchFolder folder_;
+  CFilterInstance instance_;
+  CRecordingProgressWindows windows_;
+  std::string logPath_;
+  std::int64_t stamp_ = 1000000;
 };
 
 }  // namespace testing_support
