@@ -32,43 +32,25 @@ TEST(LogLineTest, FormatsEveryKindOfLine) {
     const char* expected;
   };
   const RGlobalMotionInfo none{0, 0, 0, 1};
+  // clang-format off
   const RCase cases[] = {
-      {0,
-       0,
-       5,
-       {1.234, -0.5, 0.1234, 1.000123},
-       none,
-       0,
+      {0, 0, 5, {1.234, -0.5, 0.1234, 1.000123}, none, 0,
        "      5\t   1.23\t  -0.50\t  0.123\t1.00012\r\n"},
-      {0,
-       0,
-       1234567,
-       {-123.456, 45.678, -12.3456, 0.98765432},
-       none,
-       0,
+      {0, 0, 1234567, {-123.456, 45.678, -12.3456, 0.98765432}, none, 0,
        "1234567\t-123.46\t  45.68\t-12.346\t0.98765\r\n"},
       // Wider numbers widen the line; nothing is cut.
-      {0,
-       0,
-       12345678,
-       {12345.5, 0, 0, 1},
-       none,
-       0,
+      {0, 0, 12345678, {12345.5, 0, 0, 1}, none, 0,
        "12345678\t12345.50\t   0.00\t  0.000\t1.00000\r\n"},
       {1, 0, 24, {0.25, 0.13, 0, 1}, none, 0, "    12A\t   0.25\t   0.13\t  0.000\t1.00000\r\n"},
       {1, 0, 25, {0.25, 0.13, 0, 1}, none, 0, "    12B\t   0.25\t   0.13\t  0.000\t1.00000\r\n"},
-      {0,
-       1,
-       7,
-       {1.5, -2.25, 0.5, 1.001},
-       {3.0, -4.5, 1.25, 1.002},
-       0,
+      {0, 1, 7, {1.5, -2.25, 0.5, 1.001}, {3.0, -4.5, 1.25, 1.002}, 0,
        "      7\t   1.50\t  -2.25\t  0.500\t1.00100\t   3.00\t  -4.50\t  1.250\t1.00200\r\n"},
       {0, 0, 3, none, none, 1, "      3\t   0.00\t   0.00\t  0.000\t1.00000\tnew_scene\r\n"},
       {0, 1, 3, none, none, 1,
        "      3\t   0.00\t   0.00\t  0.000\t1.00000\t   0.00\t   0.00\t  0.000\t1.00000"
        "\tnew_scene\r\n"},
   };
+  // clang-format on
   testing_support::CFilterInstance instance;
   for (const RCase& c : cases) {
     instance.data().interlaced = c.interlaced;

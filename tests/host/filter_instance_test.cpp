@@ -19,19 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Pixel32 pixelAt(const VFBitmap& bitmap, long x, long topDownY) {
-  const auto* row = reinterpret_cast<const Pixel32*>(reinterpret_cast<const char*>(bitmap.data) +
-                                                     (bitmap.h - 1 - topDownY) * bitmap.pitch);
-  return row[x];
-}
-
-void fillSource(const VFBitmap& bitmap, Pixel32 value) {
-  for (long y = 0; y < bitmap.h; ++y) {
-    auto* row = reinterpret_cast<Pixel32*>(reinterpret_cast<char*>(bitmap.data) + y * bitmap.pitch);
-    for (long x = 0; x < bitmap.w; ++x) row[x] = value;
-  }
-}
-
 class FilterInstanceTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -80,50 +67,6 @@ TEST_F(FilterInstanceTest, SettingsTravelOnlyThroughTheStatement) {
   EXPECT_EQ(settings.outputDelayFrames(), 30);
   EXPECT_THROW(settings.applyUserStatement("Config(\"12|1\")"), host::CHostError);
   EXPECT_THROW(settings.setField(62, "1", "beyond"), host::CHostError);
-}
-
-TEST_F(FilterInstanceTest, DrivesARunInTheHostsOrderWithADeviceContext) {
-  {
-    host::CFilterInstance instance(module_);
-    host::CFilterSettings settings(instance);
-    settings.setField(host::kLogFilePathPosition, log_ + ".motion", "logFilePath");
-    instance.beginRun(64, 48);
-    const VFBitmap& destination = instance.destination();
-    EXPECT_EQ(destination.w, 64);
-    EXPECT_EQ(destination.h, 58);  // pass 1 with video output adds a strip
-    EXPECT_EQ(destination.pitch, 256);
-    EXPECT_EQ(destination.modulo, 0);
-    EXPECT_TRUE(instance.hasDeviceContext());
-    EXPECT_EQ(instance.source().w, 64);
-    EXPECT_GE(instance.source().pitch, 256);
-
-    for (long frame = 0; frame < 3; ++frame) {
-      fillSource(instance.source(), 0x123456);
-      FilterStateInfo state;
-      state.lCurrentSourceFrame = frame;
-      state.lMicrosecsPerSrcFrame = 33367;
-      instance.runFrame(state);
-    }
-    // Band 1 carries frame 2 (bit 1 white); picture rows are the source's;
-    // the square at (0, 32) was drawn through the device context.
-    EXPECT_EQ(pixelAt(destination, 0, 20), 0x000000u);
-    EXPECT_EQ(pixelAt(destination, 16, 20), 0xFFFFFFu);
-    EXPECT_EQ(pixelAt(destination, 40, 40), 0x123456u);
-    EXPECT_EQ(pixelAt(destination, 5, 40), 0xFF0000u);
-    EXPECT_EQ(pixelAt(destination, 5, 50), 0x000000u);
-    instance.endRun();
-  }
-  const std::vector<std::string> expected = {
-      "initProc",
-      "paramProc src=64x48 dst=64x58 pitch=256",
-      "startProc pass=1 dst=64x58 hdc=1",
-      "runProc frame=0 usec=33367 ms=0 hdc=1",
-      "runProc frame=1 usec=33367 ms=0 hdc=1",
-      "runProc frame=2 usec=33367 ms=0 hdc=1",
-      "endProc frames=3",
-      "deinitProc",
-  };
-  EXPECT_EQ(lines(), expected);
 }
 
 TEST_F(FilterInstanceTest, AnOpenRunIsEndedWhenTheInstanceGoes) {

@@ -51,7 +51,6 @@ class CRecordingWindow : public platform::CProgressWindow {
   void setStatusText(const std::string& text) override { state_->status = text; }
   int pumpMessages() override {
     const int poll = state_->polls++;
-    if (state_->onPoll) state_->onPoll();
     return state_->clicksAtPoll ? state_->clicksAtPoll(poll) : 0;
   }
 
@@ -87,14 +86,6 @@ CRecordingMessageBoxes::CRecordingMessageBoxes(platform::MessageBoxAnswer answer
 
 CRecordingMessageBoxes::~CRecordingMessageBoxes() {
   platform::setMessageBoxHandler(std::move(previous_));
-}
-
-CScriptedSettingsDialog::CScriptedSettingsDialog(bool confirm) {
-  previous_ = setSettingsDialogRunner([confirm](InstanceData&, int) { return confirm; });
-}
-
-CScriptedSettingsDialog::~CScriptedSettingsDialog() {
-  setSettingsDialogRunner(std::move(previous_));
 }
 
 CPlanningRun::CPlanningRun(long width, long height) : logPath_(folder_.path("run.log")) {

@@ -1,7 +1,7 @@
 // Fixtures for the pass-2 preparation suites: log files written the way pass
-// 1 writes them, control of their last-write time, and stand-ins for the
-// progress window, the message boxes and the settings dialog that record
-// what the planner showed and asked.
+// 1 writes them, control of their last-write time, stand-ins for the
+// progress window and the message boxes that record what the planner showed
+// and asked, and an instance that plans.
 //
 // Every stand-in installs itself on construction and puts back what was
 // installed before on destruction; use them only while no callback runs.
@@ -19,7 +19,6 @@
 #include "tests/support/filter_instance.h"
 #include "tests/support/log_files.h"
 #include "tests/support/scratch_folder.h"
-#include "ui/settings_dialog.h"
 
 namespace testing_support {
 
@@ -46,7 +45,6 @@ class CRecordingProgressWindows {
     std::string caption;
     std::string status;
     std::function<int(int poll)> clicksAtPoll;
-    std::function<void()> onPoll;  // runs inside every poll, before the clicks are reported
   };
 
   CRecordingProgressWindows();
@@ -81,19 +79,6 @@ class CRecordingMessageBoxes {
  private:
   std::shared_ptr<std::vector<RMessage>> messages_;
   platform::MessageBoxHandler previous_;
-};
-
-// A settings dialog that the user closes with OK (true) or Cancel (false)
-// without changing anything.
-class CScriptedSettingsDialog {
- public:
-  explicit CScriptedSettingsDialog(bool confirm);
-  ~CScriptedSettingsDialog();
-  CScriptedSettingsDialog(const CScriptedSettingsDialog&) = delete;
-  CScriptedSettingsDialog& operator=(const CScriptedSettingsDialog&) = delete;
-
- private:
-  SettingsDialogRunner previous_;
 };
 
 // One filter instance that plans pass 2 as a host's start does, from logs

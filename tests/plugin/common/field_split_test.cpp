@@ -26,27 +26,6 @@ class FieldSplitTest : public ::testing::Test {
   CFilterInstance instance;
 };
 
-TEST_F(FieldSplitTest, SettingsAreHalvedAndDoubledForTheField) {
-  InstanceData& data = instance.data();
-  splitField(&instance.fa(), FieldStep::kBegin, {0, 1, 2});
-  EXPECT_EQ(data.ignoreOutsideTop, 2);
-  EXPECT_EQ(data.ignoreOutsideBottom, 3);
-  EXPECT_EQ(data.ignoreInsideTop, 4);
-  EXPECT_EQ(data.ignoreInsideBottom, 1);
-  EXPECT_EQ(data.previousFrames, 60);
-  EXPECT_EQ(data.futureFrames, 50);
-  splitField(&instance.fa(), FieldStep::kEnd);
-  EXPECT_EQ(data.ignoreOutsideTop, 5);
-  EXPECT_EQ(data.previousFrames, 30);
-}
-
-TEST_F(FieldSplitTest, OddHeightLeavesTheLastRowToNeitherField) {
-  instance.setSourceSize(720, 575);
-  splitField(&instance.fa(), FieldStep::kBegin, {1, 1, 1});
-  EXPECT_EQ(instance.src().h, 287);
-  splitField(&instance.fa(), FieldStep::kEnd);
-}
-
 TEST_F(FieldSplitTest, RestoreIsBitIdentical) {
   // Byte snapshots, padding included: every value must come back bit for bit.
   unsigned char src[sizeof(VFBitmap)], dst[sizeof(VFBitmap)], before[sizeof(InstanceData)];
