@@ -23,6 +23,7 @@ using RSettingInfo = ::RSetting;
 // Positions of the settings the host itself reads or sets.
 inline const int kPassPosition = settingSchema("pass").position;
 inline const int kLogFilePathPosition = settingSchema("logFilePath").position;
+inline const int kVideoOutputPosition = settingSchema("videoOutput").position;
 inline const int kUseFutureFramesPosition = settingSchema("useFutureFrames").position;
 inline const int kFutureFramesPosition = settingSchema("futureFrames").position;
 inline constexpr int kNewestFormatVersion = kConfigFormatVersion;
