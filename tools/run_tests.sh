@@ -49,8 +49,8 @@ echo "== libFuzzer harnesses, 25 s each"
 bash "$root/tools/run_fuzzers.sh" 25
 phaseDone "the fuzzing harnesses"
 
-echo "== the Windows module: mingw-w64 builds, checked under wine64"
-bash "$root/tools/build_windows.sh"
+echo "== the Windows module: mingw-w64 builds with warnings as errors, checked under wine64"
+QV_WINDOWS_CMAKE_OPTIONS=-DQV_WERROR=ON bash "$root/tools/build_windows.sh"
 bash "$root/tools/run_wine_checks.sh" build-test
 phaseDone "the Windows builds and the Wine checks"
 
