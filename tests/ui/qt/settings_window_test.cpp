@@ -171,7 +171,7 @@ TEST(SettingsDialogThroughConfigProcTest, ChangesControlsFixesARefusedValueAndCo
   // What a person does, one step each time the dialogs are idle.
   std::string message;
   bool focusOnBlockSize = false;
-  int step = 0, ticks = 0;
+  int step = 0, ticks = 0, focusWait = 0;
   QTimer driver;
   QObject::connect(&driver, &QTimer::timeout, [&] {
     QWidget* modal = QApplication::activeModalWidget();
@@ -202,6 +202,9 @@ TEST(SettingsDialogThroughConfigProcTest, ChangesControlsFixesARefusedValueAndCo
       clickLater(box->button(QMessageBox::Ok));
     } else if (step == 2 && modal->windowTitle() == "Filter: Quiventa") {
       auto* blockSize = control<QLineEdit>(modal, kBlockSize);
+      // The dialog gives the focus back once the message box's own event loop
+      // has returned, which can be a tick after the box is gone.
+      if (modal->focusWidget() != blockSize && ++focusWait < 50) return;
       focusOnBlockSize = modal->focusWidget() == blockSize;
       typeInto(blockSize, "32");
       step = 3;
