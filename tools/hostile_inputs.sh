@@ -212,6 +212,7 @@ check destination-size 2 "this machine has" "$qy" render clip.mp4 o.mp4 \
   --set sameDestAsSource=0 --set destWidth=32768 --set destHeight=32768
 check destination-too-large 2 "destWidth" "$qy" render clip.mp4 o.mp4 \
   --set sameDestAsSource=0 --set destWidth=32769 --set destHeight=100
+check start-far-past-end 2 "--start 1e300: give seconds" "$qy" render clip.mp4 o.mp4 --start 1e300
 check held-frames 2 "this machine has" "$qy" render hd.mp4 o.mp4 --force-log \
   --log clip.mp4.log --set useFutureFrames=1 --set futureFrames=10000 --set previousFrames=10000
 
