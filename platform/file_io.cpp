@@ -123,20 +123,4 @@ void closeFile(FileHandle file) {
   if (file >= 0) ::close(file);
 }
 
-bool readWholeFile(const std::string& path, std::string* content) {
-  if (content == nullptr) return false;
-  FileHandle file = openFileForRead(path.c_str());
-  if (file == kInvalidFileHandle) return false;
-  std::string result;
-  char chunk[64 * 1024];
-  std::size_t got = 0;
-  bool ok;
-  while ((ok = readFile(file, chunk, sizeof chunk, &got)) && got > 0) {
-    result.append(chunk, got);
-  }
-  closeFile(file);
-  if (ok) *content = std::move(result);
-  return ok;
-}
-
 }  // namespace platform

@@ -149,27 +149,10 @@ class CTerminalProgressWindow : public CProgressWindow {
   std::string status_;
 };
 
-std::mutex factoryMutex;
-ProgressWindowFactory& installedFactory() {
-  static ProgressWindowFactory factory;
-  return factory;
-}
-
 }  // namespace
 
-std::unique_ptr<CProgressWindow> createProgressWindow() {
-  ProgressWindowFactory factory;
-  {
-    std::lock_guard<std::mutex> lock(factoryMutex);
-    factory = installedFactory();
-  }
-  if (factory) return factory();
+std::unique_ptr<CProgressWindow> createSystemProgressWindow() {
   return std::make_unique<CTerminalProgressWindow>();
-}
-
-ProgressWindowFactory setProgressWindowFactory(ProgressWindowFactory factory) {
-  std::lock_guard<std::mutex> lock(factoryMutex);
-  return std::exchange(installedFactory(), std::move(factory));
 }
 
 }  // namespace platform

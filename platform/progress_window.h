@@ -54,4 +54,9 @@ std::unique_ptr<CProgressWindow> createProgressWindow();
 // the previous one.
 ProgressWindowFactory setProgressWindowFactory(ProgressWindowFactory factory);
 
+// The system's own window (the terminal's on POSIX, the progress dialog on
+// Windows), which createProgressWindow gives when no factory is installed.
+// Null when it cannot be created.
+std::unique_ptr<CProgressWindow> createSystemProgressWindow();
+
 }  // namespace platform

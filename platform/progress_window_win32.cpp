@@ -76,29 +76,12 @@ class CDialogProgressWindow : public CProgressWindow {
   int cancelClicks_ = 0;
 };
 
-std::mutex factoryMutex;
-ProgressWindowFactory& installedFactory() {
-  static ProgressWindowFactory factory;
-  return factory;
-}
-
 }  // namespace
 
-std::unique_ptr<CProgressWindow> createProgressWindow() {
-  ProgressWindowFactory factory;
-  {
-    std::lock_guard<std::mutex> lock(factoryMutex);
-    factory = installedFactory();
-  }
-  if (factory) return factory();
+std::unique_ptr<CProgressWindow> createSystemProgressWindow() {
   auto window = std::make_unique<CDialogProgressWindow>();
   if (!window->create()) return nullptr;
   return window;
-}
-
-ProgressWindowFactory setProgressWindowFactory(ProgressWindowFactory factory) {
-  std::lock_guard<std::mutex> lock(factoryMutex);
-  return std::exchange(installedFactory(), std::move(factory));
 }
 
 }  // namespace platform
