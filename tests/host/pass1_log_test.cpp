@@ -1,0 +1,42 @@
+#include "host/pass1_log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host/host_error.h"
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+std::string contentOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A filter that stops writing at a line end (an interrupted or failing pass)
+// leaves a log that looks whole: only the count of lines tells, and the old
+// log must survive it.
+TEST(Pass1LogTest, ALogShortOfLinesIsRefusedEvenWhenItsLastLineIsWhole) {
+  testing_support::CScratchFolder scratch;
+  const std::string path = scratch.path("clip.log");
+  std::ofstream(path, std::ios::binary) << "old log\r\n";
+  const std::string lines = "1\t0\t0\t0\t1.0\r\n2\t0\t0\t0\t1.0\r\n";
+  for (const long long expected : {3LL, 2LL}) {
+    host::CPass1Log log(path, false);
+    std::ofstream(log.writePath(), std::ios::binary) << lines;
+    if (expected == 3) {
+      EXPECT_THROW(log.verify(expected), host::CHostError);
+    } else {
+      log.verify(expected);
+      log.commit();
+    }
+    EXPECT_EQ(contentOf(path), expected == 3 ? "old log\r\n" : lines);
+  }
+}
+
+}  // namespace
