@@ -139,10 +139,10 @@ wait
 # One job: stabilise, measure, keep the measurement and the log, drop the video.
 runOne() {
   local kind="$1" run="$2"
-  local clip="${CLIP[$kind]}" spec="${RUNS[$run]}" base="$work/$kind.$run"
-  local args="${spec#*:}" out="$work/$kind.$run.y4m"
+  local clip="${CLIP[$kind]}" runArgs="${RUNS[$run]}" base="$work/$kind.$run"
+  local args="${runArgs#*:}" out="$work/$kind.$run.y4m"
   rm -f "$base.result"
-  if [[ "${spec%%:*}" == quiventa ]]; then
+  if [[ "${runArgs%%:*}" == quiventa ]]; then
     # shellcheck disable=SC2086
     nice -n 10 "$build/quiventa" stabilize "$clip" "$out" -y --log "$base.log" --quiet \
       --threads 1 $args

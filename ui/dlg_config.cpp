@@ -27,7 +27,7 @@ std::string_view itemOf(std::string_view setting, int index) {
 
 // Every control in creation order. Texts come from the settings schema
 // where a setting owns them; the rest are the dialog's own.
-std::vector<RControlSpec> buildControls() {
+std::vector<RControlEntry> buildControls() {
   return {
       {kPassBoth, kPushHead, kBothColumn, "", "Pass 1 && 2"},
       {kPass1, kRadio, kBothColumn, "", itemOf("pass", 0)},
@@ -168,13 +168,13 @@ std::vector<RControlSpec> buildControls() {
   };
 }
 
-const std::vector<RControlSpec>& controlTable() {
-  static const std::vector<RControlSpec> table = buildControls();
+const std::vector<RControlEntry>& controlTable() {
+  static const std::vector<RControlEntry> table = buildControls();
   return table;
 }
 
 std::size_t indexOf(ControlId id) {
-  const std::vector<RControlSpec>& table = controlTable();
+  const std::vector<RControlEntry>& table = controlTable();
   for (std::size_t i = 0; i < table.size(); ++i) {
     if (table[i].id == id) return i;
   }
@@ -305,15 +305,17 @@ CDlgConfig::CDlgConfig(InstanceData& data, RDlgConfigOpening opening)
   focus_ = kOk;
 }
 
-std::span<const RControlSpec> CDlgConfig::controls() { return controlTable(); }
+std::span<const RControlEntry> CDlgConfig::controls() { return controlTable(); }
 
-const RControlSpec& CDlgConfig::spec(ControlId id) { return controlTable().at(indexOf(id)); }
+const RControlEntry& CDlgConfig::controlEntry(ControlId id) {
+  return controlTable().at(indexOf(id));
+}
 
 std::span<const std::string_view> CDlgConfig::items(ControlId id) const {
   static const std::vector<std::vector<std::string_view>> lists = [] {
     std::vector<std::vector<std::string_view>> all(controlTable().size());
     for (std::size_t i = 0; i < controlTable().size(); ++i) {
-      const RControlSpec& control = controlTable()[i];
+      const RControlEntry& control = controlTable()[i];
       if (control.kind != kList && control.kind != kEditableList) continue;
       for (const RSettingItem& item : settingSchema(control.enabledWith).items) {
         all[i].push_back(item.text);
@@ -340,14 +342,14 @@ bool CDlgConfig::flagSet(std::string_view setting) const {
   if (setting == "interlaced") return state(kVideoType).selection > 0;
   if (setting == "useFutureFrames") setting = "usePreviousFrames";
   for (std::size_t i = 0; i < controlTable().size(); ++i) {
-    const RControlSpec& control = controlTable()[i];
+    const RControlEntry& control = controlTable()[i];
     if (control.kind == kCheck && control.enabledWith == setting) return states_[i].checked;
   }
   return false;
 }
 
 bool CDlgConfig::enabled(ControlId id) const {
-  const RControlSpec& control = spec(id);
+  const RControlEntry& control = controlEntry(id);
   if (control.kind == kPushHead) return false;
   const bool pass1 = state(kPass1).checked;
   if (control.column == kPass1Column && !pass1) return false;
@@ -358,7 +360,7 @@ bool CDlgConfig::enabled(ControlId id) const {
 }
 
 void CDlgConfig::setText(ControlId id, std::string_view text) {
-  const RControlSpec& control = spec(id);
+  const RControlEntry& control = controlEntry(id);
   if (control.kind != kEdit && control.kind != kEditableList) return;
   RState& target = state(id);
   target.text.assign(text);
@@ -372,7 +374,7 @@ void CDlgConfig::setText(ControlId id, std::string_view text) {
 }
 
 void CDlgConfig::select(ControlId id, int index) {
-  const RControlSpec& control = spec(id);
+  const RControlEntry& control = controlEntry(id);
   if (control.kind != kList && control.kind != kEditableList) return;
   const std::span<const std::string_view> list = items(id);
   if (index < 0 || static_cast<std::size_t>(index) >= list.size()) index = -1;
@@ -384,7 +386,7 @@ void CDlgConfig::select(ControlId id, int index) {
 }
 
 void CDlgConfig::setChecked(ControlId id, bool checked) {
-  const RControlSpec& control = spec(id);
+  const RControlEntry& control = controlEntry(id);
   if (control.kind == kCheck) {
     state(id).checked = checked;
   } else if (control.kind == kRadio && checked) {
@@ -435,7 +437,7 @@ void CDlgConfig::applyChosenFile(std::string_view path) {
 
 void CDlgConfig::copyIn() {
   for (std::size_t i = 0; i < controlTable().size(); ++i) {
-    const RControlSpec& control = controlTable()[i];
+    const RControlEntry& control = controlTable()[i];
     RState& target = states_[i];
     if (control.enabledWith.empty() || control.id == kFillBorders) continue;
     const RSetting& setting = settingSchema(control.enabledWith);
@@ -492,7 +494,7 @@ bool CDlgConfig::validate() {
     return false;
   };
   for (const RCheckedEdit& check : kRangeChecks) {
-    const RSetting& setting = settingSchema(spec(check.id).enabledWith);
+    const RSetting& setting = settingSchema(controlEntry(check.id).enabledWith);
     const std::string bounds = boundText(setting.min) + " and " + boundText(setting.max);
     const std::string& text = state(check.id).text;
     if (setting.type == SettingType::kDouble) {
@@ -508,7 +510,7 @@ bool CDlgConfig::validate() {
     }
   }
   for (const RCheckedEdit& check : kNumberChecks) {
-    const RSetting& setting = settingSchema(spec(check.id).enabledWith);
+    const RSetting& setting = settingSchema(controlEntry(check.id).enabledWith);
     const std::string& text = state(check.id).text;
     if (setting.type == SettingType::kDouble ? !wholeNumber(text) : !wholeInteger(text)) {
       return refuse(check.id, check.name,
@@ -531,7 +533,7 @@ bool CDlgConfig::validate() {
 
 void CDlgConfig::copyOut() {
   for (std::size_t i = 0; i < controlTable().size(); ++i) {
-    const RControlSpec& control = controlTable()[i];
+    const RControlEntry& control = controlTable()[i];
     const RState& source = states_[i];
     if (control.enabledWith.empty() || control.id == kFillBorders) continue;
     const RSetting& setting = settingSchema(control.enabledWith);
@@ -557,7 +559,7 @@ void CDlgConfig::copyOut() {
   data_.usePreviousFrames = data_.useFutureFrames = checked(kFillBorders) ? 1 : 0;
 
   for (ControlId id : {kDestAspect, kSourceAspect}) {
-    const RSetting& preset = settingSchema(spec(id).enabledWith);
+    const RSetting& preset = settingSchema(controlEntry(id).enabledWith);
     const RSetting& target = settingSchema(preset.presetTarget);
     const int index = selection(id);
     data_.*preset.intMember = index;

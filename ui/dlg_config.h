@@ -180,7 +180,7 @@ enum class ControlKind {
   kButton,        // push button
 };
 
-struct RControlSpec {
+struct RControlEntry {
   ControlId id;
   ControlKind kind;
   DialogColumn column;
@@ -226,8 +226,8 @@ class CDlgConfig {
   void setServices(RDlgConfigServices services) { services_ = std::move(services); }
 
   // Every control in creation (and tab) order.
-  static std::span<const RControlSpec> controls();
-  static const RControlSpec& spec(ControlId id);
+  static std::span<const RControlEntry> controls();
+  static const RControlEntry& controlEntry(ControlId id);
   // The items of a list or editable list in this template.
   std::span<const std::string_view> items(ControlId id) const;
   int templateId() const { return templateId_; }

@@ -154,7 +154,7 @@ class CWin32SettingsDialog {
   // Notifications that this causes are not user actions.
   void showModel() {
     showing_ = true;
-    for (const RControlSpec& control : CDlgConfig::controls()) {
+    for (const RControlEntry& control : CDlgConfig::controls()) {
       HWND handle = item(control.id);
       if (handle == nullptr) continue;
       switch (control.kind) {
@@ -192,7 +192,7 @@ class CWin32SettingsDialog {
 
   void command(int id, int notification) {
     if (showing_) return;
-    const RControlSpec* control = find(id);
+    const RControlEntry* control = find(id);
     if (control == nullptr) return;
     const ControlId controlId = control->id;
     HWND handle = item(controlId);
@@ -236,8 +236,8 @@ class CWin32SettingsDialog {
     showModel();
   }
 
-  static const RControlSpec* find(int id) {
-    for (const RControlSpec& control : CDlgConfig::controls()) {
+  static const RControlEntry* find(int id) {
+    for (const RControlEntry& control : CDlgConfig::controls()) {
       if (static_cast<int>(control.id) == id) return &control;
     }
     return nullptr;

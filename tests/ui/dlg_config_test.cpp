@@ -118,7 +118,7 @@ TEST_F(DlgConfigTest, EveryDialogRangeOfTheSchemaIsValidated) {
   // an OK with a value out of range stays open with the focus on it.
   CDlgConfig& dialog = open();
   std::set<std::string_view> checked;
-  for (const RControlSpec& control : CDlgConfig::controls()) {
+  for (const RControlEntry& control : CDlgConfig::controls()) {
     if (control.kind != ControlKind::kEdit || control.enabledWith.empty()) continue;
     const RSetting& setting = settingSchema(control.enabledWith);
     if (setting.range != RangeKind::kValidated) continue;

@@ -89,7 +89,7 @@ void type(HWND dialog, ControlId id, const char* value) {
 // caption, and every list holds the model's items for this template.
 void checkTemplateAgainstModel(HWND dialog, const CDlgConfig& model) {
   const std::string in = " (template " + std::to_string(model.templateId()) + ")";
-  for (const RControlSpec& control : CDlgConfig::controls()) {
+  for (const RControlEntry& control : CDlgConfig::controls()) {
     const std::string name = "control " + std::to_string(static_cast<int>(control.id)) + in;
     HWND window = item(dialog, control.id);
     check(window != nullptr, name + " exists");

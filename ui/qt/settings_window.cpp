@@ -67,15 +67,15 @@ CSettingsWindow::CSettingsWindow(CDlgConfig& model) : model_(model) {
     small.setPointSizeF(std::max(6.5, small.pointSizeF() * 7 / 9));
     setFont(small);
   }
-  for (const RControlSpec& control : CDlgConfig::controls()) createWidget(control);
+  for (const RControlEntry& control : CDlgConfig::controls()) createWidget(control);
   layOut();
-  for (const RControlSpec& control : CDlgConfig::controls()) connectWidget(control);
+  for (const RControlEntry& control : CDlgConfig::controls()) connectWidget(control);
   model_.setServices(qtServices(this));
   showModel();
   showFocus();
 }
 
-void CSettingsWindow::createWidget(const RControlSpec& control) {
+void CSettingsWindow::createWidget(const RControlEntry& control) {
   const QString text = fromView(control.text);
   QWidget* created = nullptr;
   switch (control.kind) {
@@ -142,7 +142,7 @@ void CSettingsWindow::act(Action action, bool refocus) {
   if (model_.state() == DialogState::kCancelled) QDialog::reject();
 }
 
-void CSettingsWindow::connectWidget(const RControlSpec& control) {
+void CSettingsWindow::connectWidget(const RControlEntry& control) {
   const ControlId id = control.id;
   QWidget* target = widget(id);
   if (auto* edit = qobject_cast<QLineEdit*>(target)) {

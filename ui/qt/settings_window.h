@@ -39,8 +39,8 @@ class CSettingsWindow : public QDialog {
 
  private:
   QWidget* widget(ControlId id) const { return widgets_.at(id); }
-  void createWidget(const RControlSpec& control);
-  void connectWidget(const RControlSpec& control);
+  void createWidget(const RControlEntry& control);
+  void connectWidget(const RControlEntry& control);
   void layOut();
   void showFocus();
   // Applies a user action to the model, then shows the model; `refocus`

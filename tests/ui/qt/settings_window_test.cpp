@@ -67,7 +67,7 @@ TEST_P(SettingsWindowLayoutTest, ShowsEveryTextWholeAndFitsTheScreenItIsFor) {
   EXPECT_LE(size.height(), compact ? 570 : 740);
 
   const QRect inside = window.rect();
-  for (const RControlSpec& control : CDlgConfig::controls()) {
+  for (const RControlEntry& control : CDlgConfig::controls()) {
     QWidget* widget = window.findChild<QWidget*>(settingsWidgetName(control.id));
     ASSERT_NE(widget, nullptr) << int(control.id);
     const QString expected = control.kind == ControlKind::kPushHead
