@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/message_box.h"
 #include "plugin/filter/filter_callbacks.h"
 #include "tests/support/filter_instance.h"
+#include "tests/support/planning_fixtures.h"
 
 namespace {
 
@@ -32,21 +32,6 @@ void parse(InstanceData& data, std::string text) {
   buffer.push_back('\0');
   parseConfigString(data, buffer.data());
 }
-
-struct CRecordedBoxes {
-  CRecordedBoxes() {
-    previous = platform::setMessageBoxHandler(
-        [this](const std::string& text, const std::string&, platform::MessageBoxButtons buttons) {
-          texts.push_back(text);
-          this->buttons.push_back(buttons);
-          return platform::MessageBoxAnswer::kOk;
-        });
-  }
-  ~CRecordedBoxes() { platform::setMessageBoxHandler(previous); }
-  std::vector<std::string> texts;
-  std::vector<platform::MessageBoxButtons> buttons;
-  platform::MessageBoxHandler previous;
-};
 
 TEST(ConfigStringTest, DefaultsAreWrittenExactly) {
   CFilterInstance instance;
@@ -147,15 +132,15 @@ TEST(ConfigStringTest, DeepAnalysisPercentIsInvertedBeforeVersionNine) {
 }
 
 TEST(ConfigStringTest, NewerVersionShowsTheMessageAndChangesNothing) {
-  CRecordedBoxes boxes;
+  testing_support::CRecordingMessageBoxes boxes(platform::MessageBoxAnswer::kOk);
   CFilterInstance instance;
   const std::string before = formatConfigStatement(instance.data());
   parse(instance.data(), "13|2|99|9|2|1|2|1|1|1|1|1|0|1|1|1|1|1|0|0|0|0|0|0|0|/x|1");
   EXPECT_EQ(formatConfigStatement(instance.data()), before);
-  ASSERT_EQ(boxes.texts.size(), 1u);
-  EXPECT_EQ(boxes.texts[0],
+  ASSERT_EQ(boxes.messages().size(), 1u);
+  EXPECT_EQ(boxes.messages()[0].text,
             "Quiventa: The config file is created with a newer version of Quiventa than you have.");
-  EXPECT_EQ(boxes.buttons[0], platform::MessageBoxButtons::kOk);
+  EXPECT_EQ(boxes.messages()[0].buttons, platform::MessageBoxButtons::kOk);
 }
 
 TEST(ConfigStringTest, BoolsAreOneOnlyForOneAndNumbersReadLikeAtoi) {
@@ -172,44 +157,37 @@ TEST(ConfigStringTest, BoolsAreOneOnlyForOneAndNumbersReadLikeAtoi) {
   EXPECT_EQ(data.appendToLogFile, 0);
 }
 
-TEST(ConfigStringTest, EmptyLogPathSurvivesARoundTrip) {
+// The texts that cross the host boundary: an empty path survives, a buffer
+// too short gets no half statement, the interpreter's string stays intact.
+TEST(ConfigStringTest, StatementsCrossTheHostBoundaryIntact) {
   CFilterInstance instance;
   instance.data().logFilePath->clear();
   instance.data().appendToLogFile = 1;
   const std::string statement = formatConfigStatement(instance.data());
   EXPECT_NE(statement.find("|4||1|"), std::string::npos);
 
-  CFilterInstance read;
-  parse(read.data(), scriptArgument(statement));
-  EXPECT_EQ(*read.data().logFilePath, "");
-  EXPECT_EQ(formatConfigStatement(read.data()), statement);
-}
-
-TEST(ConfigStringTest, ShortBufferGetsNoBrokenStatement) {
-  CFilterInstance instance;
   std::vector<char> buffer(40, 'x');
   buffer.push_back('#');  // guard byte beyond the length handed over
   writeConfigStatement(instance.data(), buffer.data(), 40);
   EXPECT_EQ(buffer[0], '\0');
   EXPECT_EQ(buffer[40], '#');
-
-  const std::string statement = formatConfigStatement(instance.data());
   std::vector<char> exact(statement.size() + 1, 'x');
   writeConfigStatement(instance.data(), exact.data(), static_cast<int>(exact.size()));
   EXPECT_EQ(std::string(exact.data()), statement);
-}
 
-TEST(ConfigStringTest, ScriptFunctionLeavesTheInterpretersStringIntact) {
-  CFilterInstance instance;
-  std::string argument = scriptArgument(formatConfigStatement(instance.data()));
+  CFilterInstance read;
+  std::string argument = scriptArgument(statement);
   argument[3] = '2';  // pass 2
   std::vector<char> text(argument.begin(), argument.end());
   text.push_back('\0');
   char* pointer = text.data();
   CScriptValue value(&pointer);
-  configScriptFunction(nullptr, &instance.fa(), &value, 1);
-  EXPECT_EQ(instance.data().pass, 2);
+  configScriptFunction(nullptr, &read.fa(), &value, 1);
+  EXPECT_EQ(read.data().pass, 2);
+  EXPECT_EQ(*read.data().logFilePath, "");
   EXPECT_EQ(std::string(text.data()), argument);
+  read.data().pass = 1;
+  EXPECT_EQ(formatConfigStatement(read.data()), statement);
 }
 
 }  // namespace
