@@ -7,40 +7,24 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/host_app.h"
+#include "tests/host/test_media.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/clipgen/command_line.h"
-#include "tools/clipgen/y4m_writer.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 class SceneDiagnosisTest : public ::testing::Test {
  protected:
   std::string clip(const std::string& variant) {
-    const std::string path = (dir_ / (variant + ".y4m")).string();
+    const std::string path = scratch_.path(variant + ".y4m");
     qvclip::RClipSettings settings;
     EXPECT_TRUE(qvclip::variantSettings(variant, 640, 360, 16, &settings));
-    const qvclip::CClipGenerator generator(settings);
-    qvclip::RY4mFormat format;
-    format.width = settings.width;
-    format.height = settings.height;
-    qvclip::CY4mWriter writer;
-    std::string error;
-    EXPECT_TRUE(writer.open(path, format, &error)) << error;
-    qvclip::RFrame frame;
-    for (int n = 0; n < settings.frameCount; ++n) {
-      generator.renderFrame(n, frame, 2);
-      EXPECT_TRUE(writer.writeFrame(frame, &error)) << error;
-    }
-    EXPECT_TRUE(writer.finish(&error)) << error;
+    host_test::writeGeneratedClip(path, settings, {});
     return path;
   }
 
@@ -56,7 +40,6 @@ class SceneDiagnosisTest : public ::testing::Test {
   static std::string logPath(const std::string& input) { return input + ".log"; }
 
   testing_support::CScratchFolder scratch_;
-  const fs::path dir_ = scratch_.folder();
 };
 
 TEST_F(SceneDiagnosisTest, NamesFalseNewScenesOfADarkShotAndStaysSilentElsewhere) {
@@ -76,9 +59,7 @@ TEST_F(SceneDiagnosisTest, NamesFalseNewScenesOfADarkShotAndStaysSilentElsewhere
   // (Smaller clips have too few blocks for the defaults to see the cut.)
   const std::string cut = clip("cut");
   EXPECT_EQ(analyze(cut), "");
-  std::ostringstream log;
-  log << std::ifstream(logPath(cut)).rdbuf();
-  EXPECT_NE(log.str().find("new_scene"), std::string::npos);
+  EXPECT_NE(host_test::fileText(logPath(cut)).find("new_scene"), std::string::npos);
 }
 
 }  // namespace

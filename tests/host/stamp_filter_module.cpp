@@ -1,28 +1,28 @@
 // A test-only filter module for the host's tests, built with the same
 // interface as Quiventa.vdf. It speaks the stabiliser's settings string (61
-// fields, same positions) but only uses a few of them:
-//   2 pass, 9/10 destWidth/destHeight, 19 videoOutput, 26 logFilePath,
-//   46/48 useFutureFrames/futureFrames, 53 sameDestAsSource.
-// Output sizes follow the stabiliser's paramProc. Each output frame is the
-// source of the entry `futureFrames` calls back (when useFutureFrames is set,
-// else the current one), with that entry's number stamped into the second
-// 16-row band as 16x16 black/white blocks (bit b at x = 16 b), and a red
-// 16x16 square drawn through the device context at (0, 32) when there is
-// one. Calls before the delay has passed give black message frames stamped
-// with all ones.
+// fields, same positions) but only uses a few of them: 2 pass, 9/10
+// destWidth/destHeight, 19 videoOutput, 26 logFilePath, 27 appendToLogFile,
+// 46/48 useFutureFrames/futureFrames, 53 sameDestAsSource.
 //
-// Pass 1 writes a log as the stabiliser's does (one line without motion per
-// frame after the first, CR LF ended, created at the first line or appended
-// after an empty line), to logFilePath. Every callback is appended as one
-// line to the file the environment variable QV_STAMP_CALLBACKS names. With
-// QV_STAMP_INTERRUPT_AT=n the filter raises SIGINT in the call for frame n,
-// as a user pressing Ctrl-C then would.
+// Output sizes follow the stabiliser's paramProc. Each output frame is the
+// source `futureFrames` calls back (when useFutureFrames is set in pass 2),
+// with that call's frame number stamped into the second 16-row band as 16x16
+// black/white blocks (bit b at x = 16 b), and a red 16x16 square drawn
+// through the device context at (0, 32) when there is one. Calls before the
+// delay has passed give black frames stamped with all ones. Pass 1 writes a
+// log as the stabiliser's does: a line without motion per frame after the
+// first, CR LF ended, appended after an empty line when asked to.
+//
+// Every callback is appended as one line to the file the environment
+// variable QV_STAMP_CALLBACKS names. With QV_STAMP_INTERRUPT_AT=n the filter
+// raises SIGINT in the call for frame n, as a user pressing Ctrl-C would.
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -34,54 +34,49 @@
 namespace {
 
 constexpr int kBand = 16;
-constexpr int kFieldCount = 61;
 constexpr const char* kDefaults =
     "12|1|30|4|1|0|1|0|640|480|1|2|1|400|400|400|1500|4|1|1|2|5|40|300|4|/dev/null|0|0|0|0|0|"
     "0|0|0|0|0|0|0|0|1|15|15|5|15|0|0|30|30|0|0|0|0|1|0|0|10|1|15|1000|1|88";
 
+std::vector<std::string> split(const std::string& text) {
+  std::vector<std::string> fields(1);
+  for (const char c : text) {
+    if (c == '|') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+// Lives in the instance memory the host provides, from initProc to deinitProc.
 struct RStampInstance {
-  std::vector<std::string>* fields;
-  bool logOpened;
-  std::deque<std::vector<Pixel32>>* held;  // top-down copies of recent sources
-  long framesSeen;
+  std::vector<std::string> fields = split(kDefaults);
+  bool logOpened = false;
+  std::deque<std::vector<Pixel32>> held;  // top-down copies of recent sources
+  long framesSeen = 0;
+
+  int field(int position) const { return std::atoi(fields[position - 1].c_str()); }
+  bool pass1() const { return field(2) == 1; }
+  int delay() const { return !pass1() && field(46) == 1 ? field(48) : 0; }
 };
 
 RStampInstance& instanceOf(const FilterActivation* fa) {
   return *static_cast<RStampInstance*>(fa->filter_data);
 }
 
-std::vector<std::string> split(const std::string& text) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t bar = text.find('|', start);
-    fields.push_back(
-        text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-    if (bar == std::string::npos) return fields;
-    start = bar + 1;
-  }
-}
-
-int intField(const RStampInstance& data, int position) {
-  return std::atoi((*data.fields)[position - 1].c_str());
-}
-
-int delayOf(const RStampInstance& data) {
-  return intField(data, 2) != 1 && intField(data, 46) == 1 ? intField(data, 48) : 0;
-}
-
-void logLine(RStampInstance&, const std::string& line) {
+void logLine(const std::string& line) {
   const char* path = std::getenv("QV_STAMP_CALLBACKS");
-  if (path == nullptr) return;
-  if (std::FILE* file = std::fopen(path, "a")) {
+  if (std::FILE* file = path != nullptr ? std::fopen(path, "a") : nullptr) {
     std::fprintf(file, "%s\n", line.c_str());
     std::fclose(file);
   }
 }
 
 void writeMotionLine(RStampInstance& data, long frame) {
-  const bool append = intField(data, 27) == 1;
-  std::FILE* file = std::fopen((*data.fields)[25].c_str(), data.logOpened || append ? "ab" : "wb");
+  const bool append = data.field(27) == 1;
+  std::FILE* file = std::fopen(data.fields[25].c_str(), data.logOpened || append ? "ab" : "wb");
   if (file == nullptr) return;
   if (!data.logOpened && append) std::fputs("\r\n", file);
   data.logOpened = true;
@@ -105,96 +100,72 @@ void stamp(const VFBitmap& bitmap, long band, long value) {
 }
 
 int initProc(FilterActivation* fa, const FilterFunctions*) {
-  RStampInstance& data = instanceOf(fa);
-  data.fields = new std::vector<std::string>(split(kDefaults));
-  data.held = new std::deque<std::vector<Pixel32>>;
-  logLine(data, "initProc");
+  new (fa->filter_data) RStampInstance;
+  logLine("initProc");
   return 0;
 }
 
 void deinitProc(FilterActivation* fa, const FilterFunctions*) {
-  RStampInstance& data = instanceOf(fa);
-  logLine(data, "deinitProc");
-  delete data.fields;
-  delete data.held;
+  logLine("deinitProc");
+  instanceOf(fa).~RStampInstance();
 }
 
 long paramProc(FilterActivation* fa, const FilterFunctions*) {
-  RStampInstance& data = instanceOf(fa);
+  const RStampInstance& data = instanceOf(fa);
   VFBitmap& dst = fa->dst;
-  if (intField(data, 2) == 1) {
-    if (intField(data, 19) != 0) {
-      dst.h += 10;
-      dst.dwFlags |= VFBitmap::NEEDS_HDC;
-    } else {
-      dst.w = 8;
-      dst.h = 8;
-    }
+  const bool sameSize = data.field(53) != 0;
+  if (data.pass1() && data.field(19) == 0) {
+    dst.w = dst.h = 8;  // no video output
   } else {
-    if (intField(data, 53) == 0) {
-      dst.w = intField(data, 9);
-      dst.h = intField(data, 10);
-    } else {
-      dst.w = fa->src.w;
-      dst.h = fa->src.h;
-    }
+    dst.w = data.pass1() || sameSize ? fa->src.w : data.field(9);
+    dst.h = data.pass1() ? fa->src.h + 10 : sameSize ? fa->src.h : data.field(10);
     dst.dwFlags |= VFBitmap::NEEDS_HDC;
   }
   dst.pitch = (dst.w * 4 + 7) & ~7L;
   char line[160];
   std::snprintf(line, sizeof line, "paramProc src=%ldx%ld dst=%ldx%ld pitch=%ld", fa->src.w,
                 fa->src.h, dst.w, dst.h, static_cast<long>(dst.pitch));
-  logLine(data, line);
+  logLine(line);
   return FILTERPARAM_SWAP_BUFFERS;
 }
 
 int startProc(FilterActivation* fa, const FilterFunctions*) {
   RStampInstance& data = instanceOf(fa);
-  data.held->clear();
+  data.held.clear();
   data.framesSeen = 0;
   data.logOpened = false;
   char line[160];
-  std::snprintf(line, sizeof line, "startProc pass=%d dst=%ldx%ld hdc=%d", intField(data, 2),
-                fa->dst.w, fa->dst.h, fa->dst.hdc != nullptr ? 1 : 0);
-  logLine(data, line);
+  std::snprintf(line, sizeof line, "startProc pass=%d dst=%ldx%ld hdc=%d", data.field(2), fa->dst.w,
+                fa->dst.h, fa->dst.hdc != nullptr ? 1 : 0);
+  logLine(line);
   return 0;
 }
 
 int runProc(const FilterActivation* fa, const FilterFunctions*) {
   RStampInstance& data = instanceOf(fa);
-  const FilterStateInfo& state = *fa->pfsi;
+  const long frame = fa->pfsi->lCurrentSourceFrame;
   const VFBitmap& src = fa->src;
   const VFBitmap& dst = fa->dst;
   char line[200];
-  std::snprintf(line, sizeof line, "runProc frame=%ld usec=%ld ms=%ld hdc=%d",
-                state.lCurrentSourceFrame, state.lMicrosecsPerSrcFrame, state.lSourceFrameMS,
+  std::snprintf(line, sizeof line, "runProc frame=%ld usec=%ld ms=%ld hdc=%d", frame,
+                fa->pfsi->lMicrosecsPerSrcFrame, fa->pfsi->lSourceFrameMS,
                 dst.hdc != nullptr ? 1 : 0);
-  logLine(data, line);
-  if (intField(data, 2) == 1 && data.framesSeen > 0)
-    writeMotionLine(data, state.lCurrentSourceFrame);
+  logLine(line);
+  if (data.pass1() && data.framesSeen > 0) writeMotionLine(data, frame);
   ++data.framesSeen;
-
   if (const char* interruptAt = std::getenv("QV_STAMP_INTERRUPT_AT")) {
-    if (std::atol(interruptAt) == state.lCurrentSourceFrame) std::raise(SIGINT);
+    if (std::atol(interruptAt) == frame) std::raise(SIGINT);
   }
 
-  std::vector<Pixel32> copy(static_cast<std::size_t>(src.w * src.h));
+  std::vector<Pixel32>& copy = data.held.emplace_back(static_cast<std::size_t>(src.w * src.h));
   for (long y = 0; y < src.h; ++y) std::memcpy(&copy[y * src.w], row(src, y), src.w * 4);
-  const int delay = delayOf(data);
-  data.held->push_back(std::move(copy));
-  while (static_cast<int>(data.held->size()) > delay + 1) data.held->pop_front();
-
-  const long out = state.lCurrentSourceFrame - delay;
+  while (static_cast<int>(data.held.size()) > data.delay() + 1) data.held.pop_front();
+  const long out = frame - data.delay();
   for (long y = 0; y < dst.h; ++y) std::memset(row(dst, y), 0, dst.w * 4);
-  if (out < 0) {
-    stamp(dst, 1, (1L << 10) - 1);
-  } else {
-    const std::vector<Pixel32>& picture = data.held->front();
-    for (long y = 0; y < std::min(src.h, dst.h); ++y) {
-      std::memcpy(row(dst, y), &picture[y * src.w], std::min(src.w, dst.w) * 4);
-    }
-    stamp(dst, 1, out);
+  for (long y = 0; out >= 0 && y < std::min(src.h, dst.h); ++y) {
+    std::memcpy(row(dst, y), &data.held.front()[y * src.w], std::min(src.w, dst.w) * 4);
   }
+  stamp(dst, 1, out < 0 ? (1L << 10) - 1 : out);
   if (dst.hdc != nullptr) {
     platform::CDeviceContext dc(dst.hdc->bits, static_cast<int>(dst.hdc->width),
                                 static_cast<int>(dst.hdc->height), dst.hdc->pitch);
@@ -204,60 +175,50 @@ int runProc(const FilterActivation* fa, const FilterFunctions*) {
 }
 
 int endProc(FilterActivation* fa, const FilterFunctions*) {
-  RStampInstance& data = instanceOf(fa);
-  logLine(data, "endProc frames=" + std::to_string(data.framesSeen));
+  logLine("endProc frames=" + std::to_string(instanceOf(fa).framesSeen));
   return 0;
 }
 
+// As the stabiliser's: backslashes doubled, and an empty buffer rather than
+// a cut statement when it is too short.
 bool fssProc(FilterActivation* fa, const FilterFunctions*, char* buffer, int bufferLength) {
-  const RStampInstance& data = instanceOf(fa);
   std::string text = "Config(\"";
-  for (std::size_t i = 0; i < data.fields->size(); ++i) {
-    if (i > 0) text += '|';
-    for (char c : (*data.fields)[i]) {
-      if (c == '\\') text += '\\';
-      text += c;
-    }
+  for (const std::string& field : instanceOf(fa).fields) {
+    for (const char c : field) text += c == '\\' ? "\\\\" : std::string(1, c);
+    text += '|';
   }
-  text += "\")";
-  if (static_cast<int>(text.size()) + 1 > bufferLength) {
-    buffer[0] = '\0';
-  } else {
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-  }
+  text.back() = '"';
+  text += ')';
+  const bool fits = static_cast<int>(text.size()) < bufferLength;
+  std::memcpy(buffer, fits ? text.c_str() : "", fits ? text.size() + 1 : 1);
   return true;
 }
 
 void configFunction(IScriptInterpreter*, void* lpVoid, CScriptValue* argv, int argc) {
   if (argc < 1 || !argv[0].isString()) return;
   std::vector<std::string> fields = split(*argv[0].asString());
-  if (fields.size() != kFieldCount) return;
-  *instanceOf(static_cast<FilterActivation*>(lpVoid)).fields = fields;
+  if (fields.size() == 61) instanceOf(static_cast<FilterActivation*>(lpVoid)).fields = fields;
 }
 
 ScriptFunctionDef functions[] = {{configFunction, "Config", "0s"}, {nullptr, nullptr, nullptr}};
 CScriptObject scriptObject = {nullptr, functions, nullptr};
 
-FilterDefinition definition = {
-    nullptr,
-    nullptr,
-    nullptr,
-    "Stamp test filter",
-    "Stamps frame numbers (host tests only).",
-    "Quiventa tests",
-    nullptr,
-    sizeof(RStampInstance),
-    initProc,
-    deinitProc,
-    runProc,
-    paramProc,
-    nullptr,
-    nullptr,
-    startProc,
-    endProc,
-    &scriptObject,
-    fssProc,
-};
+FilterDefinition definition = [] {
+  FilterDefinition d{};
+  d.name = "Stamp test filter";
+  d.desc = "Stamps frame numbers (host tests only).";
+  d.maker = "Quiventa tests";
+  d.inst_data_size = sizeof(RStampInstance);
+  d.initProc = initProc;
+  d.deinitProc = deinitProc;
+  d.runProc = runProc;
+  d.paramProc = paramProc;
+  d.startProc = startProc;
+  d.endProc = endProc;
+  d.script_obj = &scriptObject;
+  d.fssProc = fssProc;
+  return d;
+}();
 
 FilterDefinition* registered = nullptr;
 

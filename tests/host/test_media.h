@@ -6,7 +6,7 @@
 // number into the second band the same way, so both survive H.264. The
 // clip's audio is a 1 kHz tone whose amplitude steps with every video frame:
 // 0.1 + 0.08 (i mod 10), so the sound at any time tells which frame it
-// belongs to.
+// belongs to. Clips run at 25 frames per second.
 #pragma once
 
 extern "C" {
@@ -18,6 +18,9 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "tools/clipgen/clip_generator.h"
+#include "tools/clipgen/y4m_writer.h"
+
 namespace host_test {
 
 enum class ClipAudio { kNone, kAac, kPcm, kFlac, kOpus };
@@ -26,8 +29,7 @@ struct RClipRecipe {
   std::string path;  // the container follows the extension
   int width = 160;
   int height = 120;
-  int frames = 40;
-  AVRational rate{25, 1};
+  int frames = 10;
   ClipAudio audio = ClipAudio::kNone;
   bool video = true;                    // false: a file with audio only
   bool mjpeg = false;                   // MJPEG instead of H.264 (every frame stands alone)
@@ -35,19 +37,21 @@ struct RClipRecipe {
   int resizeAtFrame = -1;               // MJPEG: from this frame on, pictures of half the size
   bool secondVideoStream = false;       // the video twice, as streams 0 and 1
   const char* pixelFormat = "yuv420p";  // H.264 only
-  AVRational sampleAspect{0, 1};        // 0/1: none stored
 };
 
 // Writes the clip; fails the calling test (ADD_FAILURE) on any error.
 void writeClip(const RClipRecipe& recipe);
 
-inline constexpr int kAudioRate = 48000;
-inline double toneAmplitude(int frame) { return 0.1 + 0.08 * (frame % 10); }
+// The clip generator's clip as y4m (a format size of 0 takes the clip's).
+// `store`, when given, makes each stored frame, of the format's size, from
+// the generated one.
+using FrameStore = std::function<void(const qvclip::RFrame& generated, qvclip::RFrame& stored)>;
+void writeGeneratedClip(const std::string& path, const qvclip::RClipSettings& settings,
+                        qvclip::RY4mFormat format, const FrameStore& store = {});
 
 struct RVideoFrames {
   int width = 0;
   int height = 0;
-  std::string codec;
   std::string pixelFormat;
   AVRational sampleAspect{0, 1};
   std::vector<double> times;              // seconds, from the decoded pictures
@@ -64,12 +68,16 @@ struct RAudioTrack {
   bool present = false;
   std::string codec;
   double start = 0;            // seconds, time of samples[0]
-  std::vector<float> samples;  // first channel, kAudioRate
+  std::vector<float> samples;  // first channel, 48 kHz
 };
 RAudioTrack readAudio(const std::string& path);
 
 // The frame number mod 10 that the tone's level in [from, to) seconds
 // stands for, -1 when the window lies outside the track.
 int toneFrameAt(const RAudioTrack& track, double from, double to);
+
+// The file's bytes; empty when it cannot be read.
+std::string fileText(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
 
 }  // namespace host_test
