@@ -13,11 +13,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -109,40 +109,18 @@ class InterruptTest : public ::testing::Test {
                     (i * 7919 % 600) / 100.0 - 3.0, 0.5, 0.01, 1.0);
       log << line;
     }
-    host_test::RClipRecipe recipe;
-    recipe.path = path("in.mp4");
-    recipe.frames = 10;
-    host_test::writeClip(recipe);
-    std::ofstream(path("out.mp4")) << "precious";
+    host_test::writeClip({.path = path("in.mp4")});
+    host_test::writeFile(path("out.mp4"), "precious");
   }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  std::string text(const std::string& name) const {
-    std::stringstream content;
-    content << std::ifstream(path(name)).rdbuf();
-    return content.str();
-  }
+  std::string path(const std::string& name) const { return scratch_.path(name); }
   // Hidden names are the program's temporaries.
-  int temporaries() const {
-    int count = 0;
-    for (const auto& entry : fs::directory_iterator(dir_)) {
-      count += entry.path().filename().string()[0] == '.' ? 1 : 0;
-    }
-    return count;
-  }
-  std::vector<std::string> renderDuringPlanning() const {
-    return {"render",
-            path("in.mp4"),
-            path("out.mp4"),
-            "--log",
-            path("long.log"),
-            "--force-log",
-            "--set",
-            "smoothHorizontalPanning=100000",
-            "-y"};
+  long temporaries() const {
+    return std::count_if(fs::directory_iterator(scratch_.folder()), {}, [](const auto& entry) {
+      return entry.path().filename().string()[0] == '.';
+    });
   }
 
   testing_support::CScratchFolder scratch_;
-  const fs::path dir_ = scratch_.folder();
 };
 
 TEST_F(InterruptTest, ASignalDuringPlanningStopsTheRunOnce) {
@@ -158,7 +136,9 @@ TEST_F(InterruptTest, ASignalDuringPlanningStopsTheRunOnce) {
       {false, SIGHUP, 129, "yes (the program was asked to terminate)"},
   };
   for (const auto& c : cases) {
-    CTerminalRun run(renderDuringPlanning(), c.inputFromTerminal);
+    CTerminalRun run({"render", path("in.mp4"), path("out.mp4"), "--log", path("long.log"),
+                      "--force-log", "--set", "smoothHorizontalPanning=100000", "-y"},
+                     c.inputFromTerminal);
     ASSERT_TRUE(run.waitFor("(Ctrl-C to cancel)")) << run.shown();
     if (c.signal == 0) {
       run.type("\x03");  // the terminal turns it into SIGINT
@@ -169,7 +149,7 @@ TEST_F(InterruptTest, ASignalDuringPlanningStopsTheRunOnce) {
     }
     EXPECT_EQ(run.finish(), c.status) << run.shown();
     EXPECT_NE(run.shown().find(c.answer), std::string::npos) << run.shown();
-    EXPECT_EQ(text("out.mp4"), "precious");
+    EXPECT_EQ(host_test::fileText(path("out.mp4")), "precious");
     EXPECT_EQ(temporaries(), 0);
   }
 }

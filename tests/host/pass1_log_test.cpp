@@ -2,21 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "host/host_error.h"
+#include "tests/host/test_media.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
-
-std::string contentOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // A filter that stops writing at a line end (an interrupted or failing pass)
 // leaves a log that looks whole: only the count of lines tells, and the old
@@ -35,7 +27,7 @@ TEST(Pass1LogTest, ALogShortOfLinesIsRefusedEvenWhenItsLastLineIsWhole) {
       log.verify(expected);
       log.commit();
     }
-    EXPECT_EQ(contentOf(path), expected == 3 ? "old log\r\n" : lines);
+    EXPECT_EQ(host_test::fileText(path), expected == 3 ? "old log\r\n" : lines);
   }
 }
 

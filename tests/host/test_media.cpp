@@ -99,9 +99,6 @@ class CClipWriter {
     video_->time_base = av_inv_q(kFrameRate);
     video_->framerate = kFrameRate;
     video_->color_range = mjpeg ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
-    video_->colorspace = AVCOL_SPC_BT709;
-    video_->color_primaries = AVCOL_PRI_BT709;
-    video_->color_trc = AVCOL_TRC_BT709;
     if (output_->oformat->flags & AVFMT_GLOBALHEADER) video_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
     if (mjpeg) {
@@ -126,9 +123,6 @@ class CClipWriter {
     av_frame_get_buffer(picture_.get(), 0);
     scaler_.reset(sws_getContext(recipe_.width, recipe_.height, AV_PIX_FMT_RGB24, width, height,
                                  video_->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1,
-                             sws_getCoefficients(SWS_CS_ITU709), mjpeg ? 1 : 0, 0, 1 << 16,
-                             1 << 16);
     rgb_.resize(static_cast<std::size_t>(recipe_.width * recipe_.height * 3 + 64));
     return scaler_ != nullptr;
   }
