@@ -17,7 +17,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -102,13 +101,14 @@ class InterruptTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Long enough to plan that a signal always arrives while it runs.
-    std::ofstream log(path("long.log"), std::ios::binary);
+    std::string log;
     for (int i = 1; i <= 60000; ++i) {
       char line[80];
       std::snprintf(line, sizeof line, "%7d\t%7.2f\t%7.2f\t%7.3f\t%7.5f\r\n", i,
                     (i * 7919 % 600) / 100.0 - 3.0, 0.5, 0.01, 1.0);
-      log << line;
+      log += line;
     }
+    host_test::writeFile(path("long.log"), log);
     host_test::writeClip({.path = path("in.mp4")});
     host_test::writeFile(path("out.mp4"), "precious");
   }

@@ -1,7 +1,6 @@
 #include "host/log_check.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>

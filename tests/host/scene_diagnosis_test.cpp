@@ -4,7 +4,6 @@
 #include "host/scene_diagnosis.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <sstream>
@@ -30,14 +29,12 @@ class SceneDiagnosisTest : public ::testing::Test {
 
   // What `quiventa analyze` says with --quiet, which keeps the diagnosis.
   std::string analyze(const std::string& input, std::vector<std::string> extra = {}) {
-    std::vector<std::string> arguments{"analyze", input,          "--module", QV_MODULE_PATH,
-                                       "--log",   logPath(input), "--quiet"};
+    std::vector<std::string> arguments{"analyze", input, "--module", QV_MODULE_PATH, "--quiet"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     std::ostringstream out, err;
     EXPECT_EQ(host::runQuiventa(arguments, out, err), 0) << err.str();
     return err.str();
   }
-  static std::string logPath(const std::string& input) { return input + ".log"; }
 
   testing_support::CScratchFolder scratch_;
 };
@@ -59,7 +56,7 @@ TEST_F(SceneDiagnosisTest, NamesFalseNewScenesOfADarkShotAndStaysSilentElsewhere
   // (Smaller clips have too few blocks for the defaults to see the cut.)
   const std::string cut = clip("cut");
   EXPECT_EQ(analyze(cut), "");
-  EXPECT_NE(host_test::fileText(logPath(cut)).find("new_scene"), std::string::npos);
+  EXPECT_NE(host_test::fileText(cut + ".log").find("new_scene"), std::string::npos);
 }
 
 }  // namespace

@@ -2,19 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "platform/file_io.h"
 
 namespace {
 
 // The README's settings section is made from the schema; after a change of
 // the schema, `quiventa-docs --update-readme README.md` brings it up to date.
 TEST(SettingsReferenceTest, TheReadmeSectionIsTheSchemas) {
-  std::ifstream in(std::string(QV_SOURCE_DIR) + "/README.md");
-  std::ostringstream content;
-  content << in.rdbuf();
-  const std::string readme = content.str();
+  std::string readme;
+  ASSERT_TRUE(platform::readWholeFile(QV_SOURCE_DIR "/README.md", &readme));
   const std::size_t begin = readme.find(host::kReadmeSectionBegin);
   const std::size_t end = readme.find(host::kReadmeSectionEnd);
   ASSERT_NE(begin, std::string::npos);

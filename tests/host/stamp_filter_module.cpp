@@ -1,21 +1,17 @@
-// A test-only filter module for the host's tests, built with the same
-// interface as Quiventa.vdf. It speaks the stabiliser's settings string (61
-// fields, same positions) but only uses a few of them: 2 pass, 9/10
+// A test-only filter module with the interface of Quiventa.vdf and the
+// stabiliser's settings string (61 fields), of which it uses: 2 pass, 9/10
 // destWidth/destHeight, 19 videoOutput, 26 logFilePath, 27 appendToLogFile,
-// 46/48 useFutureFrames/futureFrames, 53 sameDestAsSource.
+// 46/48 useFutureFrames/futureFrames, 53 sameDestAsSource. Output sizes
+// follow the stabiliser's paramProc. Each output frame is the source of the
+// call `futureFrames` back (in pass 2 with useFutureFrames set, else of this
+// call), that call's frame number stamped into the second 16-row band as
+// 16x16 black/white blocks (bit b at x = 16 b), all ones while the delay has
+// not passed; a red 16x16 square at (0, 32) goes through the device context
+// when there is one. Pass 1 writes the stabiliser's log of a still camera.
 //
-// Output sizes follow the stabiliser's paramProc. Each output frame is the
-// source `futureFrames` calls back (when useFutureFrames is set in pass 2),
-// with that call's frame number stamped into the second 16-row band as 16x16
-// black/white blocks (bit b at x = 16 b), and a red 16x16 square drawn
-// through the device context at (0, 32) when there is one. Calls before the
-// delay has passed give black frames stamped with all ones. Pass 1 writes a
-// log as the stabiliser's does: a line without motion per frame after the
-// first, CR LF ended, appended after an empty line when asked to.
-//
-// Every callback is appended as one line to the file the environment
-// variable QV_STAMP_CALLBACKS names. With QV_STAMP_INTERRUPT_AT=n the filter
-// raises SIGINT in the call for frame n, as a user pressing Ctrl-C would.
+// Every callback is appended as a line to the file QV_STAMP_CALLBACKS names;
+// with QV_STAMP_INTERRUPT_AT=n the call for frame n raises SIGINT, as a user
+// pressing Ctrl-C would.
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -23,6 +19,7 @@
 #include <cstring>
 #include <deque>
 #include <new>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,14 +36,9 @@ constexpr const char* kDefaults =
     "0|0|0|0|0|0|0|0|1|15|15|5|15|0|0|30|30|0|0|0|0|1|0|0|10|1|15|1000|1|88";
 
 std::vector<std::string> split(const std::string& text) {
-  std::vector<std::string> fields(1);
-  for (const char c : text) {
-    if (c == '|') {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
+  std::vector<std::string> fields;
+  std::istringstream stream(text + "|");  // so that getline sees an empty last field
+  for (std::string field; std::getline(stream, field, '|');) fields.push_back(field);
   return fields;
 }
 
@@ -93,8 +85,7 @@ void stamp(const VFBitmap& bitmap, long band, long value) {
   for (long y = band * kBand; y < (band + 1) * kBand && y < bitmap.h; ++y) {
     Pixel32* pixels = row(bitmap, y);
     for (long x = 0; x < bitmap.w; ++x) {
-      const long bit = x / kBand;
-      pixels[x] = (bit < 31 && ((value >> bit) & 1)) ? 0xFFFFFF : 0x000000;
+      pixels[x] = x / kBand < 31 && ((value >> (x / kBand)) & 1) ? 0xFFFFFF : 0x000000;
     }
   }
 }

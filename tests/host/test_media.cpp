@@ -10,6 +10,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <numbers>
@@ -30,20 +31,14 @@ constexpr int kAudioRate = 48000;
 constexpr AVRational kFrameRate{25, 1};
 constexpr int kSamplesPerFrame = kAudioRate / 25;
 
-double toneAmplitude(int frame) { return 0.1 + 0.08 * (frame % 10); }
-
-// Draws clip frame i into a top-down RGB24 picture.
+// Draws clip frame i into a top-down RGB24 picture: the stamp above a
+// gray ramp that moves with the frames.
 void drawClipFrame(std::vector<std::uint8_t>& rgb, int width, int height, int frame) {
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      std::uint8_t* p = &rgb[(y * width + x) * 3];
-      if (y < kBand) {
-        p[0] = p[1] = p[2] = ((frame >> (x / kBand)) & 1) ? 255 : 0;
-      } else {
-        p[0] = static_cast<std::uint8_t>(60 + (x + frame * 3) % 120);
-        p[1] = static_cast<std::uint8_t>(60 + (y * 2) % 120);
-        p[2] = static_cast<std::uint8_t>(90 + ((x / 8 + y / 8) % 2) * 60);
-      }
+      const bool bit = (frame >> (x / kBand)) & 1;
+      const int gray = y < kBand ? (bit ? 255 : 0) : 60 + (x + 2 * y + 3 * frame) % 120;
+      std::fill_n(&rgb[(y * width + x) * 3], 3, static_cast<std::uint8_t>(gray));
     }
   }
 }
@@ -173,8 +168,8 @@ class CClipWriter {
     av_frame_get_buffer(frame.get(), 0);
     for (int s = 0; s < count; ++s) {
       const int n = first + s;
-      const double value = toneAmplitude(n / kSamplesPerFrame) *
-                           std::sin(2 * std::numbers::pi * 1000.0 * n / kAudioRate);
+      const double amplitude = 0.1 + 0.08 * (n / kSamplesPerFrame % 10);
+      const double value = amplitude * std::sin(2 * std::numbers::pi * 1000.0 * n / kAudioRate);
       if (audio_->sample_fmt == AV_SAMPLE_FMT_FLTP) {
         reinterpret_cast<float*>(frame->data[0])[s] = static_cast<float>(value);
       } else {
