@@ -286,8 +286,7 @@ TEST_F(HostRunTest, FailuresLeaveExistingFilesUntouched) {
   const RRun runs[] = {
       // An input that cannot be opened, or has no video.
       {stamp({"render", garbage, output}), 1, "cannot open input " + garbage},
-      {stamp({"render", missing, output, "--log", input + ".log"}), 1,
-       "cannot open input " + missing},
+      {stamp({"render", missing, output, "--log", input + ".log"}), 1, "input " + missing},
       {stamp({"render", path("sound.mka"), output}), 1, "has no video stream"},
       // OUTPUT equal to INPUT, also when spelled differently: refused before anything runs.
       {stamp({"render", input, input}), 2, "same file"},

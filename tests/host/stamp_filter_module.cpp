@@ -144,9 +144,8 @@ int runProc(const FilterActivation* fa, const FilterFunctions*) {
   logLine(line);
   if (data.pass1() && data.framesSeen > 0) writeMotionLine(data, frame);
   ++data.framesSeen;
-  if (const char* interruptAt = std::getenv("QV_STAMP_INTERRUPT_AT")) {
-    if (std::atol(interruptAt) == frame) std::raise(SIGINT);
-  }
+  const char* interruptAt = std::getenv("QV_STAMP_INTERRUPT_AT");
+  if (interruptAt != nullptr && std::atol(interruptAt) == frame) std::raise(SIGINT);
 
   std::vector<Pixel32>& copy = data.held.emplace_back(static_cast<std::size_t>(src.w * src.h));
   for (long y = 0; y < src.h; ++y) std::memcpy(&copy[y * src.w], row(src, y), src.w * 4);
