@@ -504,8 +504,9 @@ TEST_F(StabiliserModuleTest, ALogCutShortByAFullDiskFailsTheRun) {
 }
 
 TEST_F(HostRunTest, TellsTheFilterTheProcessorCountBeforeItStarts) {
-  ASSERT_TRUE(succeeds({"config", "--module", QV_STAMP_MODULE_PATH, "--threads", "3"}));
-  EXPECT_STREQ(std::getenv("NUMBER_OF_PROCESSORS"), "3");
+  // (The suites' environment sets NUMBER_OF_PROCESSORS=3.)
+  ASSERT_TRUE(succeeds({"config", "--module", QV_STAMP_MODULE_PATH, "--threads", "2"}));
+  EXPECT_STREQ(std::getenv("NUMBER_OF_PROCESSORS"), "2");
   setenv("NUMBER_OF_PROCESSORS", "5", 1);
   ASSERT_TRUE(succeeds({"config", "--module", QV_STAMP_MODULE_PATH}));
   EXPECT_STREQ(std::getenv("NUMBER_OF_PROCESSORS"), "5") << "the user's value stays";
