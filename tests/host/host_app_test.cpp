@@ -68,7 +68,7 @@ class HostRunTest : public ::testing::Test {
     writeFile(input + ".log", log);
   }
 
-  // In process; config aside, the commands write, and replace existing files (-y).
+  // In process. Every command but config writes, and replaces existing files (-y).
   int run(std::vector<std::string> arguments) {
     out_.str("");
     err_.str("");
