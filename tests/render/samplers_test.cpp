@@ -1,5 +1,6 @@
 // The three samplers and the bicubic weight table: exact results on small
-// hand-made frames, black outside, and no read outside the frame's pixels.
+// hand-made frames, black outside, no read outside the frame's pixels, and
+// fast paths that give the plain kernels' bytes.
 #include "render/samplers.h"
 
 #include <gtest/gtest.h>
@@ -91,33 +92,44 @@ TEST_F(SamplersTest, WeightTableRows) {
   EXPECT_EQ((*bicubicWeights())[512], (RBicubicRow{-1024, 9216, 9216, -1024}));
 }
 
-// Every sampler at random positions around the edges of a frame that sits in
-// a larger buffer of guard pixels (right of each row, above and below), and
-// of the same frame in a buffer of exactly its pixels: guard pixels would
-// change the results, and AddressSanitizer sees reads past the tight one.
-TEST_F(SamplersTest, NoTapReadsOutsideTheFrame) {
-  for (const auto& [w, h] : {std::pair{13, 9}, std::pair{1, 1}, std::pair{2, 3}, std::pair{4, 4}}) {
-    const auto colour = [](int x, int row) { return patternColour(11, x, row) | 0x5A000000u; };
-    CGuardedBitmap guarded(w, h);
-    guarded.fill(colour);
-    const RFrameView inGuards = RFrameView::of(guarded.bitmap());
-    const RTightFrame tight(w, h, colour);
-
-    std::mt19937 random(5);
-    std::uniform_int_distribution<std::int64_t> xs(-5 * kOne, (w + 5) * kOne);
-    std::uniform_int_distribution<std::int64_t> ys(-5 * kOne, (h + 5) * kOne);
-    for (int i = 0; i < 20000; ++i) {
-      const std::int64_t X = xs(random), Y = ys(random);
-      const std::uint32_t nearest = sampleNearest(tight.view, X, Y);
-      ASSERT_EQ(sampleNearest(inGuards, X, Y), nearest) << X << "," << Y;
-      const bool inside = X >= 0 && Y >= 0 && X < w * kOne && Y < h * kOne;
-      ASSERT_EQ(nearest == 0u, !inside) << X << "," << Y;
-      ASSERT_EQ(sampleBilinear(inGuards, X >> 16, Y >> 16),
-                sampleBilinear(tight.view, X >> 16, Y >> 16))
-          << X << "," << Y;
-      ASSERT_EQ(sampleBicubic(inGuards, weights(), X >> 16, Y >> 16),
-                sampleBicubic(tight.view, weights(), X >> 16, Y >> 16))
-          << X << "," << Y;
+// Every sampler at random positions over the frame and a margin around it,
+// on frames that reach the kernels' extremes: noise with the alpha byte, a
+// black and white checkerboard (the largest overshoot), bright lines. The
+// fast paths give the plain kernels' bytes, a frame inside guard pixels
+// (right of each row, above and below) gives what a buffer of exactly its
+// pixels gives, and AddressSanitizer sees any read past the tight buffer.
+TEST(SamplerFastPathTest, EveryPathEqualsThePlainKernelAndReadsOnlyTheFrame) {
+  const testing_support::PixelFunction kinds[] = {
+      [](int x, int row) { return patternColour(11, x, row) ^ patternColour(12, x, row) << 8; },
+      [](int x, int row) { return (x + row) % 2 ? 0xFFFFFFFFu : 0u; },
+      [](int x, int) { return x % 5 == 0 ? 0x00FFFFFFu : 0u; }};
+  std::mt19937 random(11);
+  for (const auto& [w, h] : {std::pair{37, 23}, {13, 9}, {4, 4}, {2, 3}, {1, 1}}) {
+    for (const testing_support::PixelFunction& colour : kinds) {
+      CGuardedBitmap guarded(w, h);
+      guarded.fill(colour);
+      const RFrameView inGuards = RFrameView::of(guarded.bitmap());
+      const RTightFrame tight(w, h, colour);
+      std::uniform_int_distribution<std::int64_t> xs(-5 * kOne, (w + 5) * kOne);
+      std::uniform_int_distribution<std::int64_t> ys(-5 * kOne, (h + 5) * kOne);
+      for (double a : {-0.6, -0.5, -0.75, -1.0}) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h << ", a " << a);
+        const RBicubicTable weights = computeBicubicWeights(a);
+        for (int i = 0; i < 4000; ++i) {
+          const std::int64_t X = xs(random), Y = ys(random), x = X >> 16, y = Y >> 16;
+          const bool inside = X >= 0 && Y >= 0 && X < w * kOne && Y < h * kOne;
+          const std::uint32_t nearest = sampleNearest(tight.view, X, Y);
+          const std::uint32_t bilinear = sampleBilinearPlain(tight.view, x, y);
+          const std::uint32_t bicubic = sampleBicubicPlain(tight.view, weights, x, y);
+          ASSERT_TRUE(sampleNearest(inGuards, X, Y) == nearest &&
+                      nearest == (inside ? colour(X >> 26, Y >> 26) : 0u) &&
+                      sampleBilinear(tight.view, x, y) == bilinear &&
+                      sampleBilinear(inGuards, x, y) == bilinear &&
+                      sampleBicubic(tight.view, weights, x, y) == bicubic &&
+                      sampleBicubic(inGuards, weights, x, y) == bicubic)
+              << "at " << X << "," << Y;
+        }
+      }
     }
   }
 }
