@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/file_io.h"
 #include "plugin/common/module_state.h"
 #include "tests/support/kernel_sets.h"
 #include "tests/support/pass1_runner.h"
@@ -28,12 +27,7 @@ TEST_P(StabilizationTest, OutputKeepsLittleOfTheShake) {
   ASSERT_TRUE(qvclip::variantSettings(c.variant, 320, 240, c.frames, &settings));
   const qvclip::CClipGenerator generator(settings);
   const std::string log = testing_support::runPass1(generator);
-  const std::string path = std::string(QV_TEST_OUTPUT_DIR) + "/stabilization_" + c.variant + ".log";
-  platform::FileHandle file = platform::createFileTruncate(path.c_str());
-  platform::writeFile(file, log.data(), log.size());
-  platform::closeFile(file);
-
-  const testing_support::RPass2Output output = testing_support::runPass2(generator, path);
+  const testing_support::RPass2Output output = testing_support::runPass2(generator, log);
   ASSERT_EQ(output.frames.size(), static_cast<std::size_t>(c.frames));
   const std::string outputLog = testing_support::runPass1OnFrames(output.frames);
 
@@ -67,34 +61,21 @@ TEST(StabilizationKernelsTest, FramesOfEveryClipEqualThePlainKernels) {
     qvclip::RClipSettings settings;
     ASSERT_TRUE(qvclip::variantSettings(variant, 192, 144, 8, &settings));
     const qvclip::CClipGenerator generator(settings);
-    const std::string path = std::string(QV_TEST_OUTPUT_DIR) + "/kernels_" + variant + ".log";
     const std::string log = testing_support::runPass1(generator);
-    platform::FileHandle file = platform::createFileTruncate(path.c_str());
-    platform::writeFile(file, log.data(), log.size());
-    platform::closeFile(file);
     const int resampling = turn % 3, borders = turn / 3 % 3;
     ++turn;
-    auto configure = [&](InstanceData& d) {
-      d.interlaced = settings.interlaced ? 1 : 0;
-      d.rollingShutter = settings.rollingShutterReadout > 0 ? 1 : 0;
-      d.resampling = resampling;
-      d.usePreviousFrames = d.useFutureFrames = borders > 0;
-      d.previousFrames = d.futureFrames = 3;
-      d.softBorders = borders == 2;
-      d.edgeTransitionWidth = 4;
-      d.extrapolateColors = borders > 0;
-    };
     auto framesOf = [&](platform::KernelSet set, int processors) {
       testing_support::CKernelSetScope scope(set);
-      return testing_support::runPass2(
-                 generator, path,
-                 [&](InstanceData& d) {
-                   configure(d);
-                   // After the instance's start, which reads the count from the environment.
-                   module_state::processorCount = processors;
-                 },
-                 3)
-          .frames;
+      const auto configure = [&](InstanceData& d) {
+        d.resampling = resampling;
+        d.usePreviousFrames = d.useFutureFrames = d.extrapolateColors = borders > 0;
+        d.previousFrames = d.futureFrames = 3;
+        d.softBorders = borders == 2;
+        d.edgeTransitionWidth = 4;
+        // After the instance's start, which reads the count from the environment.
+        module_state::processorCount = processors;
+      };
+      return testing_support::runPass2(generator, log, configure, 3).frames;
     };
     const std::vector<qvclip::RFrame> plain = framesOf(platform::KernelSet::kPlain, 1);
     ASSERT_FALSE(plain.empty()) << variant;

@@ -1,6 +1,5 @@
 #include "tests/support/pass2_runner.h"
 
-#include "platform/file_io.h"
 #include "plugin/filter/end_callback.h"
 #include "plugin/filter/filter_callbacks.h"
 #include "plugin/filter/start_callback.h"
@@ -10,7 +9,7 @@
 namespace testing_support {
 
 CPass2Run::CPass2Run(int width, int height, const std::string& log,
-                     const std::function<void(InstanceData&)>& configure, bool withDeviceContext)
+                     const std::function<void(InstanceData&)>& configure)
     : width_(width), height_(height) {
   InstanceData& data = instance_.data();
   data.pass = 2;
@@ -21,11 +20,9 @@ CPass2Run::CPass2Run(int width, int height, const std::string& log,
   instance_.setSourceSize(width, height);
   paramProc(&instance_.fa(), nullptr);
   output_.allocate(instance_.dst().w, instance_.dst().h, instance_.dst().pitch);
-  if (withDeviceContext) {
-    dc_ = RDeviceContext{output_.bitmap.data, output_.bitmap.w, output_.bitmap.h,
-                         output_.bitmap.pitch};
-    output_.bitmap.hdc = &dc_;
-  }
+  dc_ =
+      RDeviceContext{output_.bitmap.data, output_.bitmap.w, output_.bitmap.h, output_.bitmap.pitch};
+  output_.bitmap.hdc = &dc_;
   output_.bitmap.dwFlags = instance_.dst().dwFlags;
   instance_.dst() = output_.bitmap;
   instance_.state().lMicrosecsPerSrcFrame = 40000;
@@ -69,18 +66,6 @@ void CPass2Run::fillOutput(std::uint32_t colour) {
   }
 }
 
-qvclip::RFrame CPass2Run::outputPicture() const {
-  qvclip::RFrame picture;
-  picture.width = static_cast<int>(output_.bitmap.w);
-  picture.height = static_cast<int>(output_.bitmap.h);
-  for (int y = 0; y < picture.height; ++y) {
-    for (int x = 0; x < picture.width; ++x) {
-      picture.pixels.push_back(pixelOf(output_.bitmap, x, picture.height - 1 - y));
-    }
-  }
-  return picture;
-}
-
 std::set<int> CPass2Run::heldEntries() {
   std::set<int> held;
   for (int i = 0; i < data().plannedFrameCount; ++i) {
@@ -102,11 +87,9 @@ std::vector<std::uint32_t> CPass2Run::pixelsOf(const VFBitmap& bitmap) {
   return result;
 }
 
-RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string& logPath,
+RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string& log,
                       const std::function<void(InstanceData&)>& configure, int extraCalls) {
   const qvclip::RClipSettings& clip = generator.settings();
-  std::string log;
-  platform::readWholeFile(logPath, &log);
   CPass2Run run(clip.width, clip.height, log, [&](InstanceData& data) {
     data.interlaced = clip.interlaced ? 1 : 0;
     data.upperFieldFirst = clip.upperFieldFirst ? 1 : 0;
@@ -120,7 +103,14 @@ RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string
   for (int n = 0; n < clip.frameCount + extraCalls; ++n) {
     if (n < clip.frameCount) generator.renderFrame(n, picture, 2);
     run.frame(n, picture);
-    result.frames.push_back(run.outputPicture());
+    // Top-down, as the generator's frames are.
+    qvclip::RFrame& out = result.frames.emplace_back();
+    out.width = result.width;
+    out.height = result.height;
+    for (int y = result.height - 1; y >= 0; --y) {
+      for (int x = 0; x < out.width; ++x)
+        out.pixels.push_back(CPass2Run::pixelOf(run.output(), x, y));
+    }
   }
   return result;
 }

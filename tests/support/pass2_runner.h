@@ -20,11 +20,9 @@ namespace testing_support {
 class CPass2Run {
  public:
   // `configure` adjusts the settings after the defaults (pass 2, the log);
-  // an empty `log` leaves no log file at all. Without a device context the
-  // output is a host's plain bitmap.
+  // an empty `log` leaves no log file at all. The output has a device context.
   CPass2Run(int width, int height, const std::string& log,
-            const std::function<void(InstanceData&)>& configure = {},
-            bool withDeviceContext = true);
+            const std::function<void(InstanceData&)>& configure = {});
   ~CPass2Run();
   CPass2Run(const CPass2Run&) = delete;
   CPass2Run& operator=(const CPass2Run&) = delete;
@@ -42,7 +40,6 @@ class CPass2Run {
 
   void fillOutput(std::uint32_t colour);
   std::vector<std::uint32_t> outputPixels() const { return pixelsOf(output_.bitmap); }
-  qvclip::RFrame outputPicture() const;  // top-down
   std::set<int> heldEntries();
 
   static std::uint32_t& pixelOf(const VFBitmap& bitmap, int x, int row);
@@ -61,11 +58,11 @@ struct RPass2Output {
   int width = 0, height = 0;
 };
 
-// Pass 2 over every frame of `generator` with the log in `logPath`, the
+// Pass 2 over every frame of `generator` with the pass-1 log `log`, the
 // clip's field order and shutter set; `configure` comes after. With
 // `extraCalls`, that many further frame calls follow with the last picture
 // as source, as a host that compensates the output delay makes them.
-RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string& logPath,
+RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string& log,
                       const std::function<void(InstanceData&)>& configure = {}, int extraCalls = 0);
 
 }  // namespace testing_support
