@@ -79,13 +79,6 @@ std::uint32_t CPass1Run::outputPixel(int x, int y) const {
   return reinterpret_cast<const std::uint32_t*>(rowBytes)[x];
 }
 
-std::uint32_t CPass1Run::sourcePixel(int x, int y) {
-  const VFBitmap& src = instance_.src();
-  const auto* rowBytes =
-      reinterpret_cast<const unsigned char*>(src.data) + src.pitch * (src.h - 1 - y);
-  return reinterpret_cast<const std::uint32_t*>(rowBytes)[x];
-}
-
 std::string CPass1Run::logText() {
   std::string content;
   platform::readWholeFile(logPath(), &content);

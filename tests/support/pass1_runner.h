@@ -48,10 +48,8 @@ class CPass1Run {
   void frame(long n, const qvclip::RFrame& picture);
   void end();
 
-  // The output frame and the last source, top-down, 0x00RRGGBB.
+  // The output frame, top-down, 0x00RRGGBB.
   std::uint32_t outputPixel(int x, int y) const;
-  std::uint32_t sourcePixel(int x, int y);
-  const COwnedBitmap& output() const { return output_; }
   std::string logText();
 
  private:
