@@ -26,23 +26,7 @@ namespace {
 
 using testing_support::COwnedBitmap;
 using testing_support::CPass2Run;
-
-// A log of `lines` motionless lines from frame (or field) 1 on, as pass 1
-// writes it; fields carry the frame number and A or B.
-std::string stillLog(int lines, bool fields, int first = 1) {
-  std::string text;
-  char line[200];
-  for (int i = first; i < first + lines; ++i) {
-    if (fields) {
-      std::snprintf(line, sizeof line, "%6i%c\t%7.2lf\t%7.2lf\t%7.3lf\t%7.5lf\r\n", i / 2,
-                    i % 2 == 0 ? 'A' : 'B', 0.0, 0.0, 0.0, 1.0);
-      text += line;
-    } else {
-      text += testing_support::logLine(i, 0, 0, 0, 1);
-    }
-  }
-  return text;
-}
+using testing_support::stillLog;
 
 struct RLine {
   std::string text;

@@ -37,6 +37,21 @@ std::string logLineWithTopEdge(int frame, double panX, double panY, double rotat
   return line;
 }
 
+std::string stillLog(int lines, bool fields, int first) {
+  std::string text;
+  char line[200];
+  for (int i = first; i < first + lines; ++i) {
+    if (!fields) {
+      text += logLine(i, 0, 0, 0, 1);
+      continue;
+    }
+    std::snprintf(line, sizeof line, "%6i%c\t   0.00\t   0.00\t  0.000\t1.00000\r\n", i / 2,
+                  i % 2 == 0 ? 'A' : 'B');
+    text += line;
+  }
+  return text;
+}
+
 namespace {
 
 class CRecordingWindow : public platform::CProgressWindow {

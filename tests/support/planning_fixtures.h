@@ -33,6 +33,10 @@ std::string logLine(int frame, double panX, double panY, double rotation, double
 std::string logLineWithTopEdge(int frame, double panX, double panY, double rotation, double zoom,
                                double topPanX, double topPanY, double topRotation, double topZoom);
 
+// `lines` motionless lines from frame `first` on; with `fields`, labels
+// count fields: field i is frame i / 2, A when i is even.
+std::string stillLog(int lines, bool fields, int first = 1);
+
 // Progress windows made while this object lives: how many were made and are
 // still alive, what they showed, how often they were polled. `clicksAtPoll`
 // says how many "Cancel" clicks arrive before poll number p (0-based).
