@@ -1,5 +1,5 @@
 // The vector kernels of pass 1 must give the plain kernels' values exactly:
-// the analysed planes, every value of the correlation table, and whole logs.
+// the analysed planes and every value of the correlation table.
 #include "analysis/analysis_kernels.h"
 
 #include <gtest/gtest.h>
@@ -13,11 +13,8 @@
 #include "analysis/block_matching.h"
 #include "analysis/sample_image.h"
 #include "plugin/common/instance_data.h"
-#include "plugin/common/module_state.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/kernel_sets.h"
-#include "tests/support/pass1_runner.h"
-#include "tools/clipgen/command_line.h"
 
 namespace {
 

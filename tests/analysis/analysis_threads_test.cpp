@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
+#include <string>
 
 #include "plugin/common/module_state.h"
 #include "tests/support/pass1_runner.h"

@@ -4,11 +4,9 @@
 
 #include <cmath>
 #include <cstdint>
-#include <random>
 #include <vector>
 
 #include "analysis/analysed_image.h"
-#include "plugin/common/instance_data.h"
 #include "plugin/common/video_image.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/synthetic_frames.h"

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "analysis/block_matching.h"
-#include "plugin/common/instance_data.h"
 #include "plugin/filter/end_callback.h"
 #include "plugin/filter/start_callback.h"
 #include "tests/support/filter_instance.h"
@@ -59,10 +58,6 @@ class GlobalFitTest : public ::testing::Test {
   void setField(const CPreviousPosition& previousOf) {
     for (int i = 0; i < count(); ++i) setVector(i, previousOf);
   }
-  void setPan(int block, double panX, double panY) {
-    dx_[static_cast<std::size_t>(block)] = panX;
-    dy_[static_cast<std::size_t>(block)] = panY * data_.sourcePixelAspect;
-  }
 
   RFrameMotion fit(int fieldLineOffset = 0) {
     return fitFrameMotion(data_, RFitGrid{columns_, rows_, width_, height_, fieldLineOffset},
@@ -92,12 +87,11 @@ CPreviousPosition similarity(double f, double degrees, double px, double py) {
   };
 }
 
-void expectMotion(const RGlobalMotionInfo& m, double panX, double panY, double rotation,
-                  double zoom, double tolerance = 1e-9) {
-  EXPECT_NEAR(m.panX, panX, tolerance);
-  EXPECT_NEAR(m.panY, panY, tolerance);
-  EXPECT_NEAR(m.rotation, rotation, tolerance);
-  EXPECT_NEAR(m.zoom, zoom, tolerance);
+void expectMotion(const RGlobalMotionInfo& m, const RGlobalMotionInfo& expected) {
+  EXPECT_NEAR(m.panX, expected.panX, 1e-9);
+  EXPECT_NEAR(m.panY, expected.panY, 1e-9);
+  EXPECT_NEAR(m.rotation, expected.rotation, 1e-9);
+  EXPECT_NEAR(m.zoom, expected.zoom, 1e-9);
 }
 
 // ---------------------------------------------------------------------------
@@ -119,7 +113,7 @@ TEST_F(GlobalFitTest, PureMotionsComeOutExactly) {
     prepare(240, 180);
     setField(similarity(c.f, c.degrees, c.panX, c.panY));
     const RFrameMotion m = fit();
-    expectMotion(m.whole, c.panX, c.panY, c.degrees, c.f);
+    expectMotion(m.whole, {c.panX, c.panY, c.degrees, c.f});
     EXPECT_EQ(m.newScene, 0);
     EXPECT_EQ(m.okCount, count());
     EXPECT_DOUBLE_EQ(m.okPercent, 100.0);
@@ -136,7 +130,7 @@ TEST_F(GlobalFitTest, OneOutlierIsDiscardedAndNotReadmitted) {
   setField(similarity(1.0, 0.0, 1.5, 0.5));
   dx_[13] += 10.0;
   const RFrameMotion m = fit();
-  expectMotion(m.whole, 1.5, 0.5, 0.0, 1.0);
+  expectMotion(m.whole, {1.5, 0.5, 0.0, 1.0});
   EXPECT_EQ(okFlags_[13], 0);
   EXPECT_EQ(flagged(), count() - 1);
   EXPECT_EQ(m.okCount, count() - 1);
@@ -168,14 +162,9 @@ TEST_F(GlobalFitTest, RollingShutterRecoversTheTopAndBottomEdgeSets) {
   const RFrameMotion m = fit();
   EXPECT_FALSE(m.deepAnalysisRan);
   EXPECT_EQ(m.okCount, count());
-  const RGlobalMotionInfo expectedTop = convertCoefficients(top);
-  const RGlobalMotionInfo expectedBottom = convertCoefficients(bottom);
-  const RGlobalMotionInfo expectedWhole = convertCoefficients({0.5, 0.25, 0.001, 0.002});
-  expectMotion(m.top, expectedTop.panX, expectedTop.panY, expectedTop.rotation, expectedTop.zoom);
-  expectMotion(m.bottom, expectedBottom.panX, expectedBottom.panY, expectedBottom.rotation,
-               expectedBottom.zoom);
-  expectMotion(m.whole, expectedWhole.panX, expectedWhole.panY, expectedWhole.rotation,
-               expectedWhole.zoom);
+  expectMotion(m.top, convertCoefficients(top));
+  expectMotion(m.bottom, convertCoefficients(bottom));
+  expectMotion(m.whole, convertCoefficients({0.5, 0.25, 0.001, 0.002}));
   EXPECT_GT(m.top.rotation, 0.2);
   EXPECT_LT(m.bottom.rotation, -0.1);
 }
@@ -214,7 +203,7 @@ TEST_F(GlobalFitTest, DeepAnalysisFindsTheMotionMostBlocksAgreeOn) {
   const RFrameMotion m = fit();
   EXPECT_TRUE(m.deepAnalysisRan);
   EXPECT_EQ(m.newScene, 0);
-  expectMotion(m.whole, 3.0, -2.0, 0.5, 1.01);
+  expectMotion(m.whole, {3.0, -2.0, 0.5, 1.01});
   EXPECT_EQ(m.okCount, static_cast<int>(agreeing.size()) - 1);
   for (int i : agreeing) EXPECT_EQ(okFlags_[static_cast<std::size_t>(i)], 1) << i;
   EXPECT_EQ(flagged(), static_cast<int>(agreeing.size()));

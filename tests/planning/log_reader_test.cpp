@@ -7,17 +7,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "analysis/block_matching.h"
 #include "plugin/common/frame_plan.h"
-#include "plugin/filter/end_callback.h"
-#include "plugin/filter/filter_callbacks.h"
-#include "plugin/filter/start_callback.h"
+#include "plugin/common/missing_value.h"
 #include "tests/support/filter_instance.h"
+#include "tests/support/log_files.h"
 #include "tests/support/planning_fixtures.h"
 
 namespace {
@@ -27,6 +24,7 @@ using testing_support::CPlanningRun;
 using testing_support::logLine;
 using testing_support::logLineWithTopEdge;
 using testing_support::setLastWriteTime;
+using testing_support::shakyLogText;
 
 // ---------------------------------------------------------------------------
 // Parsing
@@ -212,16 +210,9 @@ TEST_F(LogParsingTest, AFarEarlierLabelDoesNotExhaustMemory) {
 // ---------------------------------------------------------------------------
 // The file and its last-write time
 
-// `frames` lines (labels 1 ..) of a shaky pan.
-std::string shakyLines(int frames, double pan = 1.0) {
-  std::string text;
-  for (int i = 1; i <= frames; ++i) text += logLine(i, i % 2 ? pan : -pan, 0.5, 0.0, 1.0);
-  return text;
-}
-
 TEST(LogFileTest, AnUnchangedFileTimeKeepsThePlanAndPlansNothing) {
   CPlanningRun run(64, 48);
-  run.plan(shakyLines(10), 1000000);
+  run.plan(shakyLogText(10, 1), 1000000);
   ASSERT_EQ(run.data().plannedFrameCount, 11);
   ASSERT_EQ(run.windows().created, 1);
   const RFramePlan* plan = run.data().framePlans;
@@ -229,7 +220,7 @@ TEST(LogFileTest, AnUnchangedFileTimeKeepsThePlanAndPlansNothing) {
 
   // Other content with the same time stamp (and other settings) is not read.
   run.data().smoothHorizontalPanning = 0;
-  run.plan(shakyLines(30, 5.0), 1000000);
+  run.plan(shakyLogText(30, 2, 5.0), 1000000);
   EXPECT_EQ(run.windows().created, 1);
   EXPECT_EQ(run.data().plannedFrameCount, 11);
   EXPECT_EQ(run.data().framePlans, plan);
@@ -245,15 +236,15 @@ TEST(LogFileTest, AnUnchangedFileTimeKeepsThePlanAndPlansNothing) {
 
 TEST(LogFileTest, TwoEntriesOrFewerAreNotPlannedAndThePreviousPlanIsGone) {
   CPlanningRun run(64, 48);
-  run.plan(shakyLines(10));
+  run.plan(shakyLogText(10, 1));
   ASSERT_EQ(run.data().plannedFrameCount, 11);
 
-  run.plan(shakyLines(1));  // entries 0 and 1
+  run.plan(shakyLogText(1, 1));  // entries 0 and 1
   EXPECT_EQ(run.windows().created, 1);
   EXPECT_EQ(run.data().framePlans, nullptr);
   EXPECT_EQ(run.data().plannedFrameCount, -1);
 
-  run.plan(shakyLines(2));  // three entries are enough
+  run.plan(shakyLogText(2, 1));  // three entries are enough
   EXPECT_EQ(run.windows().created, 2);
   EXPECT_EQ(run.data().plannedFrameCount, 3);
   EXPECT_NE(run.data().framePlans, nullptr);

@@ -6,26 +6,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <random>
-#include <string>
 #include <vector>
 
-#include "plugin/common/module_state.h"
-#include "plugin/filter/end_callback.h"
-#include "plugin/filter/start_callback.h"
-#include "tests/support/filter_instance.h"
 #include "tests/support/planning_fixtures.h"
-#include "ui/progress_dialog.h"
 
 namespace {
-
-using platform::MessageBoxAnswer;
-using platform::MessageBoxButtons;
-using testing_support::CFilterInstance;
-using testing_support::CRecordingMessageBoxes;
-using testing_support::CRecordingProgressWindows;
-using testing_support::CScratchFolder;
-using testing_support::logLine;
-using testing_support::writeTextFile;
 
 std::vector<double> jitteryPath(int n, unsigned seed) {
   std::mt19937 random(seed);
@@ -126,7 +111,7 @@ TEST(MotionSmoothingTest, ANegativeLimitDoesNotStallTheSolver) {
   EXPECT_EXIT(
       {
         alarm(2);
-        CRecordingMessageBoxes boxes(MessageBoxAnswer::kNo);
+        testing_support::CRecordingMessageBoxes boxes(platform::MessageBoxAnswer::kNo);
         std::vector<double> x;
         smooth(t, x, smoothnessWeight(400), -1.0, 0.01, 1);
         std::_Exit(0);
