@@ -35,16 +35,13 @@ void textureImages(CVideoImage& current, CVideoImage& previous, int width, int h
 
 // A square block at (b, b), predicted in place, searched `range` each way.
 RMatchRequest square(int b, int size, int range, double mSep = 0.004) {
-  return RMatchRequest{.bx = b,
-                       .by = b,
-                       .bw = size,
-                       .bh = size,
-                       .px = b,
-                       .py = b,
-                       .rx = range,
-                       .ry = range,
-                       .mMin = 0.3,
-                       .mSep = mSep};
+  RMatchRequest r;
+  r.bx = r.by = r.px = r.py = b;
+  r.bw = r.bh = size;
+  r.rx = r.ry = range;
+  r.mMin = 0.3;
+  r.mSep = mSep;
+  return r;
 }
 
 // ---------------------------------------------------------------------------

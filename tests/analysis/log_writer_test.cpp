@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/file_io.h"
-#include "plugin/common/instance_data.h"
 #include "plugin/filter/end_callback.h"
 #include "plugin/filter/start_callback.h"
 #include "tests/support/filter_instance.h"

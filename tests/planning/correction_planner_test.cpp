@@ -147,10 +147,6 @@ class PlannerTest : public ::testing::Test {
     return data().framePlans[i].transform[2] / kOne * data().fitScale * data().extraZoom;
   }
 
-  double coverageForPan(double panCorrection) {
-    return coverage(0, panCorrection, 0, data().fitScale);
-  }
-
   CPlanningRun run_{640, 480};
 };
 
@@ -177,7 +173,7 @@ TEST_F(PlannerTest, BorderlessModesStayWithinTheCoverage) {
     double pan = 0.0;
     for (int i = 1; i < 21 && mode >= 3; ++i) {
       pan += lines[i - 1].panX;
-      EXPECT_LE(zoomOf(i), coverageForPan(-pan) + 1e-7) << "entry " << i;
+      EXPECT_LE(zoomOf(i), coverage(0, -pan, 0, data().fitScale) + 1e-7) << "entry " << i;
     }
   }
 }
@@ -215,10 +211,10 @@ TEST_F(PlannerTest, FixedZoomUsesTheSmallestCoverageOfEachScene) {
   plan(lines);
   ASSERT_EQ(data().plannedFrameCount, 21);
 
-  const double first = coverageForPan(-32);
+  const double first = coverage(0, -32, 0, data().fitScale);
   EXPECT_NEAR(first, 0.9 * 479 / 480, 0.0015);
   for (int i = 0; i < 12; ++i) EXPECT_NEAR(zoomOf(i), first, 1e-7) << "entry " << i;
-  const double second = coverageForPan(0);
+  const double second = coverage(0, 0, 0, data().fitScale);
   EXPECT_GT(second, 0.99);
   for (int i = 12; i < 21; ++i) EXPECT_NEAR(zoomOf(i), second, 1e-7) << "entry " << i;
 }

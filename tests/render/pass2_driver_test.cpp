@@ -6,19 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <functional>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/device_context.h"
 #include "plugin/common/frame_plan.h"
-#include "plugin/filter/end_callback.h"
 #include "plugin/filter/filter_callbacks.h"
-#include "plugin/filter/start_callback.h"
-#include "render/row_tables.h"
 #include "tests/support/pass2_runner.h"
 #include "tests/support/planning_fixtures.h"
 
