@@ -86,7 +86,10 @@ TEST(LogWriterTest, RunsTruncateAppendHoldAndRetry) {
     data.logFileHandle = platform::kInvalidFileHandle;
   };
 
+  // A run without lines (of one frame) leaves an older log as it was.
   writeTextFile(log, "an older run\r\n");
+  run({});
+  EXPECT_EQ(readAll(log), "an older run\r\n");
   run({"1\r\n", "2\r\n"});
   EXPECT_EQ(readAll(log), "1\r\n2\r\n");
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -67,16 +66,6 @@ TEST(Pass1DriverTest, PansAreLoggedWithTheirSignsAndUnits) {
     ASSERT_EQ(labels(lines), (std::vector<std::string>{"1", "2"}));
     for (const RLoggedLine& line : lines) expectPan(line, c.panX, c.panY / c.aspect);
   }
-}
-
-TEST(Pass1DriverTest, SingleFrameRunLeavesAnExistingLogUntouched) {
-  CSmoothTexture texture(3);
-  CPass1Run run(160, 120);
-  std::ofstream(run.logPath(), std::ios::binary) << "an older log\r\n";
-  run.start();
-  run.frame(0, pannedTexture(texture, 0, 1, 1));
-  run.end();
-  EXPECT_EQ(run.logText(), "an older log\r\n");
 }
 
 TEST(Pass1DriverTest, FrameAfterAJumpIsNotLoggedButMatchedAgainst) {
