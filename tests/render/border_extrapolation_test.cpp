@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "render/render_threads.h"
 #include "tests/support/render_fixtures.h"
 
 namespace {
@@ -71,38 +70,6 @@ TEST(BorderExtrapolationTest, NeighboursNeverWrapAcrossRowsOrOutOfTheFrame) {
     scene.extrapolate({{bx, brow}});
     EXPECT_EQ(scene.at(bx, brow), 0u) << bx << "," << brow;
   }
-}
-
-// Source and destination 20 x 12 of one colour; bilinear sampling half a
-// pixel to the left, so column 0 reads half black.
-struct RHalfPixelScene {
-  RHalfPixelScene() : target(20, 12, 20, 12), plans(1) {
-    target.source.fill([](int, int) { return rgb(120, 60, 31); });
-    testing_support::setShift(plans[0].transform, -0.5, 0);
-  }
-  std::vector<std::uint32_t> render(bool extrapolate) {
-    renderFrame(
-        &target.activation, plans.data(),
-        {.resampling = 1, .noFrameSearch = true, .extrapolate = extrapolate, .threadCount = 2});
-    return target.destination.pixels();
-  }
-  testing_support::RRenderTarget target;
-  testing_support::CPlanEntries plans;
-};
-
-TEST(BorderExtrapolationTest, ReplacesPartlyBlackEdgeSamplesOnlyWhenSwitchedOn) {
-  RHalfPixelScene scene;
-  {
-    const CBorderTableScope borders(20, 12);
-    EXPECT_EQ(scene.render(true), std::vector<std::uint32_t>(240, rgb(120, 60, 31)));
-    // Off: the edge keeps the current frame's sample.
-    const std::vector<std::uint32_t> off = scene.render(false);
-    EXPECT_EQ(off[5 * 20 + 0], rgb(60, 30, 16));
-    EXPECT_EQ(off[5 * 20 + 1], rgb(120, 60, 31));
-  }
-  // Without the table (extrapolation was off at the start) nothing is
-  // registered either.
-  EXPECT_EQ(scene.render(true)[5 * 20 + 0], rgb(60, 30, 16));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "render/render_threads.h"
 #include "render/samplers.h"
@@ -186,17 +187,21 @@ struct RRingScene {
     });
     setShift(plans[1].transform, 0.5, 0.5);
   }
-  std::vector<std::uint32_t> render(bool noFrameSearch, bool soft, int width) {
-    const CBorderTableScope borders(24, 16);
+  // Soft borders are 3 wide; `table`: the border pixel table exists (as
+  // when extrapolation was on at the start).
+  std::vector<std::uint32_t> render(bool noFrameSearch, bool soft, bool extrapolate = true,
+                                    bool table = true) {
+    std::optional<CBorderTableScope> borders;
+    if (table) borders.emplace(24, 16);
     renderFrame(&target.activation, plans.data(),
                 {.outputEntry = 1,
                  .lastEntry = 2,
                  .resampling = 0,
                  .noFrameSearch = noFrameSearch,
-                 .extrapolate = true,
+                 .extrapolate = extrapolate,
                  .soft = soft,
-                 .widthX = width,
-                 .widthY = width});
+                 .widthX = 3,
+                 .widthY = 3});
     return target.destination.pixels();
   }
   testing_support::RRenderTarget target;
@@ -205,17 +210,21 @@ struct RRingScene {
 
 TEST(EdgeCompensationTest, EveryPixelNotFullyInsideIsExtrapolatedWhenNoFrameHelps) {
   const std::vector<std::uint32_t> allBlue(24 * 16, rgb(0, 0, 200));
+  const int middleRow = 16 / 2 * 24;
   // Hard borders: the two outer pixels of every side are not fully inside;
   // the rim they are extrapolated from is all blue.
-  EXPECT_EQ(RRingScene(2).render(true, false, 3), allBlue);
+  EXPECT_EQ(RRingScene(2).render(true, false), allBlue);
+  // Switched off, or without the table, they keep the current frame's sample.
+  EXPECT_EQ(RRingScene(2).render(true, false, false)[middleRow], rgb(200, 0, 0));
+  EXPECT_EQ(RRingScene(2).render(true, false, true, false)[middleRow], rgb(200, 0, 0));
   // The third pixel is inside and keeps its own colour (extrapolated, it
   // would take the blue of the fourth).
-  EXPECT_EQ(RRingScene(3).render(true, false, 3)[16 / 2 * 24 + 2], rgb(200, 0, 0));
+  EXPECT_EQ(RRingScene(3).render(true, false)[middleRow + 2], rgb(200, 0, 0));
   // Soft borders of width 3: up to 5 pixels in; also when frame search is on
   // but no other frame is held.
-  EXPECT_EQ(RRingScene(5).render(true, true, 3), allBlue);
-  EXPECT_EQ(RRingScene(5).render(false, true, 3), allBlue);
-  EXPECT_EQ(RRingScene(6).render(false, true, 3)[16 / 2 * 24 + 5], rgb(200, 0, 0));
+  EXPECT_EQ(RRingScene(5).render(true, true), allBlue);
+  EXPECT_EQ(RRingScene(5).render(false, true), allBlue);
+  EXPECT_EQ(RRingScene(6).render(false, true)[middleRow + 5], rgb(200, 0, 0));
 }
 
 }  // namespace
