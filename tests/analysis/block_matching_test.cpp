@@ -16,10 +16,10 @@ namespace {
 using testing_support::COwnedBitmap;
 using testing_support::CSmoothTexture;
 using testing_support::fillAnalysedImage;
-using testing_support::noiseAt;
-using testing_support::rgbPixel;
+using testing_support::patternColour;
+using testing_support::rgb;
 
-std::uint32_t grey(int level) { return rgbPixel(0, level, 0); }
+std::uint32_t grey(int level) { return rgb(0, level, 0); }
 
 // Vectors throughout: where the content of the current image lies in the
 // previous one minus where it lies now. A previous image "displaced by
@@ -85,9 +85,7 @@ TEST(AnalysedImageTest, LevelZeroIsTopDownWithChannelsAndSquares) {
 // The score of one offset.
 
 TEST(MatchValueTest, OffsetsWithFewerThan36SamplesScoreMinusOne) {
-  auto colour = [](int x, int y) {
-    return rgbPixel(noiseAt(1, x, y), noiseAt(2, x, y), noiseAt(3, x, y));
-  };
+  auto colour = [](int x, int y) { return patternColour(1, x, y); };
   for (int rgb = 0; rgb <= 1; ++rgb) {
     // Blocks of 10 columns; the previous image holds their content starting
     // at column 10 but is only 16 columns wide, so offset 0 keeps 6 columns
@@ -131,7 +129,7 @@ TEST(MatchBlockTest, SecondPeakTwoOffsetsAwayFailsWhenWithinTheMargin) {
   // lower. The margin decides.
   CVideoImage almost;
   fillAnalysedImage(almost, 40, 40, 0, [](int x, int y) {
-    return grey(static_cast<int>(checker(x, y) >> 8 & 0xFF) + noiseAt(9, x, y) % 9);
+    return grey(static_cast<int>(checker(x, y) >> 8 & 0xFF) + patternColour(9, x, y) % 9);
   });
   r.ry = 0;
   r.rx = 2;
@@ -181,7 +179,7 @@ TEST_F(BlockJobTest, CoarsestLevelSearchesWidelyAndCountsDarkPixels) {
   CSmoothTexture texture(5, 5.0);
   auto dark = [&](double x, double y) {
     const std::uint32_t c = texture.sample(x, y);
-    return rgbPixel((c >> 16 & 0xFF) / 8, (c >> 8 & 0xFF) / 8, (c & 0xFF) / 8);
+    return rgb((c >> 16 & 0xFF) / 8, (c >> 8 & 0xFF) / 8, (c & 0xFF) / 8);
   };
   CVideoImage current, previous;
   fillAnalysedImage(current, 70, 50, 1, [&](int x, int y) { return dark(x + 0.5, y + 0.5); });

@@ -93,23 +93,14 @@ TEST(Pass1DriverTest, FlagsOfEveryFrameDecideTheNextFramesBlocks) {
     run.data().videoOutput = 0;
     run.data().rememberDiscardedAreas = remember;
     run.start();
-    for (long f = 0; f < 6; ++f) {
-      if (f == 2) {
-        run.frame(f, [](double, double) { return 0x707070u; });
-      } else {
-        run.frame(f, pannedTexture(texture, f, 2, 1));
-      }
-    }
+    const testing_support::CColourAt flat = [](double, double) { return 0x707070u; };
+    for (long f = 0; f < 6; ++f) run.frame(f, f == 2 ? flat : pannedTexture(texture, f, 2, 1));
     run.end();
     const std::vector<RLoggedLine> lines = testing_support::parseLoggedLines(run.logText());
     ASSERT_EQ(lines.size(), 5u);
     std::vector<bool> newScenes;
     for (const RLoggedLine& line : lines) newScenes.push_back(line.newScene);
-    if (remember) {
-      EXPECT_EQ(newScenes, (std::vector<bool>{false, true, true, true, false}));
-    } else {
-      EXPECT_EQ(newScenes, (std::vector<bool>{false, true, true, false, false}));
-    }
+    EXPECT_EQ(newScenes, (std::vector<bool>{false, true, true, remember == 1, false}));
     expectPan(lines.back(), 2, 1);
   }
 }

@@ -121,13 +121,4 @@ RDirectJob::RDirectJob(CPlanEntries& entries, int outputEntry) {
   job.resampling = 0;
 }
 
-std::uint32_t patternColour(unsigned seed, int x, int row) {
-  std::uint32_t h = seed * 0x9E3779B9u ^ static_cast<std::uint32_t>(x) * 0x85EBCA6Bu ^
-                    static_cast<std::uint32_t>(row) * 0xC2B2AE35u;
-  h ^= h >> 15;
-  h *= 0x2C1B3C6Du;
-  h ^= h >> 12;
-  return h & 0xFFFFFFu;
-}
-
 }  // namespace testing_support

@@ -15,6 +15,7 @@
 #include "plugin/common/frame_plan.h"
 #include "plugin/filter_interface.h"
 #include "render/render_job.h"
+#include "tests/support/synthetic_frames.h"
 
 namespace testing_support {
 
@@ -105,14 +106,5 @@ struct RDirectJob {
   RDirectJob(CPlanEntries& entries, int outputEntry);
   RenderJob job;
 };
-
-// 0x00RRGGBB from three channel values.
-inline std::uint32_t rgb(int r, int g, int b) {
-  return static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 |
-         static_cast<std::uint32_t>(b);
-}
-
-// A deterministic busy picture: a different colour for nearly every pixel.
-std::uint32_t patternColour(unsigned seed, int x, int row);
 
 }  // namespace testing_support

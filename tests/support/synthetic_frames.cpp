@@ -66,15 +66,13 @@ void fillAnalysedImage(CVideoImage& image, int width, int height, int rgb,
   }
 }
 
-std::uint8_t noiseAt(unsigned seed, int x, int y) {
+std::uint32_t patternColour(unsigned seed, int x, int row) {
   std::uint32_t h = seed * 0x9E3779B9u ^ static_cast<std::uint32_t>(x) * 0x85EBCA6Bu ^
-                    static_cast<std::uint32_t>(y) * 0xC2B2AE35u;
-  h ^= h >> 16;
-  h *= 0x7FEB352Du;
+                    static_cast<std::uint32_t>(row) * 0xC2B2AE35u;
   h ^= h >> 15;
-  h *= 0x846CA68Bu;
-  h ^= h >> 16;
-  return static_cast<std::uint8_t>(h & 0xFF);
+  h *= 0x2C1B3C6Du;
+  h ^= h >> 12;
+  return h & 0xFFFFFFu;
 }
 
 }  // namespace testing_support

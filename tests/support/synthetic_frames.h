@@ -40,13 +40,14 @@ void fillAnalysedImage(CVideoImage& image, int width, int height, int rgb,
                        const std::function<std::uint32_t(int, int)>& colourAt);
 
 // 0x00RRGGBB from three channel values.
-inline std::uint32_t rgbPixel(int r, int g, int b) {
+inline std::uint32_t rgb(int r, int g, int b) {
   return static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 |
          static_cast<std::uint32_t>(b);
 }
 
-// A deterministic pseudo-random value 0..255 per integer position: texture
-// without spatial correlation, for matches that must have one sharp peak.
-std::uint8_t noiseAt(unsigned seed, int x, int y);
+// A deterministic busy picture (0x00RRGGBB): a different colour for nearly
+// every pixel, without spatial correlation, for matches that must have one
+// sharp peak.
+std::uint32_t patternColour(unsigned seed, int x, int row);
 
 }  // namespace testing_support
