@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -117,6 +118,31 @@ TEST(MotionSmoothingTest, ANegativeLimitDoesNotStallTheSolver) {
         std::_Exit(0);
       },
       ::testing::ExitedWithCode(0), "");
+}
+
+// The overlapped sweeps give the plain sweeps' smoothed path bit for bit:
+// lengths around the group size and well beyond, paths with and without
+// scene starts, tolerances that stop at different points of a group.
+TEST(SmoothingWavefrontTest, OverlappedSweepsEqualThePlainOnes) {
+  std::mt19937 random(17);
+  std::bernoulli_distribution cut(0.01);
+  for (int trial = 0; trial < 24; ++trial) {
+    const int n = trial < 6 ? 3 + trial : 50 + trial * 37;
+    const std::vector<double> t = jitteryPath(n, static_cast<unsigned>(trial));
+    std::vector<int> scenes(t.size(), 0);
+    for (std::size_t i = 1; i < t.size(); ++i) scenes[i] = cut(random);
+    const double weight = smoothnessWeight(trial % 3 == 0 ? 40 : 400);
+    const double limit = trial % 2 ? 3.0 : 1000.0;
+    const double tolerance = trial % 4 == 0 ? 0.00001 : 0.01;
+    const int pin = trial % 5 == 0 ? 0 : 1;
+    std::vector<double> plain, fast;
+    setPlainSweeps(true);
+    EXPECT_EQ(smooth(t, plain, weight, limit, tolerance, pin, &scenes), 1);
+    setPlainSweeps(false);
+    EXPECT_EQ(smooth(t, fast, weight, limit, tolerance, pin, &scenes), 1);
+    ASSERT_EQ(std::memcmp(plain.data(), fast.data(), plain.size() * sizeof(double)), 0)
+        << "trial " << trial << " n " << n;
+  }
 }
 
 }  // namespace
