@@ -81,7 +81,7 @@ std::uint32_t CPass1Run::outputPixel(int x, int y) const {
 
 std::string CPass1Run::logText() {
   std::string content;
-  platform::readWholeFile(logPath(), &content);
+  platform::readWholeFile(*data().logFilePath, &content);
   return content;
 }
 

@@ -38,7 +38,6 @@ class CPass1Run {
   CPass1Run& operator=(const CPass1Run&) = delete;
 
   InstanceData& data() { return instance_.data(); }
-  std::string logPath() { return *data().logFilePath; }
 
   // paramProc, an output bitmap of the size it asks for, startProc.
   void start();
