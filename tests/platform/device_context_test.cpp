@@ -45,8 +45,6 @@ class CBitmap {
     }
     return result;
   }
-  int width() const { return width_; }
-  int height() const { return height_; }
 
  private:
   int width_, height_;

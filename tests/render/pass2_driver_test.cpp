@@ -45,7 +45,7 @@ std::vector<std::uint32_t> expectedMessage(int width, int height, std::ptrdiff_t
     dc.drawText(line.text, platform::RRect{0, line.top, width, height - line.bottomFromEnd},
                 platform::DT_CENTER | platform::DT_VCENTER | platform::DT_SINGLELINE);
   }
-  return CPass2Run::pixelsOf(picture.bitmap);
+  return testing_support::pixelsOf(picture.bitmap);
 }
 
 std::vector<RLine> waitingLines(int frames, int milliseconds) {
@@ -109,7 +109,7 @@ TEST(Pass2DriverTest, HeldFramesFollowTheWindowAndASeekFreesTheRest) {
   }
   // Each copy is the frame that arrived with it.
   const RFrameCopy& copy = *run.data().framePlans[7].frameBitmap;
-  EXPECT_EQ(CPass2Run::pixelsOf(copy.bitmap), run.sourcePixels(7));
+  EXPECT_EQ(testing_support::pixelsOf(copy.bitmap), run.sourcePixels(7));
   EXPECT_EQ(copy.bitmap.hdc, nullptr);
   EXPECT_NE(copy.bitmap.data, run.instance().src().data);
 
@@ -144,7 +144,7 @@ TEST(Pass2DriverTest, InterlacedProgressiveOutputInterleavesFullHeightFields) {
   VFBitmap& source = run.instance().src();
   const auto colourOf = [](int row) { return row % 2 == 0 ? 0x00C83232u : 0x003232C8u; };
   for (int row = 0; row < h; ++row) {
-    for (int x = 0; x < w; ++x) CPass2Run::pixelOf(source, x, row) = colourOf(row);
+    for (int x = 0; x < w; ++x) testing_support::pixelAt(source, x, row) = colourOf(row);
   }
   run.instance().state().lCurrentSourceFrame = 1;
   runProc(&run.instance().fa(), nullptr);
@@ -170,7 +170,7 @@ TEST(Pass2DriverTest, InterlacedProgressiveOutputInterleavesFullHeightFields) {
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->bitmap.h, h / 2);
     EXPECT_EQ(copy->bitmap.pitch, source.pitch);
-    const std::vector<std::uint32_t> pixels = CPass2Run::pixelsOf(copy->bitmap);
+    const std::vector<std::uint32_t> pixels = testing_support::pixelsOf(copy->bitmap);
     int mismatched = 0;
     for (std::size_t i = 0; i < pixels.size(); ++i) mismatched += pixels[i] != colourOf(field);
     EXPECT_EQ(mismatched, 0) << "field " << field;

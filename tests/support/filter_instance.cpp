@@ -16,6 +16,19 @@ void COwnedBitmap::allocate(long width, long height, std::ptrdiff_t pitchBytes) 
   bitmap.size = pitchBytes * height;
 }
 
+std::uint32_t& pixelAt(const VFBitmap& bitmap, int x, int row) {
+  return reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(bitmap.data) +
+                                          bitmap.pitch * row)[x];
+}
+
+std::vector<std::uint32_t> pixelsOf(const VFBitmap& bitmap) {
+  std::vector<std::uint32_t> result;
+  for (int row = 0; row < bitmap.h; ++row) {
+    for (int x = 0; x < bitmap.w; ++x) result.push_back(pixelAt(bitmap, x, row));
+  }
+  return result;
+}
+
 CFilterInstance::CFilterInstance()
     : memory_((sizeof(InstanceData) + 7) / 8, 0),
       fa_(destination_.bitmap, source_.bitmap, nullptr) {

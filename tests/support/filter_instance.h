@@ -21,6 +21,10 @@ struct COwnedBitmap {
   std::vector<Pixel32> pixels;
 };
 
+// Pixel (x, stored row) of a 32-bit bitmap, and all its pixels row by row.
+std::uint32_t& pixelAt(const VFBitmap& bitmap, int x, int row);
+std::vector<std::uint32_t> pixelsOf(const VFBitmap& bitmap);
+
 class CFilterInstance {
  public:
   CFilterInstance();

@@ -73,12 +73,6 @@ void CPass1Run::end() {
   started_ = false;
 }
 
-std::uint32_t CPass1Run::outputPixel(int x, int y) const {
-  const auto* rowBytes = reinterpret_cast<const unsigned char*>(output_.pixels.data()) +
-                         output_.bitmap.pitch * (output_.bitmap.h - 1 - y);
-  return reinterpret_cast<const std::uint32_t*>(rowBytes)[x];
-}
-
 std::string CPass1Run::logText() {
   std::string content;
   platform::readWholeFile(*data().logFilePath, &content);

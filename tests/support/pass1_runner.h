@@ -48,7 +48,9 @@ class CPass1Run {
   void end();
 
   // The output frame, top-down, 0x00RRGGBB.
-  std::uint32_t outputPixel(int x, int y) const;
+  std::uint32_t outputPixel(int x, int y) const {
+    return pixelAt(output_.bitmap, x, static_cast<int>(output_.bitmap.h) - 1 - y);
+  }
   std::string logText();
 
  private:

@@ -38,7 +38,7 @@ std::uint32_t CPass2Run::sourcePixel(long frame, int x, int row) {
 void CPass2Run::frame(long n) {
   VFBitmap& source = instance_.src();
   for (int row = 0; row < source.h; ++row) {
-    for (int x = 0; x < source.w; ++x) pixelOf(source, x, row) = sourcePixel(n, x, row);
+    for (int x = 0; x < source.w; ++x) pixelAt(source, x, row) = sourcePixel(n, x, row);
   }
   instance_.state().lCurrentSourceFrame = n;
   instance_.state().lCurrentFrame = n;
@@ -62,7 +62,7 @@ std::vector<std::uint32_t> CPass2Run::sourcePixels(long frame) const {
 
 void CPass2Run::fillOutput(std::uint32_t colour) {
   for (int row = 0; row < output_.bitmap.h; ++row) {
-    for (int x = 0; x < output_.bitmap.w; ++x) pixelOf(output_.bitmap, x, row) = colour;
+    for (int x = 0; x < output_.bitmap.w; ++x) pixelAt(output_.bitmap, x, row) = colour;
   }
 }
 
@@ -72,19 +72,6 @@ std::set<int> CPass2Run::heldEntries() {
     if (data().framePlans[i].frameBitmap != nullptr) held.insert(i);
   }
   return held;
-}
-
-std::uint32_t& CPass2Run::pixelOf(const VFBitmap& bitmap, int x, int row) {
-  return reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(bitmap.data) +
-                                          bitmap.pitch * row)[x];
-}
-
-std::vector<std::uint32_t> CPass2Run::pixelsOf(const VFBitmap& bitmap) {
-  std::vector<std::uint32_t> result;
-  for (int row = 0; row < bitmap.h; ++row) {
-    for (int x = 0; x < bitmap.w; ++x) result.push_back(pixelOf(bitmap, x, row));
-  }
-  return result;
 }
 
 RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string& log,
@@ -108,8 +95,7 @@ RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string
     out.width = result.width;
     out.height = result.height;
     for (int y = result.height - 1; y >= 0; --y) {
-      for (int x = 0; x < out.width; ++x)
-        out.pixels.push_back(CPass2Run::pixelOf(run.output(), x, y));
+      for (int x = 0; x < out.width; ++x) out.pixels.push_back(pixelAt(run.output(), x, y));
     }
   }
   return result;

@@ -42,9 +42,6 @@ class CPass2Run {
   std::vector<std::uint32_t> outputPixels() const { return pixelsOf(output_.bitmap); }
   std::set<int> heldEntries();
 
-  static std::uint32_t& pixelOf(const VFBitmap& bitmap, int x, int row);
-  static std::vector<std::uint32_t> pixelsOf(const VFBitmap& bitmap);
-
  private:
   int width_, height_;  // of the source frames
   CScratchFolder folder_;

@@ -38,16 +38,14 @@ std::string logLineWithTopEdge(int frame, double panX, double panY, double rotat
 std::string stillLog(int lines, bool fields, int first = 1);
 
 // Progress windows made while this object lives: how many were made and are
-// still alive, what they showed, how often they were polled. `clicksAtPoll`
-// says how many "Cancel" clicks arrive before poll number p (0-based).
+// still alive, how often they were polled. `clicksAtPoll` says how many
+// "Cancel" clicks arrive before poll number p (0-based).
 class CRecordingProgressWindows {
  public:
   struct RState {
     int created = 0;
     int alive = 0;
     int polls = 0;
-    std::string caption;
-    std::string status;
     std::function<int(int poll)> clicksAtPoll;
   };
 

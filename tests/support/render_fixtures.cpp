@@ -20,16 +20,6 @@ CGuardedBitmap::CGuardedBitmap(int width, int height, int paddingPixels, int gua
   fill([](int, int) { return 0u; });
 }
 
-std::uint32_t& CGuardedBitmap::at(int x, int row) {
-  return reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(bitmap_.data) +
-                                          bitmap_.pitch * row)[x];
-}
-
-std::uint32_t CGuardedBitmap::at(int x, int row) const {
-  return reinterpret_cast<const std::uint32_t*>(
-      reinterpret_cast<const unsigned char*>(bitmap_.data) + bitmap_.pitch * row)[x];
-}
-
 void CGuardedBitmap::fill(const PixelFunction& colour) {
   for (int row = 0; row < bitmap_.h; ++row) {
     for (int x = 0; x < bitmap_.w; ++x) at(x, row) = colour(x, row);
@@ -45,15 +35,6 @@ bool CGuardedBitmap::guardsIntact() const {
     if (!inside && memory_[i] != kGuardColour) return false;
   }
   return true;
-}
-
-std::vector<std::uint32_t> CGuardedBitmap::pixels() const {
-  std::vector<std::uint32_t> result;
-  result.reserve(static_cast<std::size_t>(bitmap_.w * bitmap_.h));
-  for (int row = 0; row < bitmap_.h; ++row) {
-    for (int x = 0; x < bitmap_.w; ++x) result.push_back(at(x, row));
-  }
-  return result;
 }
 
 std::int64_t fixedOf(double pixels) { return toFixedPoint(pixels); }

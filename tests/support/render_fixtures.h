@@ -15,6 +15,7 @@
 #include "plugin/common/frame_plan.h"
 #include "plugin/filter_interface.h"
 #include "render/render_job.h"
+#include "tests/support/filter_instance.h"
 #include "tests/support/synthetic_frames.h"
 
 namespace testing_support {
@@ -35,13 +36,12 @@ class CGuardedBitmap {
   CGuardedBitmap& operator=(const CGuardedBitmap&) = delete;
   VFBitmap& bitmap() { return bitmap_; }
   const VFBitmap& bitmap() const { return bitmap_; }
-  std::uint32_t& at(int x, int row);
-  std::uint32_t at(int x, int row) const;
+  std::uint32_t& at(int x, int row) { return pixelAt(bitmap_, x, row); }
   void fill(const PixelFunction& colour);
   // True when nothing outside the pixels was written.
   bool guardsIntact() const;
   // The w x h pixels, row by row.
-  std::vector<std::uint32_t> pixels() const;
+  std::vector<std::uint32_t> pixels() const { return pixelsOf(bitmap_); }
 
  private:
   int guardRows_;

@@ -67,18 +67,11 @@ TEST(FilterCallbacksTest, ProcessorCountFromTheEnvironment) {
   if (saved) platform::setEnvironmentVariable("NUMBER_OF_PROCESSORS", saved->c_str());
 }
 
-// Counts the frame calls that reach a pass; every frame function ends by
-// storing the source frame number it was given.
-class RunProcTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    instance.setSourceSize(64, 48);
-    instance.state().lCurrentSourceFrame = 5;
-  }
+// Every frame function ends by storing the source frame number it was given.
+TEST(RunProcTest, InterlacedFramesAreTwoNumberedFields) {
   CFilterInstance instance;
-};
-
-TEST_F(RunProcTest, InterlacedFramesAreTwoNumberedFields) {
+  instance.setSourceSize(64, 48);
+  instance.state().lCurrentSourceFrame = 5;
   instance.data().interlaced = 1;
   const Pixel32* frameData = instance.src().data;
   EXPECT_EQ(runProc(&instance.fa(), nullptr), 0);
@@ -112,28 +105,23 @@ class ConfigProcTest : public ::testing::Test {
   SettingsDialogRunner previous;
 };
 
-TEST_F(ConfigProcTest, TemplateFollowsTheScreenWidth) {
+TEST_F(ConfigProcTest, TemplateFollowsTheScreenWidthAndOkRecordsTheMovingArea) {
   platform::setDesktopHorizontalResolution(800);
-  configProc(&instance.fa(), nullptr, nullptr);
-  platform::setDesktopHorizontalResolution(1024);
-  configProc(&instance.fa(), nullptr, nullptr);
-  EXPECT_EQ(templates, (std::vector<int>{1063, 1000}));
-}
-
-TEST_F(ConfigProcTest, OkClearsTheLogTimeAndRecordsTheMovingArea) {
-  confirm = true;
   instance.data().logFileTime = 77;
+  EXPECT_EQ(configProc(&instance.fa(), nullptr, nullptr), 1);
+  EXPECT_EQ(instance.data().logFileTime, 77u);
+  platform::setDesktopHorizontalResolution(1024);
+  confirm = true;
   instance.data().lastSourceFrame = 3;
   EXPECT_EQ(configProc(&instance.fa(), nullptr, nullptr), 0);
+  EXPECT_EQ(templates, (std::vector<int>{1063, 1000}));
   EXPECT_EQ(instance.data().logFileTime, 0u);
   const std::vector<RMargins*>& areas = *instance.data().ignoreAreaByFrame;
   ASSERT_EQ(areas.size(), 4u);
   EXPECT_EQ(areas[0], nullptr);
   ASSERT_NE(areas[3], nullptr);
-  EXPECT_EQ(areas[3]->left, 1);
-  EXPECT_EQ(areas[3]->top, 2);
-  EXPECT_EQ(areas[3]->right, 3);
-  EXPECT_EQ(areas[3]->bottom, 4);
+  EXPECT_EQ((std::vector<int>{areas[3]->left, areas[3]->top, areas[3]->right, areas[3]->bottom}),
+            (std::vector<int>{1, 2, 3, 4}));
 }
 
 }  // namespace
