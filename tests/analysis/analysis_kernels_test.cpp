@@ -43,7 +43,6 @@ void fillExtreme(CVideoImage& image, int width, int height, int rgb, std::mt1993
 
 TEST(AnalysisKernelsTest, CorrelationTablesEqualThePlainOnes) {
   std::mt19937 random(7);
-  int compared = 0;
   for (KernelSet set : vectorKernelSets()) {
     for (int i = 0; i < 600; ++i) {
       const int rgb = i % 2;
@@ -90,10 +89,8 @@ TEST(AnalysisKernelsTest, CorrelationTablesEqualThePlainOnes) {
       correlationTable(current, previous, r, fast.data());
       ASSERT_EQ(std::memcmp(plain.data(), fast.data(), size * sizeof(double)), 0)
           << platform::kernelSetName(set) << " case " << i;
-      ++compared;
     }
   }
-  EXPECT_EQ(compared, 600 * static_cast<int>(vectorKernelSets().size()));
 }
 
 // Level 0 from a bitmap, the ignore marks and the reduction, also straight to

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,37 +49,32 @@ testing_support::CColourAt pannedTexture(const CSmoothTexture& texture, long f, 
 // ---------------------------------------------------------------------------
 // What the log says.
 
-TEST(Pass1DriverTest, PansAreLoggedWithTheirSignsAndUnits) {
+// Pan y is divided by the source pixel aspect (units of pixel widths). The
+// frame after a jump (forward 2 -> 7, back 8 -> 1) is not logged but
+// matched against.
+TEST(Pass1DriverTest, PansAreLoggedWithTheirSignsAndUnitsAndJumpsBreakTheChain) {
   CSmoothTexture texture(3);
   struct RCase {
     double panX, panY, aspect;
+    std::vector<long> frames = {0, 1, 2};
+    std::vector<std::string> labels = {"1", "2"};
   };
-  // Pan y is divided by the source pixel aspect (units of pixel widths).
-  const RCase cases[] = {{3, -2, 1}, {-1.5, 0.75, 1}, {0.25, 2.5, 1}, {1, -3, 2}};
+  const RCase cases[] = {{3, -2, 1},
+                         {-1.5, 0.75, 1},
+                         {0.25, 2.5, 1},
+                         {1, -3, 2},
+                         {2, -1, 1, {0, 1, 2, 7, 8, 1, 2}, {"1", "2", "8", "2"}}};
   for (const RCase& c : cases) {
     CPass1Run run(320, 240);
     run.data().videoOutput = 0;
     run.data().sourcePixelAspect = c.aspect;
     run.start();
-    for (long f = 0; f < 3; ++f) run.frame(f, pannedTexture(texture, f, c.panX, c.panY));
+    for (long f : c.frames) run.frame(f, pannedTexture(texture, f, c.panX, c.panY));
     run.end();
     const std::vector<RLoggedLine> lines = testing_support::parseLoggedLines(run.logText());
-    ASSERT_EQ(labels(lines), (std::vector<std::string>{"1", "2"}));
+    ASSERT_EQ(labels(lines), c.labels);
     for (const RLoggedLine& line : lines) expectPan(line, c.panX, c.panY / c.aspect);
   }
-}
-
-TEST(Pass1DriverTest, FrameAfterAJumpIsNotLoggedButMatchedAgainst) {
-  CSmoothTexture texture(4);
-  CPass1Run run(320, 240);
-  run.data().videoOutput = 0;
-  run.start();
-  // Forward jump 2 -> 7, then seeking back 8 -> 1.
-  for (long f : {0, 1, 2, 7, 8, 1, 2}) run.frame(f, pannedTexture(texture, f, 2, -1));
-  run.end();
-  const std::vector<RLoggedLine> lines = testing_support::parseLoggedLines(run.logText());
-  ASSERT_EQ(labels(lines), (std::vector<std::string>{"1", "2", "8", "2"}));
-  for (const RLoggedLine& line : lines) expectPan(line, 2, -1);
 }
 
 TEST(Pass1DriverTest, FlagsOfEveryFrameDecideTheNextFramesBlocks) {
@@ -132,15 +128,15 @@ TEST(Pass1DriverTest, IgnoredAreaFollowsTheMeasuredPan) {
   }
 
   // Frame 3 was analysed with the margins of entry 3: black outside them.
-  // (Row 100 and column 100 stay clear of the vectors.)
-  EXPECT_EQ(run.outputPixel(13, 100), 0u);
-  EXPECT_NE(run.outputPixel(14, 100), 0u);
-  EXPECT_NE(run.outputPixel(320 - 1 - 36, 100), 0u);
-  EXPECT_EQ(run.outputPixel(320 - 36, 100), 0u);
-  EXPECT_EQ(run.outputPixel(100, 13), 0u);
-  EXPECT_NE(run.outputPixel(100, 14), 0u);
-  EXPECT_NE(run.outputPixel(100, 240 - 1 - 11), 0u);
-  EXPECT_EQ(run.outputPixel(100, 240 - 11), 0u);
+  // (Row 100 and column 100 stay clear of the vectors.) The last black and
+  // the first analysed pixel of each side:
+  for (const auto& [x0, y0, x1, y1] : {std::array{13, 100, 14, 100},
+                                       {320 - 36, 100, 319 - 36, 100},
+                                       {100, 13, 100, 14},
+                                       {100, 240 - 11, 100, 239 - 11}}) {
+    EXPECT_EQ(run.outputPixel(x0, y0), 0u) << x0 << "," << y0;
+    EXPECT_NE(run.outputPixel(x1, y1), 0u) << x1 << "," << y1;
+  }
   run.end();
   const std::vector<RLoggedLine> lines = testing_support::parseLoggedLines(run.logText());
   ASSERT_EQ(lines.size(), 3u);

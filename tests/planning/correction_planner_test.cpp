@@ -203,10 +203,8 @@ TEST_F(PlannerTest, FixedZoomUsesTheSmallestCoverageOfEachScene) {
   ASSERT_EQ(data().plannedFrameCount, 21);
 
   const double first = coverage(0, -32, 0, data().fitScale);
-  EXPECT_NEAR(first, 0.9 * 479 / 480, 0.0015);
   for (int i = 0; i < 12; ++i) EXPECT_NEAR(zoomOf(i), first, 1e-7) << "entry " << i;
   const double second = coverage(0, 0, 0, data().fitScale);
-  EXPECT_GT(second, 0.99);
   for (int i = 12; i < 21; ++i) EXPECT_NEAR(zoomOf(i), second, 1e-7) << "entry " << i;
 }
 
@@ -259,7 +257,6 @@ TEST_F(PlannerTest, InterlacedLogsArePlannedPerField) {
   paramProc(&run_.instance().fa(), nullptr);
   run_.plan(log);
   ASSERT_EQ(data().plannedFrameCount, 7);
-  EXPECT_EQ(data().logBaseFrame, 1);
   for (int i = 0; i < 7; ++i) {
     SCOPED_TRACE(i);
     expectMap(data().framePlans[i].transform, {kAny, 0, kAny, kAny, kAny, 1LL << 26});

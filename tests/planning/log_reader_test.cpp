@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -36,30 +37,20 @@ using testing_support::shakyLogText;
 std::string describe(const InstanceData& data, const RMotionSeries& s) {
   std::ostringstream out;
   out << "base " << data.logBaseFrame;
-  auto value = [&](double v) -> std::ostringstream& {
-    if (v == MISSING_VALUE) {
-      out << " ?";
-    } else {
-      out << " " << v;
-    }
-    return out;
-  };
+  auto value = [&](double v) { v == MISSING_VALUE ? out << " ?" : out << " " << v; };
   for (std::size_t i = 0; i < s.size(); ++i) {
+    const double top[] = {s.topPanX[i], s.topPanY[i], s.topRotation[i], s.topZoom[i]};
+    const bool noTop = std::all_of(top, top + 4, [](double v) { return v == MISSING_VALUE; });
     out << " |";
-    const bool noTop = s.topPanX[i] == MISSING_VALUE && s.topPanY[i] == MISSING_VALUE &&
-                       s.topRotation[i] == MISSING_VALUE && s.topZoom[i] == MISSING_VALUE;
     if (s.panX[i] == 0 && s.panY[i] == 0 && s.rotation[i] == 0 && s.logZoom[i] == 0 && noTop &&
         !s.sceneStart[i]) {
       out << " -";
       continue;
     }
-    value(s.panX[i]);
-    value(s.panY[i]);
-    value(s.rotation[i]);
-    value(std::exp(s.logZoom[i]));
+    for (double v : {s.panX[i], s.panY[i], s.rotation[i], std::exp(s.logZoom[i])}) value(v);
     if (!noTop) {
       out << " ^";
-      for (double v : {s.topPanX[i], s.topPanY[i], s.topRotation[i], s.topZoom[i]}) value(v);
+      for (double v : top) value(v);
     }
     if (s.sceneStart[i]) out << " *";
   }
@@ -85,7 +76,6 @@ class LogParsingTest : public ::testing::Test {
     parseLogText(instance_.data(), text.data(), text.size(), s);
     return s;
   }
-  InstanceData& data() { return instance_.data(); }
   CFilterInstance instance_;
 };
 
@@ -216,7 +206,6 @@ TEST(LogFileTest, OnlyANewFileTimeIsReadAndOnlyThreeEntriesOrMoreArePlanned) {
   ASSERT_EQ(run.data().plannedFrameCount, 11);
   ASSERT_EQ(run.windows().created, 1);
   const RFramePlan* plan = run.data().framePlans;
-  const std::int64_t firstOrigin = plan[1].transform[0];
 
   // Other content with the same time stamp (and other settings) is not read.
   run.data().smoothHorizontalPanning = 0;
@@ -224,14 +213,12 @@ TEST(LogFileTest, OnlyANewFileTimeIsReadAndOnlyThreeEntriesOrMoreArePlanned) {
   EXPECT_EQ(run.windows().created, 1);
   EXPECT_EQ(run.data().plannedFrameCount, 11);
   EXPECT_EQ(run.data().framePlans, plan);
-  EXPECT_EQ(run.data().framePlans[1].transform[0], firstOrigin);
 
   // A new time stamp makes the next start read and plan again.
   setLastWriteTime(run.logPath(), 1000001);
   run.start();
   EXPECT_EQ(run.windows().created, 2);
   EXPECT_EQ(run.data().plannedFrameCount, 31);
-  ASSERT_NE(run.data().framePlans, nullptr);
 
   // Two entries or fewer are not planned, and the previous plan is gone.
   run.plan(shakyLogText(1, 1), 1000002);  // entries 0 and 1
@@ -242,7 +229,6 @@ TEST(LogFileTest, OnlyANewFileTimeIsReadAndOnlyThreeEntriesOrMoreArePlanned) {
   run.plan(shakyLogText(2, 1));  // three entries are enough
   EXPECT_EQ(run.windows().created, 3);
   EXPECT_EQ(run.data().plannedFrameCount, 3);
-  EXPECT_NE(run.data().framePlans, nullptr);
 }
 
 }  // namespace

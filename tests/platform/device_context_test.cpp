@@ -86,9 +86,6 @@ TEST(DeviceContextTest, StoresBottomUpAndConvertsColours) {
   dc.moveTo(0, 0);
   dc.lineTo(3, 0);
   EXPECT_EQ(bitmap.stored(5)[0], 0xFF0000u);  // the top row is the last stored one
-  CPen white(CPen::PS_SOLID, 0, 0xFFFFFF);
-  EXPECT_EQ(dc.selectPen(&white), &pen);
-  EXPECT_EQ(dc.selectPen(nullptr), &white);
   // Outside the bitmap: nothing written, zero read.
   dc.setPixel(-1, 0, kRed);
   dc.setPixel(0, 6, kRed);

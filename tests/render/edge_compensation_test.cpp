@@ -55,8 +55,8 @@ TEST(EdgeCompensationTest, PixelOneInsideTheEdgeTakesTheFirstFrameThatCoversIt) 
 
   // x = 1.5 lies in the frame but less than 2 pixels inside it.
   setShift(plans[1].toPrevious, 3, 0);  // the previous frame has it at 4.5
-  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(0, 4, 10));
-  EXPECT_TRUE(compensate(direct.job, 1.5, 10.5).found);
+  const RResult previous = compensate(direct.job, 1.5, 10.5);
+  EXPECT_TRUE(previous.found && previous.pixel == pictureOf(0, 4, 10));
 
   // The previous frame has it at 1.5 too; the next one at 6.5.
   setShift(plans[1].toPrevious, 0, 0);

@@ -42,17 +42,9 @@ CPass1Run::CPass1Run(long width, long height) {
 }
 
 void CPass1Run::start() {
-  FilterActivation& fa = instance_.fa();
-  paramProc(&fa, nullptr);
-  const VFBitmap format = fa.dst;
-  output_.allocate(format.w, format.h, format.pitch);
-  output_.bitmap.dwFlags = format.dwFlags;
-  if (format.dwFlags & VFBitmap::NEEDS_HDC) {
-    context_ = RDeviceContext{output_.pixels.data(), format.w, format.h, format.pitch};
-    output_.bitmap.hdc = &context_;
-  }
-  instance_.dst() = output_.bitmap;
-  startProc(&fa, nullptr);
+  paramProc(&instance_.fa(), nullptr);
+  instance_.useDrawableDestination();
+  startProc(&instance_.fa(), nullptr);
   started_ = true;
 }
 

@@ -29,7 +29,7 @@ std::vector<RLoggedLine> parseLoggedLines(const std::string& text);
 using CColourAt = std::function<std::uint32_t(double, double)>;
 
 // One pass-1 run; the log goes to a scratch folder of its own. The output
-// bitmap gets a device context when the filter asks for one.
+// bitmap has a device context.
 class CPass1Run {
  public:
   CPass1Run(long width, long height);
@@ -48,16 +48,14 @@ class CPass1Run {
   void end();
 
   // The output frame, top-down, 0x00RRGGBB.
-  std::uint32_t outputPixel(int x, int y) const {
-    return pixelAt(output_.bitmap, x, static_cast<int>(output_.bitmap.h) - 1 - y);
+  std::uint32_t outputPixel(int x, int y) {
+    return pixelAt(instance_.dst(), x, static_cast<int>(instance_.dst().h) - 1 - y);
   }
   std::string logText();
 
  private:
   CScratchFolder folder_;
   CFilterInstance instance_;
-  COwnedBitmap output_;
-  RDeviceContext context_{};
   bool started_ = false;
 };
 

@@ -19,12 +19,7 @@ CPass2Run::CPass2Run(int width, int height, const std::string& log,
   if (configure) configure(data);
   instance_.setSourceSize(width, height);
   paramProc(&instance_.fa(), nullptr);
-  output_.allocate(instance_.dst().w, instance_.dst().h, instance_.dst().pitch);
-  dc_ =
-      RDeviceContext{output_.bitmap.data, output_.bitmap.w, output_.bitmap.h, output_.bitmap.pitch};
-  output_.bitmap.hdc = &dc_;
-  output_.bitmap.dwFlags = instance_.dst().dwFlags;
-  instance_.dst() = output_.bitmap;
+  instance_.useDrawableDestination();
   instance_.state().lMicrosecsPerSrcFrame = 40000;
   startProc(&instance_.fa(), nullptr);
 }
@@ -61,8 +56,8 @@ std::vector<std::uint32_t> CPass2Run::sourcePixels(long frame) const {
 }
 
 void CPass2Run::fillOutput(std::uint32_t colour) {
-  for (int row = 0; row < output_.bitmap.h; ++row) {
-    for (int x = 0; x < output_.bitmap.w; ++x) pixelAt(output_.bitmap, x, row) = colour;
+  for (int row = 0; row < output().h; ++row) {
+    for (int x = 0; x < output().w; ++x) pixelAt(output(), x, row) = colour;
   }
 }
 

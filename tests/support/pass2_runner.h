@@ -29,7 +29,7 @@ class CPass2Run {
 
   InstanceData& data() { return instance_.data(); }
   CFilterInstance& instance() { return instance_; }
-  const VFBitmap& output() const { return output_.bitmap; }
+  const VFBitmap& output() { return instance_.dst(); }
 
   // Host frame n: by default its own busy picture (sourcePixel), else the
   // given top-down picture.
@@ -39,15 +39,13 @@ class CPass2Run {
   std::vector<std::uint32_t> sourcePixels(long frame) const;
 
   void fillOutput(std::uint32_t colour);
-  std::vector<std::uint32_t> outputPixels() const { return pixelsOf(output_.bitmap); }
+  std::vector<std::uint32_t> outputPixels() { return pixelsOf(output()); }
   std::set<int> heldEntries();
 
  private:
   int width_, height_;  // of the source frames
   CScratchFolder folder_;
   CFilterInstance instance_;
-  COwnedBitmap output_;
-  RDeviceContext dc_{};
 };
 
 struct RPass2Output {

@@ -56,7 +56,7 @@ namespace {
 
 class CRecordingWindow : public platform::CProgressWindow {
  public:
-  explicit CRecordingWindow(std::shared_ptr<CRecordingProgressWindows::RState> state)
+  explicit CRecordingWindow(std::shared_ptr<CPlanningRun::RWindows> state)
       : state_(std::move(state)) {
     ++state_->created;
     ++state_->alive;
@@ -70,22 +70,10 @@ class CRecordingWindow : public platform::CProgressWindow {
   }
 
  private:
-  std::shared_ptr<CRecordingProgressWindows::RState> state_;
+  std::shared_ptr<CPlanningRun::RWindows> state_;
 };
 
 }  // namespace
-
-CRecordingProgressWindows::CRecordingProgressWindows() : state_(std::make_shared<RState>()) {
-  std::shared_ptr<RState> state = state_;
-  previous_ =
-      platform::setProgressWindowFactory([state]() -> std::unique_ptr<platform::CProgressWindow> {
-        return std::make_unique<CRecordingWindow>(state);
-      });
-}
-
-CRecordingProgressWindows::~CRecordingProgressWindows() {
-  platform::setProgressWindowFactory(std::move(previous_));
-}
 
 CRecordingMessageBoxes::CRecordingMessageBoxes(platform::MessageBoxAnswer answer)
     : messages_(std::make_shared<std::vector<RMessage>>()) {
@@ -107,9 +95,16 @@ CPlanningRun::CPlanningRun(long width, long height) : logPath_(folder_.path("run
   instance_.setSourceSize(width, height);
   data().pass = 2;
   *data().logFilePath = logPath_;
+  previousFactory_ = platform::setProgressWindowFactory(
+      [windows = windows_]() -> std::unique_ptr<platform::CProgressWindow> {
+        return std::make_unique<CRecordingWindow>(windows);
+      });
 }
 
-CPlanningRun::~CPlanningRun() { endProc(&instance_.fa(), nullptr); }
+CPlanningRun::~CPlanningRun() {
+  endProc(&instance_.fa(), nullptr);
+  platform::setProgressWindowFactory(std::move(previousFactory_));
+}
 
 void CPlanningRun::plan(const std::string& log, std::int64_t seconds) {
   writeTextFile(logPath_, log);

@@ -37,30 +37,6 @@ std::string logLineWithTopEdge(int frame, double panX, double panY, double rotat
 // count fields: field i is frame i / 2, A when i is even.
 std::string stillLog(int lines, bool fields, int first = 1);
 
-// Progress windows made while this object lives: how many were made and are
-// still alive, how often they were polled. `clicksAtPoll` says how many
-// "Cancel" clicks arrive before poll number p (0-based).
-class CRecordingProgressWindows {
- public:
-  struct RState {
-    int created = 0;
-    int alive = 0;
-    int polls = 0;
-    std::function<int(int poll)> clicksAtPoll;
-  };
-
-  CRecordingProgressWindows();
-  ~CRecordingProgressWindows();
-  CRecordingProgressWindows(const CRecordingProgressWindows&) = delete;
-  CRecordingProgressWindows& operator=(const CRecordingProgressWindows&) = delete;
-
-  RState& state() { return *state_; }
-
- private:
-  std::shared_ptr<RState> state_;
-  platform::ProgressWindowFactory previous_;
-};
-
 // Message boxes shown while this object lives; a Yes/No question gets
 // `answer`, an OK box gets OK.
 class CRecordingMessageBoxes {
@@ -84,11 +60,20 @@ class CRecordingMessageBoxes {
 };
 
 // One filter instance that plans pass 2 as a host's start does, from logs
-// written into a scratch folder; its progress windows are recorded. Each
-// plan ends the run before (if any) and starts a new one; the destructor
-// ends the last.
+// written into a scratch folder. Each plan ends the run before (if any) and
+// starts a new one; the destructor ends the last. The progress windows made
+// while it lives are recorded: how many were made and are still alive, how
+// often they were polled; `clicksAtPoll` says how many "Cancel" clicks
+// arrive before poll number p (0-based).
 class CPlanningRun {
  public:
+  struct RWindows {
+    int created = 0;
+    int alive = 0;
+    int polls = 0;
+    std::function<int(int poll)> clicksAtPoll;
+  };
+
   CPlanningRun(long width, long height);
   ~CPlanningRun();
   CPlanningRun(const CPlanningRun&) = delete;
@@ -96,7 +81,7 @@ class CPlanningRun {
 
   InstanceData& data() { return instance_.data(); }
   CFilterInstance& instance() { return instance_; }
-  CRecordingProgressWindows::RState& windows() { return windows_.state(); }
+  RWindows& windows() { return *windows_; }
   const std::string& logPath() const { return logPath_; }
 
   // Writes the log with the last-write time `seconds` after the epoch (by
@@ -108,7 +93,8 @@ class CPlanningRun {
  private:
   CScratchFolder folder_;
   CFilterInstance instance_;
-  CRecordingProgressWindows windows_;
+  std::shared_ptr<RWindows> windows_ = std::make_shared<RWindows>();
+  platform::ProgressWindowFactory previousFactory_;
   std::string logPath_;
   std::int64_t stamp_ = 1000000;
 };

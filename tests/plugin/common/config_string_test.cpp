@@ -89,9 +89,7 @@ TEST(ConfigStringTest, VersionOneStringFillsTheMissingGroups) {
   parse(data,
         "1|2|20|5|1|0|1|0|320|240|0|1|1|100|200|300|400|3|1|3|1|10|30|200|5|/tmp/old.log|1|1|"
         "4|5|6|7|1|8|9|10|11");
-  EXPECT_EQ(data.pass, 2);
   EXPECT_EQ(data.smoothZoom, 400);
-  EXPECT_EQ(*data.logFilePath, "/tmp/old.log");
   EXPECT_EQ(data.ignoreInsideBottom, 11);
   // The later groups as the version that wrote the string behaved.
   EXPECT_EQ(data.maxCorrectionHorizontalPanning, 100.0);

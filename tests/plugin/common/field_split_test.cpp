@@ -10,23 +10,17 @@ namespace {
 
 using testing_support::CFilterInstance;
 
-class FieldSplitTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    instance.setSourceSize(720, 576);
-    instance.state().lCurrentSourceFrame = 10;
-    InstanceData& data = instance.data();
-    data.ignoreOutsideTop = 5;
-    data.ignoreOutsideBottom = 7;
-    data.ignoreInsideTop = 9;
-    data.ignoreInsideBottom = 3;
-    data.previousFrames = 30;
-    data.futureFrames = 25;
-  }
+TEST(FieldSplitTest, RestoreIsBitIdentical) {
   CFilterInstance instance;
-};
-
-TEST_F(FieldSplitTest, RestoreIsBitIdentical) {
+  instance.setSourceSize(720, 576);
+  instance.state().lCurrentSourceFrame = 10;
+  InstanceData& data = instance.data();
+  data.ignoreOutsideTop = 5;
+  data.ignoreOutsideBottom = 7;
+  data.ignoreInsideTop = 9;
+  data.ignoreInsideBottom = 3;
+  data.previousFrames = 30;
+  data.futureFrames = 25;
   // Byte snapshots, padding included: every value must come back bit for bit.
   unsigned char src[sizeof(VFBitmap)], dst[sizeof(VFBitmap)], before[sizeof(InstanceData)];
   std::memcpy(src, &instance.src(), sizeof src);

@@ -6,7 +6,6 @@
 
 #include "platform/environment.h"
 #include "plugin/common/module_state.h"
-#include "plugin/common/output_format.h"
 #include "tests/support/filter_instance.h"
 #include "ui/settings_dialog.h"
 
@@ -49,7 +48,6 @@ TEST(FilterCallbacksTest, ParamProcSizesAndPitches) {
     EXPECT_EQ(instance.dst().pitch, (c.expectedWidth * 4 + 7) / 8 * 8);
     EXPECT_EQ((instance.dst().dwFlags & VFBitmap::NEEDS_HDC) != 0, c.expectHdc);
   }
-  EXPECT_EQ(outputPitch(321), 1288);
 }
 
 TEST(FilterCallbacksTest, ProcessorCountFromTheEnvironment) {

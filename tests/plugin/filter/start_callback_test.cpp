@@ -20,7 +20,7 @@ std::vector<std::pair<int, int>> levelSizes(const CImagePyramid& pyramid) {
   return sizes;
 }
 
-TEST(StartCallbackTest, PassOnePyramidsAndBlockGrid) {
+TEST(StartCallbackTest, PassOnePyramidsAndBlockGridFollowAspectAndFields) {
   CFilterInstance instance;
   instance.setSourceSize(720, 576);
   instance.data().framesProcessed = 12;
@@ -44,17 +44,12 @@ TEST(StartCallbackTest, PassOnePyramidsAndBlockGrid) {
   EXPECT_NEAR((*data.blockOffsetHorizontal)[24 * 19 - 1], 345.0, 1e-9);
   EXPECT_NEAR((*data.blockOffsetVertical)[24 * 19 - 1], 288.0 - 555.0, 1e-9);
   EXPECT_EQ(endProc(&instance.fa(), nullptr), 0);
-}
 
-TEST(StartCallbackTest, AspectAndFieldsShapeTheBlockOffsets) {
-  CFilterInstance instance;
-  instance.setSourceSize(720, 576);
-  InstanceData& data = instance.data();
+  // Wide pixels and fields of 288 lines: 9 block rows each, the upper
+  // field's first.
   data.sourcePixelAspect = 1.5;
   data.interlaced = 1;
-  data.videoOutput = 0;
   startProc(&instance.fa(), nullptr);
-  // Fields of 288 lines: 9 block rows each, the upper field's first.
   ASSERT_EQ(data.blockUsable->size(), 24u * 18u);
   EXPECT_EQ(data.imagePyramids[0]->front()->height, 288);
   // Upper field row 0: centre line (15 * 2 - 0.5) of 576 frame lines.
@@ -115,18 +110,13 @@ TEST(StartCallbackTest, APictureTooSmallToMatchIsAnnounced) {
   }
 }
 
-// A start of pass 1 closes the log an earlier run left open; a block size
-// of 0 gives an empty grid, not a division by zero.
-TEST(StartCallbackTest, PassOneStartsClean) {
+// A block size of 0 gives an empty grid, not a division by zero.
+TEST(StartCallbackTest, BlockSizeZeroGivesNoBlocks) {
   CFilterInstance instance;
   instance.setSourceSize(320, 240);
-  InstanceData& data = instance.data();
-  data.blockSize = 0;
-  data.logFileHandle = platform::createFileTruncate(data.logFilePath->c_str());
-  ASSERT_NE(data.logFileHandle, platform::kInvalidFileHandle);
+  instance.data().blockSize = 0;
   startProc(&instance.fa(), nullptr);
-  EXPECT_TRUE(data.blockUsable->empty());
-  EXPECT_EQ(data.logFileHandle, platform::kInvalidFileHandle);
+  EXPECT_TRUE(instance.data().blockUsable->empty());
   endProc(&instance.fa(), nullptr);
 }
 

@@ -2,19 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
 #include <string>
+
+#include "tests/support/planning_fixtures.h"
 
 namespace {
 
 std::string logOf(const std::vector<double>& panX, int newSceneAt = -1) {
   std::string text;
-  char line[160];
-  for (std::size_t i = 0; i < panX.size(); ++i) {
-    std::snprintf(line, sizeof line, "%7zu\t%7.3f\t%7.2f\t%7.3f\t%7.5f%s\r\n", i + 1, panX[i], 0.0,
-                  0.0, 1.0, static_cast<int>(i) == newSceneAt ? "\tnew_scene" : "");
-    text += line;
+  for (int i = 0; i < static_cast<int>(panX.size()); ++i) {
+    text += testing_support::logLine(i + 1, panX[i], 0, 0, 1, i == newSceneAt);
   }
   return text;
 }
