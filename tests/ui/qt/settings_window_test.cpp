@@ -4,7 +4,6 @@
 // QT_QPA_PLATFORM names; without one, offscreen on a 1280-pixel screen.
 #include "ui/qt/settings_window.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
@@ -21,12 +20,13 @@
 #include <QTimer>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <string>
-#include <vector>
+#include <utility>
 
-#include "plugin/common/instance_data.h"
-#include "plugin/filter_interface.h"
+#include "host/filter_instance.h"
+#include "host/filter_module.h"
+#include "host/filter_settings.h"
+#include "plugin/common/settings_schema.h"
 #include "tests/support/filter_instance.h"
 
 namespace {
@@ -105,46 +105,6 @@ TEST_P(SettingsWindowLayoutTest, ShowsEveryTextWholeAndFitsTheScreenItIsFor) {
 INSTANTIATE_TEST_SUITE_P(Templates, SettingsWindowLayoutTest,
                          ::testing::Values(kSettingsTemplateLarge, kSettingsTemplateCompact));
 
-// The module as a host loads it, with one instance.
-class CLoadedModule {
- public:
-  CLoadedModule() {
-    handle_ = dlopen(QV_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) return;
-    auto init = reinterpret_cast<VDXModuleInitProc>(dlsym(handle_, kModuleInitExport));
-    functions_.addFilter = [](FilterModule*, FilterDefinition* definition, int) {
-      registered() = *definition;
-      return &registered();
-    };
-    functions_.removeFilter = [](FilterDefinition*) {};
-    int interfaceVersion = 0, compatibleVersion = 0;
-    init(nullptr, &functions_, interfaceVersion, compatibleVersion);
-    memory_.assign(static_cast<std::size_t>(registered().inst_data_size) / 8 + 1, 0);
-    activation_.filter = &registered();
-    activation_.filter_data = memory_.data();
-    registered().initProc(&activation_, &functions_);
-  }
-  ~CLoadedModule() {
-    if (handle_ == nullptr) return;
-    registered().deinitProc(&activation_, &functions_);
-    dlclose(handle_);
-  }
-  bool loaded() const { return handle_ != nullptr; }
-  int configProc() { return registered().configProc(&activation_, &functions_, nullptr); }
-  InstanceData& data() { return *reinterpret_cast<InstanceData*>(memory_.data()); }
-
- private:
-  static FilterDefinition& registered() {
-    static FilterDefinition definition{};
-    return definition;
-  }
-  void* handle_ = nullptr;
-  FilterFunctions functions_{};
-  std::vector<std::uint64_t> memory_;
-  VFBitmap source_{}, destination_{};
-  FilterActivation activation_{destination_, source_, nullptr};
-};
-
 template <typename T>
 T* control(QWidget* window, ControlId id) {
   return window->findChild<T*>(settingsWidgetName(id));
@@ -165,8 +125,9 @@ void typeInto(QLineEdit* edit, const char* text) {
 
 TEST(SettingsDialogThroughConfigProcTest, ChangesControlsFixesARefusedValueAndConfirms) {
   ASSERT_GE(QGuiApplication::primaryScreen()->geometry().width(), 1024);
-  CLoadedModule module;
-  ASSERT_TRUE(module.loaded()) << dlerror();
+  // The built module as the host loads it: the dialog library lies beside it.
+  host::CFilterModule module(QV_MODULE_PATH);
+  host::CFilterInstance instance(module);
 
   // What a person does, one step each time the dialogs are idle.
   std::string message;
@@ -212,20 +173,23 @@ TEST(SettingsDialogThroughConfigProcTest, ChangesControlsFixesARefusedValueAndCo
     }
   });
   driver.start(10);
-  const int result = module.configProc();
+  const bool confirmed = instance.configure();
   driver.stop();
 
-  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(confirmed);
   EXPECT_EQ(step, 3);
   EXPECT_EQ(message, "Block size: please enter an integer between 1 and 100.");
   EXPECT_TRUE(focusOnBlockSize);
-  const InstanceData& data = module.data();
-  EXPECT_EQ(data.sourcePixelAspectPreset, 2);
-  EXPECT_EQ(data.sourcePixelAspect, 0.9115847225152985);
-  EXPECT_EQ(data.usePreviousFrames, 1);
-  EXPECT_EQ(data.useFutureFrames, 1);
-  EXPECT_EQ(data.blockSize, 32);
-  EXPECT_EQ(data.pass, 1);
+  // The record as the module writes it out.
+  host::CFilterSettings settings(instance);
+  for (const auto& [name, value] : {std::pair{"sourcePixelAspectPreset", "2"},
+                                    {"sourcePixelAspect", "0.911585"},
+                                    {"usePreviousFrames", "1"},
+                                    {"useFutureFrames", "1"},
+                                    {"blockSize", "32"},
+                                    {"pass", "1"}}) {
+    EXPECT_EQ(settings.fields()[settingSchema(name).position - 1], value) << name;
+  }
 }
 
 }  // namespace
