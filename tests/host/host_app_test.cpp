@@ -19,6 +19,7 @@
 
 #include "host/machine_limits.h"
 #include "tests/host/test_media.h"
+#include "tests/support/log_files.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/clipgen/command_line.h"
 
@@ -29,7 +30,7 @@ using host_test::RClipRecipe;
 using host_test::readAudio;
 using host_test::readVideo;
 using host_test::RVideoFrames;
-using host_test::writeFile;
+using testing_support::writeTextFile;
 
 namespace {
 
@@ -59,13 +60,7 @@ class HostRunTest : public ::testing::Test {
     return recipe.path;
   }
   static void writeLogFor(const std::string& input, int frames) {
-    std::string log;
-    for (int i = 1; i < frames; ++i) {
-      char line[64];
-      std::snprintf(line, sizeof line, "%7d\t   0.50\t  -0.25\t  0.010\t1.00000\r\n", i);
-      log += line;
-    }
-    writeFile(input + ".log", log);
+    writeTextFile(input + ".log", testing_support::shakyLogText(frames - 1, 1));
   }
 
   // In process. Every command but config writes, and replaces existing files (-y).
@@ -101,13 +96,7 @@ class HostRunTest : public ::testing::Test {
   }
 
   // Only the files the test made itself: no temporary output left behind.
-  std::set<std::string> files() const {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(scratch_.folder())) {
-      names.insert(entry.path().filename());
-    }
-    return names;
-  }
+  std::set<std::string> files() const { return host_test::fileNames(scratch_.folder()); }
 
   testing_support::CScratchFolder scratch_;
   std::ostringstream out_;
@@ -188,6 +177,7 @@ TEST_F(HostRunTest, MediaIsCopiedReencodedAnnouncedOrRefused) {
   } cases[] = {
       {{.path = "pcm.mkv", .audio = A::kPcm}, "o1.mp4", 0, "(pcm_s16le) is re-encoded", "aac"},
       {{.path = "pcm.mkv", .audio = A::kPcm}, "o2.mkv", 0, "", "pcm_s16le"},
+      {{.path = "pcm.mkv", .audio = A::kPcm}, "o9.y4m", 0, ""},  // no sound
       {{.path = "silent.mp4"}, "o3.mov", 0, ""},
       {{.path = "flac.mkv", .audio = A::kFlac}, "o4.mp4", 0, "(flac) is re-encoded as aac", "aac"},
       {{.path = "flac.mkv", .audio = A::kFlac}, "o5.mov", 0, "(flac) is re-encoded as aac", "aac"},
@@ -208,18 +198,6 @@ TEST_F(HostRunTest, MediaIsCopiedReencodedAnnouncedOrRefused) {
     expectAligned(input, path(c.output), *c.audioCodec != '\0');
     EXPECT_EQ(readAudio(path(c.output)).codec, c.audioCodec);
   }
-}
-
-TEST_F(HostRunTest, WritesY4mAndPngSequences) {
-  const std::string input = clip({.path = "in.mp4", .frames = 12, .audio = ClipAudio::kAac});
-  ASSERT_TRUE(succeeds(stamp({"render", input, path("out.y4m")})));
-  expectAligned(input, path("out.y4m"), false);
-
-  fs::create_directory(path("frames"));
-  ASSERT_TRUE(succeeds(stamp({"render", input, path("frames/f%03d.png")})));
-  EXPECT_EQ(std::distance(fs::directory_iterator(path("frames")), {}), 12);
-  EXPECT_TRUE(fs::exists(path("frames/f001.png")) && fs::exists(path("frames/f012.png")));
-  expectAligned(input, path("frames/f%03d.png"), false);
 }
 
 TEST_F(HostRunTest, OutputSizesFollowParamProc) {
@@ -275,14 +253,14 @@ TEST_F(HostRunTest, StabilizeRunsBothPassesOnOneInstanceAndKeepsTheLog) {
 TEST_F(HostRunTest, FailuresLeaveExistingFilesUntouched) {
   const std::string input = clip({.path = "in.mp4", .audio = ClipAudio::kAac});
   const std::string output = path("out.mp4");
-  writeFile(output, "precious");
+  writeTextFile(output, "precious");
   const std::string inputBytes = fileText(input);
   const std::string garbage = path("garbage.mp4"), missing = path("missing.mp4");
   const std::string nowhere = path("nowhere/out.mp4"), text = path("text.vdf");
-  writeFile(garbage, "not a video");
+  writeTextFile(garbage, "not a video");
   writeLogFor(garbage, 10);
   clip({.path = "sound.mka", .audio = ClipAudio::kPcm, .video = false});
-  writeFile(text, "not a module");
+  writeTextFile(text, "not a module");
   const RRun runs[] = {
       // An input that cannot be opened, or has no video.
       {stamp({"render", garbage, output}), 1, "cannot open input " + garbage},
@@ -381,15 +359,9 @@ TEST_F(StabiliserModuleTest, ConfigPrintsAndReadsTheSettingsStatement) {
 }
 
 TEST_F(StabiliserModuleTest, PlanShowsWhatPassTwoWouldMakeOfALog) {
-  std::string log;
-  for (int i = 1; i <= 60; ++i) {
-    const double shake = (i % 3 - 1) * 2.0;
-    char line[200];
-    std::snprintf(line, sizeof line, "%7i\t%7.2f\t%7.2f\t%7.3f\t%7.5f%s\r\n", i, 1.0 + shake,
-                  -shake, 0.1 * shake, 1.0, i == 30 ? "\tnew_scene" : "");
-    log += line;
-  }
-  writeFile(path("shaky.log"), log);
+  std::string log = testing_support::shakyLogText(60, 3);
+  writeTextFile(path("shaky.log"),
+                log.insert(log.find("\r\n", log.find("     30\t")), "\tnew_scene"));
   ASSERT_TRUE(succeeds(module({"plan", path("shaky.log"), "--size", "320x240", "--plot",
                                path("plan.svg"), "--set", "edgeCompensation=3"})));
   const std::string summary = out_.str();
@@ -401,13 +373,11 @@ TEST_F(StabiliserModuleTest, PlanShowsWhatPassTwoWouldMakeOfALog) {
   EXPECT_NE(plot.find("Horizontal panning"), std::string::npos);
   EXPECT_NE(plot.find("scene start"), std::string::npos);
 
-  // Broken, empty and missing logs are messages; an unwritable plot path
-  // leaves no file behind.
-  writeFile(path("broken.log"), "not a log\n\x01\x02\n");
-  writeFile(path("empty.log"), "");
+  // Broken and missing logs are messages; an unwritable plot path leaves no
+  // file behind.
+  writeTextFile(path("broken.log"), "not a log\n\x01\x02\n");
   const RRun runs[] = {
       {module({"plan", path("broken.log"), "--size", "320x240"}), 1, "holds no plan"},
-      {module({"plan", path("empty.log"), "--size", "320x240"}), 1, "holds no plan"},
       {module({"plan", path("missing.log"), "--size", "320x240"}), 1, "cannot read"},
       {module({"plan", path("shaky.log"), "--size", "320x240", "--plot",
                path("no/such/folder/plan.svg")}),
@@ -434,7 +404,7 @@ std::string squeezedClip(const std::string& path) {
   };
   host_test::writeGeneratedClip(path, settings, {.width = 352, .height = 288}, squeeze);
   std::string y4m = fileText(path);
-  writeFile(path, y4m.replace(y4m.find(" A1:1 "), 6, " A16:11 "));
+  writeTextFile(path, y4m.replace(y4m.find(" A1:1 "), 6, " A16:11 "));
   return path;
 }
 
@@ -522,18 +492,19 @@ TEST_F(HostRunTest, TellsTheFilterTheProcessorCountBeforeItStarts) {
 // and a failing status, and no existing file changed.
 TEST_F(HostRunTest, HostileInputIsRefusedAndChangesNoFile) {
   const std::string input = clip({.path = "in.mp4"});
-  writeFile(path("out.mp4"), "precious");
+  writeTextFile(path("out.mp4"), "precious");
   fs::create_directory(path("frames"));
   fs::create_directory_symlink(path("frames"), path("link"));
   ASSERT_TRUE(succeeds(stamp({"render", input, path("frames/f%04d.png")})));
   const std::string firstFrame = fileText(path("frames/f0001.png")), log = fileText(input + ".log");
+  ASSERT_FALSE(firstFrame.empty()) << "sequences count from 1";
   const auto render = [&](const std::string& name, const std::string* text = nullptr) {
-    if (text != nullptr) writeFile(path(name), *text);
+    if (text != nullptr) writeTextFile(path(name), *text);
     return stamp({"render", input, path("out.mp4"), "--log", path(name)});
   };
   std::string gap = log, huge = log;
   gap.erase(gap.find("      4\t"), gap.find("      5\t") - gap.find("      4\t"));
-  huge.replace(huge.find("   0.50"), 7, "  1e300");
+  huge.replace(huge.find('\t') + 1, 7, "  1e300");
   writeLogFor(path("short"), 7);
   writeLogFor(path("long"), 14);
   const std::string empty, unended = "      1\t0\t0\t0\t1\r";
@@ -595,7 +566,7 @@ TEST_F(HostRunTest, HostileInputIsRefusedAndChangesNoFile) {
 TEST_F(HostRunTest, ALogIsReplacedOnlyByACompleteOne) {
   const std::string input = clip({.path = "in.mp4"});
   const std::string analysed = fileText(input + ".log");
-  writeFile(path("out.mp4.log"), "earlier log\r\n");
+  writeTextFile(path("out.mp4.log"), "earlier log\r\n");
   setenv("QV_STAMP_INTERRUPT_AT", "5", 1);
   EXPECT_EQ(run(stamp({"stabilize", input, path("out.mp4")})), 130);
   unsetenv("QV_STAMP_INTERRUPT_AT");
@@ -623,6 +594,7 @@ TEST_F(HostRunTest, OutputFormatsFollowTheInputUnlessTheUserChooses) {
   } cases[] = {
       {"yuv422p10le", "o1.mkv", {}, 0, "yuv422p10le", ""},
       {"yuv422p10le", "o2.y4m", {}, 0, "yuv422p10le", ""},
+      {"yuv420p", "f%03d.png", {}, 0, "rgb24", ""},
       {"yuv444p10le", "o3.mp4", {"--codec", "mpeg4"}, 0, "yuv420p", "has no 10-bit 4:4:4"},
       {"yuv420p", "o4.mov", {"--pix-fmt", "yuv444p", "--crf", "30"}, 0, "yuv444p", ""},
       {"yuv420p", "o5.mkv", {"--encoder-option", "tune=film"}, 0, "yuv420p", ""},
@@ -653,7 +625,7 @@ TEST_F(HostRunTest, ExistingOutputsAreReplacedOnlyWhenAllowed) {
   } cases[] = {{"", 2, "already exists: give -y"}, {"-n", 1, "-n keeps it"}, {"-y", 0, ""}};
   const std::string err = path("err.txt");
   for (const auto& c : cases) {
-    writeFile(path("out.mp4"), "precious");
+    writeTextFile(path("out.mp4"), "precious");
     EXPECT_EQ(
         shell(std::string(QV_HOST_PATH) + " render '" + input + "' '" + path("out.mp4") +
               "' --module " + QV_STAMP_MODULE_PATH + " " + c.flag + " </dev/null 2>'" + err + "'"),

@@ -15,15 +15,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/host/test_media.h"
+#include "tests/support/log_files.h"
 #include "tests/support/scratch_folder.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -101,23 +98,16 @@ class InterruptTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Long enough to plan that a signal always arrives while it runs.
-    std::string log;
-    for (int i = 1; i <= 60000; ++i) {
-      char line[80];
-      std::snprintf(line, sizeof line, "%7d\t%7.2f\t%7.2f\t%7.3f\t%7.5f\r\n", i,
-                    (i * 7919 % 600) / 100.0 - 3.0, 0.5, 0.01, 1.0);
-      log += line;
-    }
-    host_test::writeFile(path("long.log"), log);
+    testing_support::writeTextFile(path("long.log"), testing_support::shakyLogText(60000, 7));
     host_test::writeClip({.path = path("in.mp4")});
-    host_test::writeFile(path("out.mp4"), "precious");
+    testing_support::writeTextFile(path("out.mp4"), "precious");
   }
   std::string path(const std::string& name) const { return scratch_.path(name); }
   // Hidden names are the program's temporaries.
   long temporaries() const {
-    return std::count_if(fs::directory_iterator(scratch_.folder()), {}, [](const auto& entry) {
-      return entry.path().filename().string()[0] == '.';
-    });
+    const auto names = host_test::fileNames(scratch_.folder());
+    return std::count_if(names.begin(), names.end(),
+                         [](const auto& name) { return name[0] == '.'; });
   }
 
   testing_support::CScratchFolder scratch_;

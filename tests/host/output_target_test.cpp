@@ -18,11 +18,7 @@ namespace {
 class OutputTargetTest : public ::testing::Test {
  protected:
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  std::set<std::string> files() const {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename());
-    return names;
-  }
+  std::set<std::string> files() const { return host_test::fileNames(dir_); }
 
   testing_support::CScratchFolder scratch_;
   const fs::path dir_ = scratch_.folder();

@@ -4,6 +4,7 @@
 
 #include "host/host_error.h"
 #include "tests/host/test_media.h"
+#include "tests/support/log_files.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -14,11 +15,11 @@ namespace {
 TEST(Pass1LogTest, ALogShortOfLinesIsRefusedEvenWhenItsLastLineIsWhole) {
   testing_support::CScratchFolder scratch;
   const std::string path = scratch.path("clip.log");
-  host_test::writeFile(path, "old log\r\n");
+  testing_support::writeTextFile(path, "old log\r\n");
   const std::string lines = "1\t0\t0\t0\t1.0\r\n2\t0\t0\t0\t1.0\r\n";
   for (const long long expected : {3LL, 2LL}) {
     host::CPass1Log log(path, false);
-    host_test::writeFile(log.writePath(), lines);
+    testing_support::writeTextFile(log.writePath(), lines);
     try {
       log.verify(expected);
       log.commit();

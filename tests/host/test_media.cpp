@@ -12,7 +12,6 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <numbers>
 
 #include "host/av_handles.h"
@@ -362,8 +361,12 @@ std::string fileText(const std::string& path) {
   return text;
 }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
+std::set<std::string> fileNames(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename());
+  }
+  return names;
 }
 
 }  // namespace host_test

@@ -14,7 +14,9 @@ extern "C" {
 }
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,6 +80,7 @@ int toneFrameAt(const RAudioTrack& track, double from, double to);
 
 // The file's bytes; empty when it cannot be read.
 std::string fileText(const std::string& path);
-void writeFile(const std::string& path, const std::string& bytes);
+// The names of the folder's entries.
+std::set<std::string> fileNames(const std::filesystem::path& folder);
 
 }  // namespace host_test

@@ -1,15 +1,10 @@
-// The module's Win32 dialogs under Wine. The progress dialog: a modeless
-// window with the caption of string 1096 and the status line, whose check
-// dispatches the pending clicks on "Cancel" and reports them once. The
-// settings dialog: configProc shows it from each template; a second thread drives it by control
-// identifiers, as a user would (clicks, list choices, typing, a refused and an accepted OK), checks
-// the templates against the dialog's model (every control, caption and list
-// item), the enabling of controls, the message and focus of a refused OK, and
-// the record written on OK; and saves a screenshot of each template
-// (PrintWindow) into the folder given as the only argument. "Visit Quiventa
-// web page": the command registered for ".htm" files is started with the
-// quoted address after it; a command that leaves the 520-byte buffer no room
-// for the address starts nothing.
+// The module's Win32 dialogs under Wine: the progress dialog's cancel
+// check; the settings dialog from each template, driven from a second thread
+// by control identifiers as a user would, against the dialog's model (its
+// rules are the model's own suite's business: here only that the templates,
+// the enabling, a refused OK and the record reach the controls), with a
+// screenshot of each into the folder given as the only argument; and "Visit
+// Quiventa web page" through the command registered for ".htm" files.
 #include <windows.h>
 
 #include <cstdio>
@@ -153,16 +148,12 @@ DWORD WINAPI drive(void* parameter) {
   checkTemplateAgainstModel(dialog, model);
   delete defaults.logFilePath;
 
-  // The model's enabling reaches the controls (its rules are the model's
-  // own suite's business).
   check(enabled(dialog, kBlockSize) && !enabled(dialog, kResampling), "pass-1 enabling" + in);
   click(dialog, kPass2);
   check(!enabled(dialog, kBlockSize) && enabled(dialog, kResampling), "pass-2 enabling" + in);
   choose(dialog, kVideoType, 2);
-  check(enabled(dialog, kInterlacedProgressive), "interlaced video" + in);
   click(dialog, kFillBorders);
   click(dialog, kSoftBorders);
-  check(enabled(dialog, kEdgeTransitionWidth), "soft borders" + in);
   click(dialog, kSameDestAsSource);
   choose(dialog, kDestAspect, 2);
   check(text(item(dialog, kDestAspect)) == (driver.templateId == kSettingsTemplateLarge
@@ -216,18 +207,13 @@ void runTemplate(int screenWidth, int templateId, const std::string& folder) {
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
 
-  check(data.pass == 2 && data.interlaced == 1 && data.upperFieldFirst == 0,
-        "pass and video type stored" + in);
-  check(data.usePreviousFrames == 1 && data.useFutureFrames == 1 && data.softBorders == 1 &&
-            data.futureFrames == 7,
-        "border fill stored" + in);
-  check(data.sourcePixelAspectPreset == -1 && data.sourcePixelAspect == 1.2,
-        "typed source aspect stored: " + std::to_string(data.sourcePixelAspectPreset) + " " +
-            std::to_string(data.sourcePixelAspect) + in);
-  check(data.sameDestAsSource == 0 && data.destPixelAspectPreset == 2 &&
-            data.destPixelAspect == 0.9115847225152985,
-        "chosen destination aspect stored" + in);
-  check(data.blockSize == 24, "block size stored" + in);
+  // Buttons, boxes, lists and typing all reached the record.
+  check(data.pass == 2 && data.interlaced == 1 && data.softBorders == 1 && data.futureFrames == 7 &&
+            data.blockSize == 24,
+        "clicks, choices and typing stored" + in);
+  check(data.sourcePixelAspectPreset == -1 && data.sourcePixelAspect == 1.2 &&
+            data.sameDestAsSource == 0 && data.destPixelAspectPreset == 2,
+        "typed and chosen aspects stored" + in);
   deinitProc(&activation, nullptr);
 }
 
