@@ -161,58 +161,45 @@ TEST_F(DlgConfigTest, EnablingRulesFollowPassAndBoxes) {
   dialog.setChecked(kPass2, true);
   for (const auto& c : defaults) EXPECT_EQ(dialog.enabled(c.id), c.pass2) << int(c.id);
 
-  // Each box (or list) turns on what depends on it.
+  // Each box (or list: kVideoType's second item) turns on what depends on it.
   const struct {
     ControlId pass;
-    void (*act)(CDlgConfig&);
+    std::vector<std::pair<ControlId, bool>> set;
     std::vector<ControlId> on, off;
   } changes[] = {
-      {kPass2,
-       [](CDlgConfig& d) { d.setChecked(kRollingShutter, true); },
-       {kAmountLabel, kAmount, kAmountUnit},
-       {}},
+      {kPass2, {{kRollingShutter, true}}, {kAmountLabel, kAmount, kAmountUnit}, {}},
       {kPass1,
-       [](CDlgConfig& d) { d.setChecked(kRollingShutter, true); },
+       {{kRollingShutter, true}},
        {kAmount},
        {kDeepAnalysisLabel, kDeepAnalysis, kDeepAnalysisUnit}},
       {kPass1,
-       [](CDlgConfig& d) { d.setChecked(kIgnoreOutside, true); },
+       {{kIgnoreOutside, true}},
        {kOutsideLeft, kOutsideRight, kOutsideTop, kOutsideBottom, kIgnoreAreaFollowsMotion},
        {}},
-      {kPass1,
-       [](CDlgConfig& d) { d.setChecked(kIgnoreInside, true); },
-       {kInsideLeft, kInsideRight, kInsideTop, kInsideBottom},
-       {}},
-      {kPass1, [](CDlgConfig& d) { d.setChecked(kIgnoreDarker, false); }, {}, {kDarkerThanPercent}},
+      {kPass1, {{kIgnoreInside, true}}, {kInsideLeft, kInsideRight, kInsideTop, kInsideBottom}, {}},
+      {kPass1, {{kIgnoreDarker, false}}, {}, {kDarkerThanPercent}},
       {kPass2,
-       [](CDlgConfig& d) { d.setChecked(kSameDestAsSource, false); },
+       {{kSameDestAsSource, false}},
        {kDestAspectLabel, kDestAspect, kDestSizeLabel, kDestWidth, kDestSizeX, kDestHeight},
        {}},
-      {kPass2, [](CDlgConfig& d) { d.select(kVideoType, 1); }, {kInterlacedProgressive}, {}},
+      {kPass2, {{kVideoType, true}}, {kInterlacedProgressive}, {}},
       {kPass2,
-       [](CDlgConfig& d) { d.setChecked(kFillBorders, true); },
+       {{kFillBorders, true}},
        {kPreviousFramesLabel, kPreviousFrames, kFutureFramesLabel, kFutureFrames, kSoftBorders,
         kEdgeTransitionWidthUnit},
        {kEdgeTransitionWidth}},
-      {kPass2,
-       [](CDlgConfig& d) {
-         d.setChecked(kFillBorders, true);
-         d.setChecked(kSoftBorders, true);
-       },
-       {kEdgeTransitionWidth},
-       {}},
+      {kPass2, {{kFillBorders, true}, {kSoftBorders, true}}, {kEdgeTransitionWidth}, {}},
       {kPass1,
-       [](CDlgConfig& d) {
-         d.setChecked(kFillBorders, true);
-         d.setChecked(kSameDestAsSource, false);
-       },
+       {{kFillBorders, true}, {kSameDestAsSource, false}},
        {},
        {kPreviousFrames, kDestWidth}},
   };
   for (const auto& change : changes) {
     CDlgConfig& fresh = open();
     fresh.setChecked(change.pass, true);
-    change.act(fresh);
+    for (const auto& [id, checked] : change.set) {
+      id == kVideoType ? fresh.select(id, 1) : fresh.setChecked(id, checked);
+    }
     for (ControlId id : change.on) EXPECT_TRUE(fresh.enabled(id)) << int(id);
     for (ControlId id : change.off) EXPECT_FALSE(fresh.enabled(id)) << int(id);
   }
