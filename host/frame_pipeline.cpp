@@ -2,17 +2,26 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
+
+#include "host/machine_limits.h"
 
 namespace host {
 namespace {
 
-// Enough for the reader to be a couple of pictures ahead while the filter
-// holds one (and, after the input's end, the last) and the writer encodes
-// one; more would only cost memory.
-constexpr int kSourceBuffers = 4;
-constexpr int kDestinationBuffers = 3;
+// Conversions run on half the cores, at least two so that consecutive
+// pictures overlap, at most four: beyond that the filter, not the
+// conversion, sets the pace.
+int converterThreads() { return std::clamp(machineCores() / 2, 2, 4); }
+// Enough sources for every converter to work while the filter holds one
+// (and, after the input's end, the last), one waits ready and the writer
+// encodes one in place; enough destinations for every converter to work
+// while the filter fills one and the writer encodes one. More would only
+// cost memory.
+int sourceBuffers(int converters) { return converters + 3; }
+int destinationBuffers(int converters) { return converters + 2; }
 // Pictures are bounded by the buffers; this bounds the packets of other
 // streams that travel between them.
 constexpr std::size_t kQueuedItems = 32;
@@ -42,6 +51,13 @@ std::vector<AvBuffer> allocateBuffers(const VFBitmap& layout, int count) {
   return buffers;
 }
 
+template <typename T>
+std::vector<std::unique_ptr<CBoundedQueue<T>>> oneEach(std::size_t count) {
+  std::vector<std::unique_ptr<CBoundedQueue<T>>> queues;
+  for (std::size_t i = 0; i < count; ++i) queues.push_back(std::make_unique<CBoundedQueue<T>>(1));
+  return queues;
+}
+
 }  // namespace
 
 CFramePipeline::CFramePipeline(const RPipelineSetup& setup)
@@ -49,14 +65,20 @@ CFramePipeline::CFramePipeline(const RPipelineSetup& setup)
       sourceLayout_(setup.instance->source()),
       destinationLayout_(setup.instance->destination()),
       inPlace_(setup.instance->inPlace()),
-      sources_(allocateBuffers(sourceLayout_, kSourceBuffers)),
-      destinations_(allocateBuffers(
-          destinationLayout_, setup.output != nullptr && !inPlace_ ? kDestinationBuffers : 0)),
-      freeSources_(kSourceBuffers),
-      freeDestinations_(kDestinationBuffers),
+      converterCount_(converterThreads()),
+      sources_(allocateBuffers(sourceLayout_, sourceBuffers(converterCount_))),
+      destinations_(allocateBuffers(destinationLayout_, setup.output != nullptr && !inPlace_
+                                                            ? destinationBuffers(converterCount_)
+                                                            : 0)),
+      freeSources_(sources_.size()),
+      freeDestinations_(destinationBuffers(converterCount_)),
+      conversions_(sources_.size() + destinations_.size()),
+      converted_(oneEach<bool>(sources_.size())),
+      encoderReady_(oneEach<std::exception_ptr>(
+          setup.output == nullptr ? 0 : (inPlace_ ? sources_ : destinations_).size())),
       decoded_(kQueuedItems),
       toWrite_(kQueuedItems) {
-  for (Slot slot = 0; slot < kSourceBuffers; ++slot) freeSources_.push(slot);
+  for (Slot slot = 0; slot < static_cast<Slot>(sources_.size()); ++slot) freeSources_.push(slot);
   for (Slot slot = 0; slot < static_cast<Slot>(destinations_.size()); ++slot) {
     freeDestinations_.push(slot);
   }
@@ -64,31 +86,44 @@ CFramePipeline::CFramePipeline(const RPipelineSetup& setup)
   // input's end get is kept aside as it was decoded.
   if (setup.keepLastPicture && inPlace_)
     lastPicture_ = CFilterInstance::allocatePixels(sourceLayout_);
+  for (int converter = 0; converter < converterCount_; ++converter) {
+    toBitmap_.emplace_back(setup.input->videoStream());
+    if (setup.output != nullptr) toEncoder_.push_back(setup.output->makeConverter());
+  }
+  for (std::size_t slot = 0; slot < encoderReady_.size(); ++slot) {
+    encoderPictures_.push_back(toEncoder_.front().allocatePicture());
+  }
 
   const CSignalsBlocked signalsBlocked;
-  reader_ = std::thread([this] { readAll(); });
-  if (setup_.output != nullptr) {
-    try {
-      writer_ = std::thread([this] { writeAll(); });
-    } catch (...) {
-      stopping_ = true;
-      decoded_.close();
-      freeSources_.close();
-      reader_.join();
-      throw;
+  try {
+    reader_ = std::thread([this] { readAll(); });
+    for (int converter = 0; converter < converterCount_; ++converter) {
+      converters_.emplace_back([this, converter] { convertAll(converter); });
     }
+    if (setup_.output != nullptr) writer_ = std::thread([this] { writeAll(); });
+  } catch (...) {
+    stop();
+    throw;
   }
 }
 
 CFramePipeline::~CFramePipeline() {
+  stop();
+  setup_.instance->usePixels(nullptr, nullptr);
+}
+
+void CFramePipeline::stop() {
   stopping_ = true;
   decoded_.close();
   freeSources_.close();
   freeDestinations_.close();
+  conversions_.close();
+  for (auto& outcome : converted_) outcome->close();
+  for (auto& outcome : encoderReady_) outcome->close();
   toWrite_.close();
   if (reader_.joinable()) reader_.join();
+  for (std::thread& converter : converters_) converter.join();
   if (writer_.joinable()) writer_.join();
-  setup_.instance->usePixels(nullptr, nullptr);
 }
 
 bool CFramePipeline::nextPicture(std::int64_t* pts) {
@@ -103,6 +138,14 @@ bool CFramePipeline::nextPicture(std::int64_t* pts) {
     }
     if (item->kind == ItemKind::kPacket) {
       handToWriter(std::move(*item));
+      continue;
+    }
+    // The converters may finish pictures out of order; they are taken in the
+    // order decoded.
+    const std::optional<bool> converted = converted_[item->slot]->pop();
+    if (!converted || !*converted) {
+      ++skippedPictures_;
+      freeSources_.push(item->slot);
       continue;
     }
     releaseHeld();
@@ -137,8 +180,11 @@ void CFramePipeline::writeDestination(std::int64_t pts) {
   item.kind = ItemKind::kPicture;
   item.slot = inPlace_ ? heldSource_ : heldDestination_;
   item.pts = pts;
+  if (item.slot < 0) return;  // stopping: nothing to write into
   destinationHandedOver_ = true;
-  handToWriter(std::move(item));
+  if (writeFailed_.load(std::memory_order_acquire)) std::rethrow_exception(writeError_);
+  conversions_.push(RConversion{item.slot, nullptr});
+  toWrite_.push(std::move(item));
 }
 
 void CFramePipeline::finishWriting() {
@@ -185,6 +231,10 @@ Pixel32* CFramePipeline::destinationPixels(Slot slot) const {
   return slot < 0 ? nullptr : reinterpret_cast<Pixel32*>(destinations_[slot].get());
 }
 
+Pixel32* CFramePipeline::writerPixels(Slot slot) const {
+  return inPlace_ ? sourcePixels(slot) : destinationPixels(slot);
+}
+
 void CFramePipeline::readAll() {
   RItem last;
   try {
@@ -223,19 +273,19 @@ void CFramePipeline::readAll() {
 
 void CFramePipeline::receivePictures(bool* stopped) {
   while (setup_.pictureLimit < 0 || pictures_ < setup_.pictureLimit) {
+    RConversion conversion{-1, allocateFrame()};
     std::optional<Slot> slot = freeSources_.pop();
     if (!slot) {
       *stopped = true;
       return;
     }
-    VFBitmap bitmap = sourceLayout_;
-    bitmap.data = sourcePixels(*slot);
+    conversion.slot = *slot;
     RItem item;
     item.kind = ItemKind::kPicture;
     item.slot = *slot;
     bool received = false;
     try {
-      received = setup_.decoder->receive(bitmap, &item.pts);
+      received = setup_.decoder->receive(conversion.picture.get(), &item.pts);
     } catch (...) {
       freeSources_.push(*slot);
       throw;
@@ -245,24 +295,57 @@ void CFramePipeline::receivePictures(bool* stopped) {
       return;
     }
     ++pictures_;
-    if (!decoded_.push(std::move(item))) {
+    // The converter is given the picture before the caller learns of it, so
+    // the caller never waits for a conversion nobody was asked for.
+    if (!conversions_.push(std::move(conversion)) || !decoded_.push(std::move(item))) {
       *stopped = true;
       return;
     }
   }
 }
 
+void CFramePipeline::convertAll(int converter) {
+  while (std::optional<RConversion> conversion = conversions_.pop()) {
+    const Slot slot = conversion->slot;
+    if (conversion->picture) {
+      VFBitmap bitmap = sourceLayout_;
+      bitmap.data = sourcePixels(slot);
+      const bool converted = toBitmap_[converter].convert(*conversion->picture, bitmap);
+      conversion->picture.reset();  // the decoder's buffer goes back at once
+      converted_[slot]->push(converted);
+      continue;
+    }
+    std::exception_ptr error;
+    try {
+      AVFrame* picture = encoderPictures_[slot].get();
+      // The encoder may still hold the picture it was last given from here.
+      if (av_frame_make_writable(picture) < 0) throw std::bad_alloc();
+      VFBitmap bitmap = destinationLayout_;
+      bitmap.data = writerPixels(slot);
+      toEncoder_[converter].convert(bitmap, picture);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    encoderReady_[slot]->push(error);
+  }
+}
+
 void CFramePipeline::writeAll() {
   while (std::optional<RItem> item = toWrite_.pop()) {
     if (item->kind == ItemKind::kEnd) return;
+    std::exception_ptr conversionError;
+    if (item->kind == ItemKind::kPicture) {
+      std::optional<std::exception_ptr> ready = encoderReady_[item->slot]->pop();
+      if (!ready) return;  // stopping
+      conversionError = *ready;
+    }
     if (!writeFailed_.load(std::memory_order_relaxed)) {
       try {
+        if (conversionError) std::rethrow_exception(conversionError);
         if (item->kind == ItemKind::kPacket) {
           setup_.output->writeInputPacket(item->packet.get());
         } else {
-          VFBitmap bitmap = destinationLayout_;
-          bitmap.data = inPlace_ ? sourcePixels(item->slot) : destinationPixels(item->slot);
-          setup_.output->writePicture(bitmap, item->pts);
+          setup_.output->encodePicture(encoderPictures_[item->slot].get(), item->pts);
         }
       } catch (...) {
         writeError_ = std::current_exception();

@@ -1,21 +1,31 @@
-// A run's frames on three threads, so that a pass costs about its slowest
-// stage instead of the sum of all: a reader thread demuxes, decodes and
-// converts pictures straight into spare source bitmaps a few frames ahead of
-// the filter; the filter runs on the caller's thread; a writer thread encodes
-// what the filter put into the destination bitmap, and copies the input's
-// other packets, behind it. Frames are never copied on the way: the filter
-// instance is pointed at the buffer that holds the next picture
-// (CFilterInstance::usePixels).
+// A run's frames on several threads, so that a pass costs about its slowest
+// stage instead of the sum of all: a reader thread demuxes and decodes
+// pictures a few frames ahead of the filter; converter threads turn them
+// into the filter's bitmaps, consecutive pictures at the same time, each
+// straight into a spare source bitmap; the filter runs on the caller's
+// thread; the converters turn what the filter put into the destination
+// bitmap into pictures for the encoder, and a writer thread encodes them,
+// and copies the input's other packets, behind it. Frames are never copied
+// on the way: the filter instance is pointed at the buffer that holds the
+// next picture (CFilterInstance::usePixels).
 //
-// The output sees the same calls in the same order as when one thread does
-// everything (packets of other streams and pictures interleaved as the file
-// has them), so its bytes do not change. An error of the reader (a picture
-// size that changes) reaches the caller where the single-threaded loop would
-// have met it: after every picture decoded before it. An error of the writer
-// is thrown to the caller at its next hand-over or at finishWriting.
+// The filter and the output see the same pictures and calls in the same
+// order as when one thread does everything (packets of other streams and
+// pictures interleaved as the file has them), so the bytes do not change.
+// An error of the reader (a picture size that changes) reaches the caller
+// where the single-threaded loop would have met it: after every picture
+// decoded before it. An error of the writer is thrown to the caller at its
+// next hand-over or at finishWriting. A picture swscale cannot convert is
+// skipped and counted (skippedPictures), as the decoder does with corrupt
+// ones; it counts towards the picture limit.
+//
+// The number of converter threads follows the machine's cores (two at
+// least, four at most), not the filter's processor count: they share the
+// machine with the decoder's and the filter's threads.
 //
 // Signals go to the caller's thread only, whose checks and handlers expect
-// them (host/interrupt.h); stopping there stops the reader and the writer.
+// them (host/interrupt.h); stopping there stops every thread of the
+// pipeline.
 //
 // Thread-safety: every member function on the thread that created the
 // pipeline, which also owns the filter instance. The input, decoder and
@@ -36,6 +46,7 @@
 #include "host/filter_instance.h"
 #include "host/media_input.h"
 #include "host/media_output.h"
+#include "host/picture_conversion.h"
 #include "host/video_decoder.h"
 
 namespace host {
@@ -53,9 +64,9 @@ struct RPipelineSetup {
 
 class CFramePipeline {
  public:
-  // Starts the reader and (with an output) the writer.
+  // Starts the reader, the converters and (with an output) the writer.
   explicit CFramePipeline(const RPipelineSetup& setup);
-  // Stops both threads without waiting for the rest of the input and points
+  // Stops every thread without waiting for the rest of the input and points
   // the instance back at its own pixels.
   ~CFramePipeline();
   CFramePipeline(const CFramePipeline&) = delete;
@@ -69,6 +80,8 @@ class CFramePipeline {
   // After nextPicture returned false: whether the input ended (rather than
   // the picture limit stopping it).
   bool inputEnded() const { return inputEnded_; }
+  // Decoded pictures swscale could not convert, left out.
+  int skippedPictures() const { return skippedPictures_; }
   // Makes the last picture the source again, for a call after the input's
   // end. Needs keepLastPicture and one picture.
   void repeatLastPicture();
@@ -91,25 +104,49 @@ class CFramePipeline {
     std::exception_ptr error;  // kError
     bool inputEnded = false;   // kEnd
   };
+  // A converter's work: the decoded `picture` into source `slot`, or
+  // (without a picture) what the writer gets from `slot` into its encoder
+  // picture.
+  struct RConversion {
+    Slot slot = -1;
+    AvFrame picture;
+  };
+  // Where a conversion's outcome waits for the one thread that needs it,
+  // one per slot: a slot is converted at most once before it is used.
+  template <typename T>
+  using Outcomes = std::vector<std::unique_ptr<CBoundedQueue<T>>>;
 
+  void stop();
   void readAll();
   void receivePictures(bool* stopped);
+  void convertAll(int converter);
   void writeAll();
   void handToWriter(RItem item);
   void takeDestination();
   void releaseHeld();
   Pixel32* sourcePixels(Slot slot) const;
   Pixel32* destinationPixels(Slot slot) const;
+  Pixel32* writerPixels(Slot slot) const;
 
   RPipelineSetup setup_;
   const VFBitmap sourceLayout_;
   const VFBitmap destinationLayout_;
   const bool inPlace_;
+  const int converterCount_;
   std::vector<AvBuffer> sources_;
   std::vector<AvBuffer> destinations_;  // empty in place or without an output
   AvBuffer lastPicture_;                // in place: the last picture as decoded
+  // Per converter thread, its own conversions; without an output no
+  // encoder pictures.
+  std::vector<CPictureToBitmap> toBitmap_;
+  std::vector<CBitmapToPicture> toEncoder_;
+  // Per writer slot (destinations_, in place sources_): its encoder picture.
+  std::vector<AvFrame> encoderPictures_;
   CBoundedQueue<Slot> freeSources_;
   CBoundedQueue<Slot> freeDestinations_;
+  CBoundedQueue<RConversion> conversions_;
+  Outcomes<bool> converted_;                   // per source slot: whether it holds its picture
+  Outcomes<std::exception_ptr> encoderReady_;  // per writer slot: null when it does
   CBoundedQueue<RItem> decoded_;
   CBoundedQueue<RItem> toWrite_;
   // On the caller's thread: the source of the call being made (and the one
@@ -119,6 +156,7 @@ class CFramePipeline {
   bool destinationHandedOver_ = false;
   bool readerEnded_ = false;
   bool inputEnded_ = false;
+  int skippedPictures_ = 0;
   long long pictures_ = 0;  // the reader's
   // Written by the writer before it takes its next item; read by the
   // caller's thread under the queue's ordering or after the join.
@@ -126,6 +164,7 @@ class CFramePipeline {
   std::atomic<bool> writeFailed_{false};
   std::atomic<bool> stopping_{false};
   std::thread reader_;
+  std::vector<std::thread> converters_;
   std::thread writer_;
 };
 

@@ -101,7 +101,6 @@ CMediaOutput::CMediaOutput(const std::string& writePath, const std::string& name
       namedPath_(namedPath),
       kind_(outputKindFor(namedPath)),
       options_(options),
-      picture_(allocateFrame()),
       packet_(allocatePacket()) {
   AVFormatContext* raw = nullptr;
   const int error =
@@ -131,9 +130,6 @@ std::string CMediaOutput::addVideo(int width, int height, const RVideoProperties
   const AVPixelFormat format = chosen.format;
   codedWidth_ = chosen.codedWidth;
   codedHeight_ = chosen.codedHeight;
-  if (codedWidth_ != width || codedHeight_ != height) {
-    padded_.assign(static_cast<std::size_t>(codedWidth_) * 4 * codedHeight_ + 64, 0);
-  }
 
   video_.reset(avcodec_alloc_context3(codec));
   if (!video_) throw std::bad_alloc();
@@ -154,7 +150,11 @@ std::string CMediaOutput::addVideo(int width, int height, const RVideoProperties
     video_->colorspace = properties.space;
     video_->chroma_sample_location = properties.chromaLocation;
   }
-  matrix_ = swsColorMatrix(properties.space, properties.sourceHeight);
+  pictures_.width = codedWidth_;
+  pictures_.height = codedHeight_;
+  pictures_.format = format;
+  pictures_.matrix = swsColorMatrix(properties.space, properties.sourceHeight);
+  pictures_.fullRange = properties.range == AVCOL_RANGE_JPEG;
   if (context_->oformat->flags & AVFMT_GLOBALHEADER) {
     video_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   }
@@ -208,21 +208,8 @@ std::string CMediaOutput::addVideo(int width, int height, const RVideoProperties
     copyDisplayMatrix(*inputVideo, *videoStream_);
   }
 
-  picture_->format = format;
-  picture_->width = codedWidth_;
-  picture_->height = codedHeight_;
-  if (av_frame_get_buffer(picture_.get(), 0) < 0) throw std::bad_alloc();
-
-  scaler_.reset(
-      sws_getContext(codedWidth_, codedHeight_, AV_PIX_FMT_BGR0, codedWidth_, codedHeight_, format,
-                     SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
-                     nullptr, nullptr, nullptr));
-  if (!scaler_) failRuntime("cannot convert pictures for " + namedPath_);
-  if (format != AV_PIX_FMT_RGB24) {
-    sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1,
-                             sws_getCoefficients(matrix_),
-                             properties.range == AVCOL_RANGE_JPEG ? 1 : 0, 0, 1 << 16, 1 << 16);
-  }
+  converter_.emplace(pictures_, namedPath_);
+  picture_ = converter_->allocatePicture();
   return chosen.note;
 }
 
@@ -283,39 +270,29 @@ void CMediaOutput::open() {
 
 void CMediaOutput::writePicture(const VFBitmap& bitmap, std::int64_t pts) {
   if (av_frame_make_writable(picture_.get()) < 0) throw std::bad_alloc();
-  const std::uint8_t* lastRow =
-      reinterpret_cast<const std::uint8_t*>(bitmap.data) + (bitmap.h - 1) * bitmap.pitch;
-  const std::uint8_t* planes[4] = {lastRow, nullptr, nullptr, nullptr};
-  int strides[4] = {-static_cast<int>(bitmap.pitch), 0, 0, 0};
-  if (!padded_.empty()) {
-    const std::size_t rowBytes = static_cast<std::size_t>(codedWidth_) * 4;
-    for (int y = 0; y < codedHeight_; ++y) {
-      const int from = std::min(y, static_cast<int>(bitmap.h) - 1);
-      std::uint8_t* row = padded_.data() + rowBytes * y;
-      std::memcpy(row, lastRow - from * bitmap.pitch, static_cast<std::size_t>(bitmap.w) * 4);
-      for (int x = static_cast<int>(bitmap.w); x < codedWidth_; ++x) {
-        std::memcpy(row + 4 * x, row + 4 * (bitmap.w - 1), 4);
-      }
-    }
-    planes[0] = padded_.data();
-    strides[0] = static_cast<int>(rowBytes);
-  }
-  sws_scale(scaler_.get(), planes, strides, 0, codedHeight_, picture_->data, picture_->linesize);
+  converter_->convert(bitmap, picture_.get());
+  encodePicture(picture_.get(), pts);
+}
 
+CBitmapToPicture CMediaOutput::makeConverter() const {
+  return CBitmapToPicture(pictures_, namedPath_);
+}
+
+void CMediaOutput::encodePicture(AVFrame* picture, std::int64_t pts) {
   if (kind_ != OutputKind::kH264File) pts = av_rescale_q(pts, callerTimeBase_, video_->time_base);
   // Encoders need strictly rising times; equal input times (rare, broken
   // files) move up by one tick.
   if (lastPts_ != AV_NOPTS_VALUE && pts <= lastPts_) pts = lastPts_ + 1;
   lastPts_ = pts;
-  picture_->pts = pts;
-  picture_->color_range = video_->color_range;
-  picture_->color_primaries = video_->color_primaries;
-  picture_->color_trc = video_->color_trc;
-  picture_->colorspace = video_->colorspace;
+  picture->pts = pts;
+  picture->color_range = video_->color_range;
+  picture->color_primaries = video_->color_primaries;
+  picture->color_trc = video_->color_trc;
+  picture->colorspace = video_->colorspace;
   if (video_->sample_aspect_ratio.num > 0) {
-    picture_->sample_aspect_ratio = video_->sample_aspect_ratio;
+    picture->sample_aspect_ratio = video_->sample_aspect_ratio;
   }
-  const int error = avcodec_send_frame(video_.get(), picture_.get());
+  const int error = avcodec_send_frame(video_.get(), picture);
   if (error < 0) failRuntime("cannot encode a frame: " + avErrorText(error));
   drainVideo(false);
 }

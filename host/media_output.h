@@ -24,6 +24,7 @@
 #include "host/audio_transcoder.h"
 #include "host/av_handles.h"
 #include "host/output_target.h"
+#include "host/picture_conversion.h"
 #include "plugin/filter_interface.h"
 
 namespace host {
@@ -83,6 +84,12 @@ class CMediaOutput {
 
   // Encodes one bitmap (the size given to addVideo) with time `pts`.
   void writePicture(const VFBitmap& bitmap, std::int64_t pts);
+  // The two halves of writePicture, for converting on other threads: after
+  // addVideo, a converter of bitmaps into the encoder's pictures (which
+  // shares nothing with the output, so it may run on any thread) ...
+  CBitmapToPicture makeConverter() const;
+  // ... and the encoding of one of its pictures, in the order of `pts`.
+  void encodePicture(AVFrame* picture, std::int64_t pts);
   // Only the input's packets from `fromSeconds` on (and before `toSeconds`
   // unless that is negative) are written, moved earlier by `fromSeconds`:
   // the streams of a part of the input.
@@ -103,16 +110,13 @@ class CMediaOutput {
   AvOutputFormat context_;
   AvCodecContext video_;
   AVStream* videoStream_ = nullptr;
-  AvScaleContext scaler_;
-  // Odd sides are encoded padded: the bitmap is copied into this top-down
-  // picture of the coded size first, its last column and row repeated.
-  std::vector<std::uint8_t> padded_;
+  REncoderPictures pictures_;
+  std::optional<CBitmapToPicture> converter_;  // writePicture's
   int codedWidth_ = 0, codedHeight_ = 0;
   AvFrame picture_;
   AvPacket packet_;
   std::int64_t lastPts_ = AV_NOPTS_VALUE;
   AVRational callerTimeBase_{1, 25};
-  int matrix_ = 0;
   // Per input stream: the output stream index of a copy, or -1.
   std::vector<int> copies_;
   std::vector<AVRational> inputTimeBases_;

@@ -139,7 +139,8 @@ class CPassLoop {
     report_.inputEnded = pipeline.inputEnded();
 
     stopIfInterrupted();
-    report_.corruptFrames = decoder_.corruptFrames() + input_.readErrors();
+    report_.corruptFrames =
+        decoder_.corruptFrames() + pipeline.skippedPictures() + input_.readErrors();
     if (report_.decodedFrames == 0) {
       failRuntime("no video frame of " + request_.inputPath + " could be decoded");
     }
