@@ -4,24 +4,43 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "host/host_error.h"
 #include "host/machine_limits.h"
 
 namespace host {
 namespace {
 
-// Conversions run on half the cores, at least two so that consecutive
-// pictures overlap, at most four: beyond that the filter, not the
-// conversion, sets the pace.
-int converterThreads() { return std::clamp(machineCores() / 2, 2, 4); }
-// Enough sources for every converter to work while the filter holds one
-// (and, after the input's end, the last), one waits ready and the writer
-// encodes one in place; enough destinations for every converter to work
-// while the filter fills one and the writer encodes one. More would only
-// cost memory.
-int sourceBuffers(int converters) { return converters + 3; }
-int destinationBuffers(int converters) { return converters + 2; }
+constexpr int kMostConverterThreads = 8;
+
+// Converter threads pay off only where cores are left once the filter and
+// the decoder have theirs. On fewer than four the reader and the writer
+// convert themselves, which measured faster there than handing the
+// conversions over (the decoded picture is still in the cache, and the two
+// directions run at once); from four on, half the cores convert, at most
+// four: beyond that the filter, not the conversion, sets the pace.
+int converterThreads() {
+  if (const char* given = std::getenv("QUIVENTA_CONVERTER_THREADS")) {
+    char* end = nullptr;
+    const long value = std::strtol(given, &end, 10);
+    if (*given == '\0' || *end != '\0' || value < 0 || value > kMostConverterThreads) {
+      failUsage(std::string("QUIVENTA_CONVERTER_THREADS=") + given + ": give a number from 0 to " +
+                std::to_string(kMostConverterThreads));
+    }
+    return static_cast<int>(value);
+  }
+  const int cores = machineCores();
+  return cores < 4 ? 0 : std::min(cores / 2, 4);
+}
+// Enough sources for the reader to be a couple of pictures ahead while the
+// filter holds one (and, after the input's end, the last) and the writer
+// encodes one in place, and for every converter thread to work meanwhile;
+// likewise the destinations behind the filter. More would only cost memory.
+int sourceBuffers(int converterThreads) { return 4 + converterThreads; }
+int destinationBuffers(int converterThreads) { return 3 + converterThreads; }
 // Pictures are bounded by the buffers; this bounds the packets of other
 // streams that travel between them.
 constexpr std::size_t kQueuedItems = 32;
@@ -65,17 +84,19 @@ CFramePipeline::CFramePipeline(const RPipelineSetup& setup)
       sourceLayout_(setup.instance->source()),
       destinationLayout_(setup.instance->destination()),
       inPlace_(setup.instance->inPlace()),
-      converterCount_(converterThreads()),
-      sources_(allocateBuffers(sourceLayout_, sourceBuffers(converterCount_))),
+      converterThreads_(converterThreads()),
+      sources_(allocateBuffers(sourceLayout_, sourceBuffers(converterThreads_))),
       destinations_(allocateBuffers(destinationLayout_, setup.output != nullptr && !inPlace_
-                                                            ? destinationBuffers(converterCount_)
+                                                            ? destinationBuffers(converterThreads_)
                                                             : 0)),
       freeSources_(sources_.size()),
-      freeDestinations_(destinationBuffers(converterCount_)),
+      freeDestinations_(destinationBuffers(converterThreads_)),
       conversions_(sources_.size() + destinations_.size()),
       converted_(oneEach<bool>(sources_.size())),
-      encoderReady_(oneEach<std::exception_ptr>(
-          setup.output == nullptr ? 0 : (inPlace_ ? sources_ : destinations_).size())),
+      encoderReady_(
+          oneEach<std::exception_ptr>(setup.output == nullptr || converterThreads_ == 0
+                                          ? 0
+                                          : (inPlace_ ? sources_ : destinations_).size())),
       decoded_(kQueuedItems),
       toWrite_(kQueuedItems) {
   for (Slot slot = 0; slot < static_cast<Slot>(sources_.size()); ++slot) freeSources_.push(slot);
@@ -86,9 +107,13 @@ CFramePipeline::CFramePipeline(const RPipelineSetup& setup)
   // input's end get is kept aside as it was decoded.
   if (setup.keepLastPicture && inPlace_)
     lastPicture_ = CFilterInstance::allocatePixels(sourceLayout_);
-  for (int converter = 0; converter < converterCount_; ++converter) {
+  // Without converter threads the reader uses the first; the writer then
+  // has the output convert.
+  for (int converter = 0; converter < std::max(converterThreads_, 1); ++converter) {
     toBitmap_.emplace_back(setup.input->videoStream());
-    if (setup.output != nullptr) toEncoder_.push_back(setup.output->makeConverter());
+    if (setup.output != nullptr && converterThreads_ > 0) {
+      toEncoder_.push_back(setup.output->makeConverter());
+    }
   }
   for (std::size_t slot = 0; slot < encoderReady_.size(); ++slot) {
     encoderPictures_.push_back(toEncoder_.front().allocatePicture());
@@ -97,7 +122,7 @@ CFramePipeline::CFramePipeline(const RPipelineSetup& setup)
   const CSignalsBlocked signalsBlocked;
   try {
     reader_ = std::thread([this] { readAll(); });
-    for (int converter = 0; converter < converterCount_; ++converter) {
+    for (int converter = 0; converter < converterThreads_; ++converter) {
       converters_.emplace_back([this, converter] { convertAll(converter); });
     }
     if (setup_.output != nullptr) writer_ = std::thread([this] { writeAll(); });
@@ -183,7 +208,7 @@ void CFramePipeline::writeDestination(std::int64_t pts) {
   if (item.slot < 0) return;  // stopping: nothing to write into
   destinationHandedOver_ = true;
   if (writeFailed_.load(std::memory_order_acquire)) std::rethrow_exception(writeError_);
-  conversions_.push(RConversion{item.slot, nullptr});
+  if (converterThreads_ > 0) conversions_.push(RConversion{item.slot, nullptr});
   toWrite_.push(std::move(item));
 }
 
@@ -295,9 +320,15 @@ void CFramePipeline::receivePictures(bool* stopped) {
       return;
     }
     ++pictures_;
-    // The converter is given the picture before the caller learns of it, so
-    // the caller never waits for a conversion nobody was asked for.
-    if (!conversions_.push(std::move(conversion)) || !decoded_.push(std::move(item))) {
+    // The conversion is under way before the caller learns of the picture,
+    // so the caller never waits for one nobody was asked for.
+    if (converterThreads_ == 0) {
+      converted_[*slot]->push(convertToSource(&conversion, 0));
+    } else if (!conversions_.push(std::move(conversion))) {
+      *stopped = true;
+      return;
+    }
+    if (!decoded_.push(std::move(item))) {
       *stopped = true;
       return;
     }
@@ -308,25 +339,32 @@ void CFramePipeline::convertAll(int converter) {
   while (std::optional<RConversion> conversion = conversions_.pop()) {
     const Slot slot = conversion->slot;
     if (conversion->picture) {
-      VFBitmap bitmap = sourceLayout_;
-      bitmap.data = sourcePixels(slot);
-      const bool converted = toBitmap_[converter].convert(*conversion->picture, bitmap);
-      conversion->picture.reset();  // the decoder's buffer goes back at once
-      converted_[slot]->push(converted);
-      continue;
+      converted_[slot]->push(convertToSource(&*conversion, converter));
+    } else {
+      encoderReady_[slot]->push(convertForEncoder(slot, converter));
     }
-    std::exception_ptr error;
-    try {
-      AVFrame* picture = encoderPictures_[slot].get();
-      // The encoder may still hold the picture it was last given from here.
-      if (av_frame_make_writable(picture) < 0) throw std::bad_alloc();
-      VFBitmap bitmap = destinationLayout_;
-      bitmap.data = writerPixels(slot);
-      toEncoder_[converter].convert(bitmap, picture);
-    } catch (...) {
-      error = std::current_exception();
-    }
-    encoderReady_[slot]->push(error);
+  }
+}
+
+bool CFramePipeline::convertToSource(RConversion* conversion, int converter) {
+  VFBitmap bitmap = sourceLayout_;
+  bitmap.data = sourcePixels(conversion->slot);
+  const bool converted = toBitmap_[converter].convert(*conversion->picture, bitmap);
+  conversion->picture.reset();  // the decoder's buffer goes back at once
+  return converted;
+}
+
+std::exception_ptr CFramePipeline::convertForEncoder(Slot slot, int converter) {
+  try {
+    AVFrame* picture = encoderPictures_[slot].get();
+    // The encoder may still hold the picture it was last given from here.
+    if (av_frame_make_writable(picture) < 0) throw std::bad_alloc();
+    VFBitmap bitmap = destinationLayout_;
+    bitmap.data = writerPixels(slot);
+    toEncoder_[converter].convert(bitmap, picture);
+    return nullptr;
+  } catch (...) {
+    return std::current_exception();
   }
 }
 
@@ -334,7 +372,7 @@ void CFramePipeline::writeAll() {
   while (std::optional<RItem> item = toWrite_.pop()) {
     if (item->kind == ItemKind::kEnd) return;
     std::exception_ptr conversionError;
-    if (item->kind == ItemKind::kPicture) {
+    if (item->kind == ItemKind::kPicture && converterThreads_ > 0) {
       std::optional<std::exception_ptr> ready = encoderReady_[item->slot]->pop();
       if (!ready) return;  // stopping
       conversionError = *ready;
@@ -344,6 +382,10 @@ void CFramePipeline::writeAll() {
         if (conversionError) std::rethrow_exception(conversionError);
         if (item->kind == ItemKind::kPacket) {
           setup_.output->writeInputPacket(item->packet.get());
+        } else if (converterThreads_ == 0) {
+          VFBitmap bitmap = destinationLayout_;
+          bitmap.data = writerPixels(item->slot);
+          setup_.output->writePicture(bitmap, item->pts);
         } else {
           setup_.output->encodePicture(encoderPictures_[item->slot].get(), item->pts);
         }

@@ -1,13 +1,14 @@
 // A run's frames on several threads, so that a pass costs about its slowest
 // stage instead of the sum of all: a reader thread demuxes and decodes
-// pictures a few frames ahead of the filter; converter threads turn them
-// into the filter's bitmaps, consecutive pictures at the same time, each
-// straight into a spare source bitmap; the filter runs on the caller's
-// thread; the converters turn what the filter put into the destination
-// bitmap into pictures for the encoder, and a writer thread encodes them,
-// and copies the input's other packets, behind it. Frames are never copied
-// on the way: the filter instance is pointed at the buffer that holds the
-// next picture (CFilterInstance::usePixels).
+// pictures a few frames ahead of the filter and converts them straight into
+// spare source bitmaps; the filter runs on the caller's thread; a writer
+// thread encodes what the filter put into the destination bitmap, and copies
+// the input's other packets, behind it. On a machine with cores to spare,
+// converter threads take the conversions off the reader and the writer, so
+// that consecutive pictures convert at the same time, still straight into
+// the source bitmaps and in order. Frames are never copied on the way: the
+// filter instance is pointed at the buffer that holds the next picture
+// (CFilterInstance::usePixels).
 //
 // The filter and the output see the same pictures and calls in the same
 // order as when one thread does everything (packets of other streams and
@@ -19,9 +20,10 @@
 // skipped and counted (skippedPictures), as the decoder does with corrupt
 // ones; it counts towards the picture limit.
 //
-// The number of converter threads follows the machine's cores (two at
-// least, four at most), not the filter's processor count: they share the
-// machine with the decoder's and the filter's threads.
+// The number of converter threads follows the machine's cores (none below
+// four, then half of them, at most four), not the filter's processor count;
+// QUIVENTA_CONVERTER_THREADS=N in the environment (0 to 8) sets it, and the
+// constructor throws CHostError (usage) for another value.
 //
 // Signals go to the caller's thread only, whose checks and handlers expect
 // them (host/interrupt.h); stopping there stops every thread of the
@@ -64,7 +66,7 @@ struct RPipelineSetup {
 
 class CFramePipeline {
  public:
-  // Starts the reader, the converters and (with an output) the writer.
+  // Starts the reader, the converter threads and (with an output) the writer.
   explicit CFramePipeline(const RPipelineSetup& setup);
   // Stops every thread without waiting for the rest of the input and points
   // the instance back at its own pixels.
@@ -120,6 +122,8 @@ class CFramePipeline {
   void readAll();
   void receivePictures(bool* stopped);
   void convertAll(int converter);
+  bool convertToSource(RConversion* conversion, int converter);
+  std::exception_ptr convertForEncoder(Slot slot, int converter);
   void writeAll();
   void handToWriter(RItem item);
   void takeDestination();
@@ -132,15 +136,16 @@ class CFramePipeline {
   const VFBitmap sourceLayout_;
   const VFBitmap destinationLayout_;
   const bool inPlace_;
-  const int converterCount_;
+  const int converterThreads_;  // 0: the reader and the writer convert themselves
   std::vector<AvBuffer> sources_;
   std::vector<AvBuffer> destinations_;  // empty in place or without an output
   AvBuffer lastPicture_;                // in place: the last picture as decoded
-  // Per converter thread, its own conversions; without an output no
-  // encoder pictures.
+  // Per converter thread (without any: one for the reader), its own
+  // conversions; none to the encoder without an output or threads.
   std::vector<CPictureToBitmap> toBitmap_;
   std::vector<CBitmapToPicture> toEncoder_;
-  // Per writer slot (destinations_, in place sources_): its encoder picture.
+  // Per writer slot (destinations_, in place sources_) with converter
+  // threads: its encoder picture.
   std::vector<AvFrame> encoderPictures_;
   CBoundedQueue<Slot> freeSources_;
   CBoundedQueue<Slot> freeDestinations_;
