@@ -13,6 +13,17 @@ struct RFrameSize {
   int w, h;
 };
 
+// Carries a fixed-point position from an entry's source to its neighbour's:
+// through the row table where rolling shutter made one, else the affine map.
+void carryToNeighbour(const RRowTableItem* rowTable, const RAffineMap& map, int height,
+                      std::int64_t* X, std::int64_t* Y) {
+  if (rowTable != nullptr) {
+    applyRowTable(rowTable, height, *X, *Y, X, Y);
+  } else {
+    applyNeighbourMap(map, *X, *Y, X, Y);
+  }
+}
+
 bool isUsable(RFrameSize f, std::int64_t X, std::int64_t Y) {
   const std::int64_t sx = X >> kFixedShift, sy = Y >> kFixedShift;
   return sx >= kInnerMargin && sx < f.w - kInnerMargin && sy >= kInnerMargin &&
@@ -103,11 +114,7 @@ bool compensateEdge(const RenderJob& job, int frameWidth, int frameHeight, std::
     bool stepped = false;
     if (p > 0 && job.entries[p - 1].frameBitmap != nullptr && !job.entries[p].sceneStart) {
       const RFramePlan& entry = job.entries[p];
-      if (entry.previousRowTable != nullptr) {
-        applyRowTable(entry.previousRowTable, frameHeight, backX, backY, &backX, &backY);
-      } else {
-        applyNeighbourMap(entry.toPrevious, backX, backY, &backX, &backY);
-      }
+      carryToNeighbour(entry.previousRowTable, entry.toPrevious, frameHeight, &backX, &backY);
       --p;
       stepped = true;
       if (take(p, backX, backY)) return true;
@@ -115,11 +122,7 @@ bool compensateEdge(const RenderJob& job, int frameWidth, int frameHeight, std::
     if (q < job.lastEntry && job.entries[q + 1].frameBitmap != nullptr &&
         !job.entries[q + 1].sceneStart) {
       const RFramePlan& entry = job.entries[q];
-      if (entry.nextRowTable != nullptr) {
-        applyRowTable(entry.nextRowTable, frameHeight, forwardX, forwardY, &forwardX, &forwardY);
-      } else {
-        applyNeighbourMap(entry.toNext, forwardX, forwardY, &forwardX, &forwardY);
-      }
+      carryToNeighbour(entry.nextRowTable, entry.toNext, frameHeight, &forwardX, &forwardY);
       ++q;
       stepped = true;
       if (take(q, forwardX, forwardY)) return true;
@@ -205,12 +208,8 @@ void compensateEdgeLanes(const RenderJob& job, int frameWidth, int frameHeight,
       stepped = true;
       for (int k = 0; k < n; ++k) {
         if (!active[k]) continue;
-        if (entry.previousRowTable != nullptr) {
-          applyRowTable(entry.previousRowTable, frameHeight, backX[k], backY[k], &backX[k],
-                        &backY[k]);
-        } else {
-          applyNeighbourMap(entry.toPrevious, backX[k], backY[k], &backX[k], &backY[k]);
-        }
+        carryToNeighbour(entry.previousRowTable, entry.toPrevious, frameHeight, &backX[k],
+                         &backY[k]);
         take(p, k, backX[k], backY[k]);
       }
     }
@@ -221,12 +220,7 @@ void compensateEdgeLanes(const RenderJob& job, int frameWidth, int frameHeight,
       stepped = true;
       for (int k = 0; k < n; ++k) {
         if (!active[k]) continue;
-        if (entry.nextRowTable != nullptr) {
-          applyRowTable(entry.nextRowTable, frameHeight, forwardX[k], forwardY[k], &forwardX[k],
-                        &forwardY[k]);
-        } else {
-          applyNeighbourMap(entry.toNext, forwardX[k], forwardY[k], &forwardX[k], &forwardY[k]);
-        }
+        carryToNeighbour(entry.nextRowTable, entry.toNext, frameHeight, &forwardX[k], &forwardY[k]);
         take(q, k, forwardX[k], forwardY[k]);
       }
     }
