@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "analysis/analysed_image.h"
@@ -26,11 +27,12 @@ std::uint32_t grey(int level) { return rgb(0, level, 0); }
 // (dx, dy)" therefore shows at (x, y) what the current one shows at
 // (x - dx, y - dy).
 void textureImages(CVideoImage& current, CVideoImage& previous, int width, int height, int rgb,
-                   const CSmoothTexture& texture, double dx, double dy) {
+                   const std::function<std::uint32_t(double, double)>& colourAt, double dx,
+                   double dy) {
   fillAnalysedImage(current, width, height, rgb,
-                    [&](int x, int y) { return texture.sample(x + 0.5, y + 0.5); });
+                    [&](int x, int y) { return colourAt(x + 0.5, y + 0.5); });
   fillAnalysedImage(previous, width, height, rgb,
-                    [&](int x, int y) { return texture.sample(x - dx + 0.5, y - dy + 0.5); });
+                    [&](int x, int y) { return colourAt(x - dx + 0.5, y - dy + 0.5); });
 }
 
 // A square block at (b, b), predicted in place, searched `range` each way.
@@ -148,12 +150,13 @@ TEST(MatchBlockTest, SecondPeakTwoOffsetsAwayFailsWhenWithinTheMargin) {
 }
 
 TEST(MatchBlockTest, FractionalDisplacementOfASmoothTextureIsRefined) {
-  CSmoothTexture texture(21, 7.0);
+  const CSmoothTexture texture(21, 7.0);
+  const auto colourAt = [&](double x, double y) { return texture.sample(x, y); };
   const double shifts[][2] = {{0.25, -0.5}, {1.5, 0.75}, {-2.3, 1.2}, {0.9, -3.6}};
   for (int rgb = 0; rgb <= 1; ++rgb) {
     for (const auto& shift : shifts) {
       CVideoImage current, previous;
-      textureImages(current, previous, 64, 64, rgb, texture, shift[0], shift[1]);
+      textureImages(current, previous, 64, 64, rgb, colourAt, shift[0], shift[1]);
       const RMatchRequest r = square(20, 24, 5);
       double ox = 0, oy = 0;
       ASSERT_TRUE(matchBlock(current, previous, r, &ox, &oy)) << shift[0] << "," << shift[1];
@@ -182,9 +185,7 @@ TEST_F(BlockJobTest, CoarsestLevelSearchesWidelyAndCountsDarkPixels) {
     return rgb((c >> 16 & 0xFF) / 8, (c >> 8 & 0xFF) / 8, (c & 0xFF) / 8);
   };
   CVideoImage current, previous;
-  fillAnalysedImage(current, 70, 50, 1, [&](int x, int y) { return dark(x + 0.5, y + 0.5); });
-  fillAnalysedImage(previous, 70, 50, 1,
-                    [&](int x, int y) { return dark(x - 12 + 0.5, y + 8 + 0.5); });
+  textureImages(current, previous, 70, 50, 1, dark, 12, -8);
   ASSERT_EQ(data_.ignoreDarker, 1);
   ASSERT_EQ(data_.initialSearchRange, 40);  // 28 columns and 20 rows each way here
   double dx = 0, dy = 0;

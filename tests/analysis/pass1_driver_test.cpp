@@ -95,7 +95,13 @@ TEST(Pass1DriverTest, FlagsOfEveryFrameDecideTheNextFramesBlocks) {
     const std::vector<RLoggedLine> lines = testing_support::parseLoggedLines(run.logText());
     ASSERT_EQ(lines.size(), 5u);
     std::vector<bool> newScenes;
-    for (const RLoggedLine& line : lines) newScenes.push_back(line.newScene);
+    for (const RLoggedLine& line : lines) {
+      newScenes.push_back(line.newScene);
+      if (line.newScene) {  // logged without motion
+        EXPECT_EQ((std::vector<double>(line.values, line.values + 4)),
+                  (std::vector<double>{0, 0, 0, 1}));
+      }
+    }
     EXPECT_EQ(newScenes, (std::vector<bool>{false, true, true, remember == 1, false}));
     expectPan(lines.back(), 2, 1);
   }

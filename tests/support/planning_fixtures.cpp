@@ -1,9 +1,12 @@
 #include "tests/support/planning_fixtures.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 #include <utility>
@@ -50,6 +53,17 @@ std::string stillLog(int lines, bool fields, int first) {
     text += line;
   }
   return text;
+}
+
+void expectReturnsWithinTwoSeconds(const std::function<void()>& body) {
+  EXPECT_EXIT(
+      {
+        alarm(2);
+        CRecordingMessageBoxes boxes(platform::MessageBoxAnswer::kNo);
+        body();
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 namespace {

@@ -37,6 +37,10 @@ std::string logLineWithTopEdge(int frame, double panX, double panY, double rotat
 // count fields: field i is frame i / 2, A when i is even.
 std::string stillLog(int lines, bool fields, int first = 1);
 
+// Runs `body` in a child process, with message boxes answering No, and
+// expects it back within two seconds: for inputs that once stalled a loop.
+void expectReturnsWithinTwoSeconds(const std::function<void()>& body);
+
 // Message boxes shown while this object lives; a Yes/No question gets
 // `answer`, an OK box gets OK.
 class CRecordingMessageBoxes {

@@ -7,14 +7,21 @@ namespace testing_support {
 CSmoothTexture::CSmoothTexture(unsigned seed, double featureSize)
     : seed_(seed), featureSize_(featureSize) {}
 
-double CSmoothTexture::lattice(int c, int i, int j) const {
-  std::uint32_t h = seed_ * 0x9E3779B9u ^ static_cast<std::uint32_t>(i) * 0x85EBCA6Bu ^
-                    static_cast<std::uint32_t>(j) * 0xC2B2AE35u ^
-                    static_cast<std::uint32_t>(c) * 0x27D4EB2Fu;
+namespace {
+
+// Seed and coordinates hashed into well-mixed bits; `salt` picks a channel.
+std::uint32_t hashOf(unsigned seed, int x, int y, std::uint32_t salt = 0) {
+  std::uint32_t h = seed * 0x9E3779B9u ^ static_cast<std::uint32_t>(x) * 0x85EBCA6Bu ^
+                    static_cast<std::uint32_t>(y) * 0xC2B2AE35u ^ salt;
   h ^= h >> 15;
   h *= 0x2C1B3C6Du;
-  h ^= h >> 12;
-  h *= 0x297A2D39u;
+  return h ^ h >> 12;
+}
+
+}  // namespace
+
+double CSmoothTexture::lattice(int c, int i, int j) const {
+  std::uint32_t h = hashOf(seed_, i, j, static_cast<std::uint32_t>(c) * 0x27D4EB2Fu) * 0x297A2D39u;
   h ^= h >> 15;
   return (h & 0xFFFF) / 65535.0;
 }
@@ -67,12 +74,7 @@ void fillAnalysedImage(CVideoImage& image, int width, int height, int rgb,
 }
 
 std::uint32_t patternColour(unsigned seed, int x, int row) {
-  std::uint32_t h = seed * 0x9E3779B9u ^ static_cast<std::uint32_t>(x) * 0x85EBCA6Bu ^
-                    static_cast<std::uint32_t>(row) * 0xC2B2AE35u;
-  h ^= h >> 15;
-  h *= 0x2C1B3C6Du;
-  h ^= h >> 12;
-  return h & 0xFFFFFFu;
+  return hashOf(seed, x, row) & 0xFFFFFFu;
 }
 
 }  // namespace testing_support
