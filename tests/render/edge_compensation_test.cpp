@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "plugin/common/fixed_point.h"
 #include "render/render_threads.h"
 #include "render/samplers.h"
 #include "tests/support/render_fixtures.h"
@@ -16,7 +17,6 @@ namespace {
 
 using testing_support::CBorderTableScope;
 using testing_support::CPlanEntries;
-using testing_support::fixedOf;
 using testing_support::patternColour;
 using testing_support::RDirectJob;
 using testing_support::rgb;
@@ -42,7 +42,7 @@ struct RResult {
 
 RResult compensate(const RenderJob& job, double x, double y) {
   Pixel32 pixel = kCurrent;
-  const bool found = compensateEdge(job, kW, kH, fixedOf(x), fixedOf(y), &pixel);
+  const bool found = compensateEdge(job, kW, kH, toFixedPoint(x), toFixedPoint(y), &pixel);
   return {found, pixel};
 }
 

@@ -20,20 +20,15 @@ using testing_support::rgb;
 constexpr std::int64_t kOne = std::int64_t{1} << 26;  // one pixel, 26-bit format
 constexpr std::int64_t kOne10 = 1024;                 // one pixel, 22.10 format
 
-// A frame over a plain vector of exactly w x h pixels (stored row 0 first), so
-// that a read outside them is a heap overflow under AddressSanitizer.
+// A frame over exactly w x h pixels (no padding, no guard rows), so that a
+// read outside them is a heap overflow under AddressSanitizer.
 struct RTightFrame {
   RTightFrame(int width, int height, const testing_support::PixelFunction& colour)
-      : pixels(static_cast<std::size_t>(width) * height) {
-    for (int row = 0; row < height; ++row) {
-      for (int x = 0; x < width; ++x)
-        pixels[static_cast<std::size_t>(row) * width + x] = colour(x, row);
-    }
-    view = {reinterpret_cast<const unsigned char*>(pixels.data()), width, height,
-            static_cast<std::ptrdiff_t>(width) * 4};
+      : bitmap(width, height, 0, 0) {
+    bitmap.fill(colour);
   }
-  std::vector<std::uint32_t> pixels;
-  RFrameView view;
+  CGuardedBitmap bitmap;
+  const RFrameView view = RFrameView::of(bitmap.bitmap());
 };
 
 // The shared table with a = -0.6, as pass 2 builds it, for every test here;

@@ -37,12 +37,10 @@ bool CGuardedBitmap::guardsIntact() const {
   return true;
 }
 
-std::int64_t fixedOf(double pixels) { return toFixedPoint(pixels); }
-
 void setAffineMap(RAffineMap map, double c0, double c1, double c2, double c3, double c4,
                   double c5) {
   const double values[6] = {c0, c1, c2, c3, c4, c5};
-  for (int i = 0; i < 6; ++i) map[i] = fixedOf(values[i]);
+  for (int i = 0; i < 6; ++i) map[i] = toFixedPoint(values[i]);
 }
 
 CPlanEntries::CPlanEntries(int count) : entries_(static_cast<std::size_t>(count)) {

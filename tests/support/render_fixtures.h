@@ -49,8 +49,6 @@ class CGuardedBitmap {
   VFBitmap bitmap_;
 };
 
-// Fixed-point value of a length in pixels (26 fraction bits).
-std::int64_t fixedOf(double pixels);
 // (x, y) -> (c0 + x*c2 + y*c4, c1 + x*c3 + y*c5), coefficients in pixels.
 void setAffineMap(RAffineMap map, double c0, double c1, double c2, double c3, double c4, double c5);
 inline void setShift(RAffineMap map, double dx, double dy) {
