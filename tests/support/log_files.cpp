@@ -8,6 +8,14 @@
 
 namespace testing_support {
 
+std::string logLine(const std::string& label, double panX, double panY, double rotation,
+                    double zoom, bool newScene) {
+  char line[200];
+  std::snprintf(line, sizeof line, "%7s\t%7.2lf\t%7.2lf\t%7.3lf\t%7.5lf%s\r\n", label.c_str(), panX,
+                panY, rotation, zoom, newScene ? "\tnew_scene" : "");
+  return line;
+}
+
 std::string shakyLogText(int frames, unsigned seed, double panPerFrame) {
   std::mt19937 random(seed);
   std::normal_distribution<double> jitter(0.0, 2.0);

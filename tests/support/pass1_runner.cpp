@@ -9,7 +9,6 @@
 #include "plugin/filter/end_callback.h"
 #include "plugin/filter/filter_callbacks.h"
 #include "plugin/filter/start_callback.h"
-#include "tests/support/synthetic_frames.h"
 #include "tools/clipgen/motion_file.h"
 
 namespace testing_support {
@@ -49,7 +48,10 @@ void CPass1Run::start() {
 }
 
 void CPass1Run::frame(long n, const CColourAt& colourAt) {
-  renderFrame(instance_.src(), colourAt);
+  VFBitmap& source = instance_.src();
+  for (int y = 0; y < source.h; ++y) {
+    for (int x = 0; x < source.w; ++x) pixelAt(source, x, y) = colourAt(x + 0.5, source.h - y - 0.5);
+  }
   instance_.state().lCurrentSourceFrame = n;
   runProc(&instance_.fa(), nullptr);
 }

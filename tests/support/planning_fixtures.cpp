@@ -23,14 +23,6 @@ void setLastWriteTime(const std::string& path, std::int64_t seconds) {
   }
 }
 
-std::string logLine(int frame, double panX, double panY, double rotation, double zoom,
-                    bool newScene) {
-  char line[200];
-  std::snprintf(line, sizeof line, "%7i\t%7.2lf\t%7.2lf\t%7.3lf\t%7.5lf%s\r\n", frame, panX, panY,
-                rotation, zoom, newScene ? "\tnew_scene" : "");
-  return line;
-}
-
 std::string logLineWithTopEdge(int frame, double panX, double panY, double rotation, double zoom,
                                double topPanX, double topPanY, double topRotation, double topZoom) {
   char line[200];
@@ -42,15 +34,9 @@ std::string logLineWithTopEdge(int frame, double panX, double panY, double rotat
 
 std::string stillLog(int lines, bool fields, int first) {
   std::string text;
-  char line[200];
   for (int i = first; i < first + lines; ++i) {
-    if (!fields) {
-      text += logLine(i, 0, 0, 0, 1);
-      continue;
-    }
-    std::snprintf(line, sizeof line, "%6i%c\t   0.00\t   0.00\t  0.000\t1.00000\r\n", i / 2,
-                  i % 2 == 0 ? 'A' : 'B');
-    text += line;
+    text += logLine(fields ? std::to_string(i / 2) + (i % 2 == 0 ? "A" : "B") : std::to_string(i),
+                    0, 0, 0, 1);
   }
   return text;
 }

@@ -26,9 +26,6 @@ namespace testing_support {
 // do not depend on the file system's timestamp granularity.
 void setLastWriteTime(const std::string& path, std::int64_t seconds);
 
-// One progressive log line as pass 1 formats it, ended by CR LF.
-std::string logLine(int frame, double panX, double panY, double rotation, double zoom,
-                    bool newScene = false);
 // The same with the top-edge set of a rolling-shutter log.
 std::string logLineWithTopEdge(int frame, double panX, double panY, double rotation, double zoom,
                                double topPanX, double topPanY, double topRotation, double topZoom);

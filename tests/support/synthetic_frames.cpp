@@ -53,14 +53,6 @@ std::uint32_t CSmoothTexture::sample(double x, double y) const {
   return level(0) << 16 | level(1) << 8 | level(2);
 }
 
-void renderFrame(VFBitmap& bitmap, const std::function<std::uint32_t(double, double)>& colourAt) {
-  for (long y = 0; y < bitmap.h; ++y) {
-    auto* row = reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(bitmap.data) +
-                                                 bitmap.pitch * (bitmap.h - 1 - y));
-    for (long x = 0; x < bitmap.w; ++x) row[x] = colourAt(x + 0.5, y + 0.5);
-  }
-}
-
 void fillAnalysedImage(CVideoImage& image, int width, int height, int rgb,
                        const std::function<std::uint32_t(int, int)>& colourAt) {
   image.create(width, height, rgb);

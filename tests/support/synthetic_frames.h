@@ -5,10 +5,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 #include "plugin/common/video_image.h"
-#include "plugin/filter_interface.h"
 
 namespace testing_support {
 
@@ -27,10 +25,6 @@ class CSmoothTexture {
   unsigned seed_;
   double featureSize_;
 };
-
-// Fills a bottom-up bitmap: pixel (x, y_top) shows texture point
-// mapping(x + 0.5, y_top + 0.5).
-void renderFrame(VFBitmap& bitmap, const std::function<std::uint32_t(double, double)>& colourAt);
 
 // Creates `image` as width x height (rgb 1 or 0) and gives pixel (x, y), y
 // counted from the top, the colour colourAt(x, y) (0x00RRGGBB). RGB images
