@@ -411,12 +411,12 @@ std::string squeezedClip(const std::string& path) {
 // ratio of its axes (1 for a circle), largest over the pictures.
 double worstDiscAxisRatio(const std::string& video) {
   double worst = 0;
-  readVideo(video, [&](const std::uint8_t* rgb, int stride, int width, int height) {
+  readVideo(video, [&](const host_test::RgbAt& rgbAt, int width, int height) {
     double n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
-        const std::uint8_t* p = rgb + y * stride + 3 * x;
-        if (p[0] < 170 || p[1] > 90 || p[2] < 170) continue;
+        const std::uint32_t p = rgbAt(x, y);
+        if ((p >> 16) < 170 || (p >> 8 & 0xFF) > 90 || (p & 0xFF) < 170) continue;
         const double dx = (x + 0.5) * 16 / 11;  // displayed position
         n += 1, sx += dx, sy += y, sxx += dx * dx, syy += double(y) * y, sxy += dx * y;
       }

@@ -6,15 +6,18 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/pixdesc.h>
-#include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 #include "host/av_handles.h"
+#include "host/media_input.h"
+#include "host/picture_conversion.h"
+#include "host/video_decoder.h"
 #include "platform/file_io.h"
 
 namespace host_test {
@@ -30,14 +33,14 @@ constexpr int kAudioRate = 48000;
 constexpr AVRational kFrameRate{25, 1};
 constexpr int kSamplesPerFrame = kAudioRate / 25;
 
-// Draws clip frame i into a top-down RGB24 picture: the stamp above a
-// gray ramp that moves with the frames.
-void drawClipFrame(std::vector<std::uint8_t>& rgb, int width, int height, int frame) {
+// Draws clip frame i into a bottom-up bitmap: the stamp above a gray ramp
+// that moves with the frames.
+void drawClipFrame(std::vector<Pixel32>& pixels, int width, int height, int frame) {
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const bool bit = (frame >> (x / kBand)) & 1;
-      const int gray = y < kBand ? (bit ? 255 : 0) : 60 + (x + 2 * y + 3 * frame) % 120;
-      std::fill_n(&rgb[(y * width + x) * 3], 3, static_cast<std::uint8_t>(gray));
+      const std::uint32_t gray = y < kBand ? (bit ? 255 : 0) : 60 + (x + 2 * y + 3 * frame) % 120;
+      pixels[(height - 1 - y) * width + x] = gray * 0x010101;
     }
   }
 }
@@ -110,15 +113,13 @@ class CClipWriter {
     if (secondVideoStream_ == nullptr && recipe_.secondVideoStream) {
       secondVideoStream_ = newStream(*video_);
     }
-    picture_.reset(av_frame_alloc());
-    picture_->format = video_->pix_fmt;
-    picture_->width = width;
-    picture_->height = height;
-    av_frame_get_buffer(picture_.get(), 0);
-    scaler_.reset(sws_getContext(recipe_.width, recipe_.height, AV_PIX_FMT_RGB24, width, height,
-                                 video_->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    rgb_.resize(static_cast<std::size_t>(recipe_.width * recipe_.height * 3 + 64));
-    return scaler_ != nullptr;
+    // The host's own conversion of bitmaps: the clip is drawn as a filter draws.
+    converter_.emplace(host::REncoderPictures{width, height, video_->pix_fmt, SWS_CS_ITU601, mjpeg},
+                       recipe_.path);
+    picture_ = converter_->allocatePicture();
+    pixels_.resize(static_cast<std::size_t>(width * height));
+    bitmap_.w = width, bitmap_.h = height, bitmap_.pitch = width * 4, bitmap_.data = pixels_.data();
+    return true;
   }
 
   bool openAudio() {
@@ -148,12 +149,9 @@ class CClipWriter {
       if (!encode(video_.get(), videoStream_, nullptr)) return false;
       if (!openVideo(recipe_.width / 2, recipe_.height / 2)) return false;
     }
-    drawClipFrame(rgb_, recipe_.width, recipe_.height, i);
+    drawClipFrame(pixels_, static_cast<int>(bitmap_.w), static_cast<int>(bitmap_.h), i);
     av_frame_make_writable(picture_.get());
-    const std::uint8_t* planes[1] = {rgb_.data()};
-    const int strides[1] = {recipe_.width * 3};
-    sws_scale(scaler_.get(), planes, strides, 0, recipe_.height, picture_->data,
-              picture_->linesize);
+    converter_->convert(bitmap_, picture_.get());
     picture_->pts = i;
     return encode(video_.get(), videoStream_, picture_.get());
   }
@@ -207,51 +205,21 @@ class CClipWriter {
   AVStream* secondVideoStream_ = nullptr;
   AVStream* audioStream_ = nullptr;
   Frame picture_;
-  host::AvScaleContext scaler_;
-  std::vector<std::uint8_t> rgb_;
+  std::optional<host::CBitmapToPicture> converter_;
+  std::vector<Pixel32> pixels_;
+  VFBitmap bitmap_;
   int audioFrameSize_ = 1024;
 };
 
-// Hands every decoded frame of the file's main stream of `type` to `take`;
-// false when there is no such stream to decode.
-bool decodeStream(const std::string& path, AVMediaType type,
-                  const std::function<void(const AVStream&, AVFrame&)>& take) {
-  AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return false;
-  host::AvInputFormat input(raw);
-  avformat_find_stream_info(input.get(), nullptr);
-  const int index = av_find_best_stream(input.get(), type, -1, -1, nullptr, 0);
-  if (index < 0) return false;
-  const AVStream& stream = *input->streams[index];
-  const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
-  Codec decoder(avcodec_alloc_context3(codec));
-  avcodec_parameters_to_context(decoder.get(), stream.codecpar);
-  decoder->pkt_timebase = stream.time_base;
-  if (codec == nullptr || avcodec_open2(decoder.get(), codec, nullptr) < 0) return false;
-  Frame frame(av_frame_alloc());
-  Packet packet(av_packet_alloc());
-  for (bool more = true; more;) {
-    more = av_read_frame(input.get(), packet.get()) >= 0;
-    if (!more || packet->stream_index == index) {
-      avcodec_send_packet(decoder.get(), more ? packet.get() : nullptr);
-    }
+// Every packet of the input's stream `index`, then null for the end.
+void forEachPacket(host::CMediaInput& input, int index,
+                   const std::function<void(const AVPacket*)>& take) {
+  const Packet packet = host::allocatePacket();
+  while (input.readPacket(packet.get())) {
+    if (packet->stream_index == index) take(packet.get());
     av_packet_unref(packet.get());
-    while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-      take(stream, *frame);
-      av_frame_unref(frame.get());
-    }
   }
-  return true;
-}
-
-int readBand(const std::uint8_t* rgb, int stride, int width, int height, int band) {
-  int value = 0;
-  const int y = band * kBand + kBand / 2;
-  if (y >= height) return -1;
-  for (int bit = 0; bit < width / kBand && bit < 30; ++bit) {
-    if (rgb[y * stride + (bit * kBand + kBand / 2) * 3 + 1] > 128) value |= 1 << bit;
-  }
-  return value;
+  take(nullptr);
 }
 
 }  // namespace
@@ -281,67 +249,82 @@ void writeGeneratedClip(const std::string& path, const qvclip::RClipSettings& se
   ASSERT_TRUE(writer.finish(&error)) << error;
 }
 
+// Pictures as the host reads them; their times straight from FFmpeg.
 RVideoFrames readVideo(const std::string& path, const PictureVisitor& visit) {
   RVideoFrames result;
-  std::vector<std::uint8_t> rgb;
-  int stride = 0;
-  host::AvScaleContext scaler;
-  const bool decoded =
-      decodeStream(path, AVMEDIA_TYPE_VIDEO, [&](const AVStream& stream, AVFrame& frame) {
-        if (rgb.empty()) {
-          result.width = stream.codecpar->width;
-          result.height = stream.codecpar->height;
-          const char* format =
-              av_get_pix_fmt_name(static_cast<AVPixelFormat>(stream.codecpar->format));
-          result.pixelFormat = format != nullptr ? format : "";
-          result.sampleAspect = stream.sample_aspect_ratio;
-          // swscale writes whole vectors, so rows get room beyond the pixels.
-          stride = (result.width * 3 + 63) / 64 * 64;
-          rgb.resize(static_cast<std::size_t>(stride * (result.height + 1)));
-        }
-        // Pictures of another size are scaled to the stream's.
-        scaler.reset(sws_getCachedContext(
-            scaler.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
-            result.width, result.height, AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr));
-        std::uint8_t* planes[1] = {rgb.data()};
-        sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, &stride);
-        if (visit) visit(rgb.data(), stride, result.width, result.height);
-        result.times.push_back(static_cast<double>(frame.best_effort_timestamp) *
-                               av_q2d(stream.time_base));
-        result.clipStamps.push_back(readBand(rgb.data(), stride, result.width, result.height, 0));
-        result.filterStamps.push_back(readBand(rgb.data(), stride, result.width, result.height, 1));
-        const bool marked = result.height > 40 && result.width > 8;
-        const std::uint8_t* mark = marked ? &rgb[40 * stride + 8 * 3] : nullptr;
-        result.markColors.push_back(marked ? (mark[0] << 16) | (mark[1] << 8) | mark[2] : 0);
-      });
-  if (!decoded) ADD_FAILURE() << "no video to read in " << path;
+  host::CMediaInput input(path);
+  const AVStream& stream = input.videoStream();
+  result.width = stream.codecpar->width;
+  result.height = stream.codecpar->height;
+  const char* format = av_get_pix_fmt_name(static_cast<AVPixelFormat>(stream.codecpar->format));
+  result.pixelFormat = format != nullptr ? format : "";
+  result.sampleAspect = stream.sample_aspect_ratio;
+  std::vector<Pixel32> pixels(static_cast<std::size_t>(result.width * result.height));
+  VFBitmap bitmap;
+  bitmap.w = result.width, bitmap.h = result.height, bitmap.pitch = result.width * 4;
+  bitmap.data = pixels.data();
+  const auto rgbAt = [&](int x, int y) {
+    return pixels[(result.height - 1 - y) * result.width + x];
+  };
+  const auto band = [&](int number) {
+    const int y = number * kBand + kBand / 2;
+    int value = 0;
+    for (int bit = 0; bit < result.width / kBand && bit < 30 && y < result.height; ++bit) {
+      if ((rgbAt(bit * kBand + kBand / 2, y) >> 8 & 0xFF) > 128) value |= 1 << bit;
+    }
+    return y < result.height ? value : -1;
+  };
+  host::CVideoDecoder decoder(stream);
+  host::CPictureToBitmap converter(stream);
+  const Frame picture = host::allocateFrame();
+  forEachPacket(input, input.videoStreamIndex(), [&](const AVPacket* packet) {
+    decoder.send(packet);
+    for (std::int64_t pts = 0; decoder.receive(picture.get(), &pts);
+         av_frame_unref(picture.get())) {
+      EXPECT_TRUE(converter.convert(*picture, bitmap)) << path;
+      if (visit) visit(rgbAt, result.width, result.height);
+      result.times.push_back(static_cast<double>(picture->best_effort_timestamp) *
+                             av_q2d(stream.time_base));
+      result.clipStamps.push_back(band(0));
+      result.filterStamps.push_back(band(1));
+      result.markColors.push_back(result.height > 40 && result.width > 8 ? rgbAt(8, 40) : 0);
+    }
+  });
   return result;
 }
 
 RAudioTrack readAudio(const std::string& path) {
   RAudioTrack track;
-  host::AvResampleContext resampler;
-  track.present =
-      decodeStream(path, AVMEDIA_TYPE_AUDIO, [&](const AVStream& stream, AVFrame& frame) {
-        if (!resampler) {
-          track.codec = avcodec_get_name(stream.codecpar->codec_id);
-          track.start = static_cast<double>(frame.best_effort_timestamp) * av_q2d(stream.time_base);
-          AVChannelLayout mono;
-          av_channel_layout_default(&mono, 1);
-          SwrContext* swr = nullptr;
-          swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_FLT, kAudioRate, &frame.ch_layout,
-                              static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0,
-                              nullptr);
-          resampler.reset(swr);
-          swr_init(resampler.get());
-        }
-        std::vector<float> out(static_cast<std::size_t>(frame.nb_samples) * 2 + 64);
-        std::uint8_t* planes[1] = {reinterpret_cast<std::uint8_t*>(out.data())};
-        const int got =
-            swr_convert(resampler.get(), planes, static_cast<int>(out.size()),
-                        const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
-        if (got > 0) track.samples.insert(track.samples.end(), out.begin(), out.begin() + got);
-      });
+  host::CMediaInput input(path);
+  const int index = av_find_best_stream(&input.context(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  if (index < 0) return track;
+  track.present = true;
+  const AVStream& stream = *input.context().streams[index];
+  track.codec = avcodec_get_name(stream.codecpar->codec_id);
+  const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
+  const Codec decoder(avcodec_alloc_context3(codec));
+  avcodec_parameters_to_context(decoder.get(), stream.codecpar);
+  decoder->pkt_timebase = stream.time_base;
+  EXPECT_EQ(avcodec_open2(decoder.get(), codec, nullptr), 0) << path;
+  const Frame frame = host::allocateFrame();
+  forEachPacket(input, index, [&](const AVPacket* packet) {
+    avcodec_send_packet(decoder.get(), packet);
+    for (; avcodec_receive_frame(decoder.get(), frame.get()) >= 0; av_frame_unref(frame.get())) {
+      if (track.samples.empty()) {
+        track.start = static_cast<double>(frame->best_effort_timestamp) * av_q2d(stream.time_base);
+      }
+      // The clips' tone is mono at 48 kHz, and every codec here keeps it so:
+      // 16-bit or float samples, as they come.
+      EXPECT_TRUE(frame->sample_rate == kAudioRate && frame->ch_layout.nb_channels == 1) << path;
+      const auto format = av_get_packed_sample_fmt(static_cast<AVSampleFormat>(frame->format));
+      for (int s = 0; s < frame->nb_samples; ++s) {
+        track.samples.push_back(format == AV_SAMPLE_FMT_S16
+                                    ? reinterpret_cast<const std::int16_t*>(frame->data[0])[s] /
+                                          32768.0f
+                                    : reinterpret_cast<const float*>(frame->data[0])[s]);
+      }
+    }
+  });
   return track;
 }
 

@@ -61,9 +61,9 @@ struct RVideoFrames {
   std::vector<int> filterStamps;          // band 1
   std::vector<std::uint32_t> markColors;  // 0xRRGGBB at (8, 40)
 };
-// `visit`, when given, sees every decoded picture as top-down RGB24.
-using PictureVisitor =
-    std::function<void(const std::uint8_t* rgb, int stride, int width, int height)>;
+// `visit`, when given, sees every decoded picture: 0xRRGGBB at (x, y), top row 0.
+using RgbAt = std::function<std::uint32_t(int x, int y)>;
+using PictureVisitor = std::function<void(const RgbAt& rgbAt, int width, int height)>;
 RVideoFrames readVideo(const std::string& path, const PictureVisitor& visit = {});
 
 struct RAudioTrack {
