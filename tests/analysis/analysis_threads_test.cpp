@@ -28,7 +28,6 @@ TEST(AnalysisThreadsRunTest, WholeRunLogsTheSameWithOneOrFourProcessors) {
                               -x * std::sin(t) + y * std::cos(t) - 0.6 * f);
       });
     }
-    run.end();
     return run.logText();
   };
   const std::string one = runWith(1);

@@ -70,7 +70,6 @@ TEST(Pass1DriverTest, PansAreLoggedWithTheirSignsAndUnitsAndJumpsBreakTheChain) 
     run.data().sourcePixelAspect = c.aspect;
     run.start();
     for (long f : c.frames) run.frame(f, pannedTexture(texture, f, c.panX, c.panY));
-    run.end();
     const std::vector<RLoggedLine> lines = testing_support::parseLoggedLines(run.logText());
     ASSERT_EQ(labels(lines), c.labels);
     for (const RLoggedLine& line : lines) expectPan(line, c.panX, c.panY / c.aspect);
@@ -91,7 +90,6 @@ TEST(Pass1DriverTest, FlagsOfEveryFrameDecideTheNextFramesBlocks) {
     run.start();
     const testing_support::CColourAt flat = [](double, double) { return 0x707070u; };
     for (long f = 0; f < 6; ++f) run.frame(f, f == 2 ? flat : pannedTexture(texture, f, 2, 1));
-    run.end();
     const std::vector<RLoggedLine> lines = testing_support::parseLoggedLines(run.logText());
     ASSERT_EQ(lines.size(), 5u);
     std::vector<bool> newScenes;
@@ -143,7 +141,6 @@ TEST(Pass1DriverTest, IgnoredAreaFollowsTheMeasuredPan) {
     EXPECT_EQ(run.outputPixel(x0, y0), 0u) << x0 << "," << y0;
     EXPECT_NE(run.outputPixel(x1, y1), 0u) << x1 << "," << y1;
   }
-  run.end();
   const std::vector<RLoggedLine> lines = testing_support::parseLoggedLines(run.logText());
   ASSERT_EQ(lines.size(), 3u);
   for (const RLoggedLine& line : lines) expectPan(line, 3, -2);
@@ -201,7 +198,6 @@ TEST(Pass1OutputTest, AnalysedFrameShowsEveryBlocksVector) {
   // The ignored block has no vector: its centre shows the black area.
   EXPECT_EQ(run.outputPixel(255, 195), 0u);
 
-  run.end();
   const std::vector<RLoggedLine> lines = testing_support::parseLoggedLines(run.logText());
   ASSERT_EQ(lines.size(), 2u);
   for (const RLoggedLine& line : lines) expectPan(line, 3, -2);

@@ -68,6 +68,7 @@ void CPass1Run::end() {
 }
 
 std::string CPass1Run::logText() {
+  end();
   std::string content;
   platform::readWholeFile(*data().logFilePath, &content);
   return content;
@@ -81,7 +82,6 @@ std::string runPass1OnFrames(const std::vector<qvclip::RFrame>& frames,
   if (configure) configure(run.data());
   run.start();
   for (std::size_t n = 0; n < frames.size(); ++n) run.frame(static_cast<long>(n), frames[n]);
-  run.end();
   return run.logText();
 }
 

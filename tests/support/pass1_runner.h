@@ -51,6 +51,7 @@ class CPass1Run {
   std::uint32_t outputPixel(int x, int y) {
     return pixelAt(instance_.dst(), x, static_cast<int>(instance_.dst().h) - 1 - y);
   }
+  // Ends the run first.
   std::string logText();
 
  private:

@@ -44,7 +44,6 @@ class CRecordingMessageBoxes {
  public:
   struct RMessage {
     std::string text;
-    std::string caption;
     platform::MessageBoxButtons buttons;
   };
 

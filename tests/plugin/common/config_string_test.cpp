@@ -33,16 +33,6 @@ void parse(InstanceData& data, std::string text) {
   parseConfigString(data, buffer.data());
 }
 
-TEST(ConfigStringTest, DefaultsAreWrittenExactly) {
-  CFilterInstance instance;
-  const std::string path = *instance.data().logFilePath;
-  const std::string expected =
-      "Config(\"12|1|30|4|1|0|1|0|640|480|1|2|1|400|400|400|1500|4|1|1|2|5|40|300|4|" + path +
-      "|0|0|0|0|0|0|0|0|0|0|0|0|0|1|15|15|5|15|0|0|30|30|0|0|0|0|1|0|0|10|1|15|1000|1|88\")";
-  EXPECT_EQ(formatConfigStatement(instance.data()), expected);
-  EXPECT_NE(path.find("/Quiventa/Quiventa.log"), std::string::npos);
-}
-
 TEST(ConfigStringTest, ReadingTheWrittenTextRestoresEverySetting) {
   CFilterInstance written;
   InstanceData& a = written.data();
