@@ -17,8 +17,8 @@ namespace {
 
 using testing_support::CBorderTableScope;
 using testing_support::CPlanEntries;
+using testing_support::directJob;
 using testing_support::patternColour;
-using testing_support::RDirectJob;
 using testing_support::rgb;
 using testing_support::setShift;
 
@@ -51,98 +51,98 @@ RResult compensate(const RenderJob& job, double x, double y) {
 TEST(EdgeCompensationTest, PixelOneInsideTheEdgeTakesTheFirstFrameThatCoversIt) {
   CPlanEntries plans(3);
   holdPictures(plans);
-  RDirectJob direct(plans, 1);
+  const RenderJob job = directJob(plans, 1);
 
   // x = 1.5 lies in the frame but less than 2 pixels inside it.
   setShift(plans[1].toPrevious, 3, 0);  // the previous frame has it at 4.5
-  const RResult previous = compensate(direct.job, 1.5, 10.5);
+  const RResult previous = compensate(job, 1.5, 10.5);
   EXPECT_TRUE(previous.found && previous.pixel == pictureOf(0, 4, 10));
 
   // The previous frame has it at 1.5 too; the next one at 6.5.
   setShift(plans[1].toPrevious, 0, 0);
   setShift(plans[1].toNext, 5, 0);
-  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(2, 6, 10));
+  EXPECT_EQ(compensate(job, 1.5, 10.5).pixel, pictureOf(2, 6, 10));
 
   // Nobody covers it: not found, the current sample stays.
   setShift(plans[1].toNext, 0, 0);
-  const RResult none = compensate(direct.job, 1.5, 10.5);
+  const RResult none = compensate(job, 1.5, 10.5);
   EXPECT_FALSE(none.found);
   EXPECT_EQ(none.pixel, kCurrent);
 
   // Two pixels inside is inside: the others are not asked.
   setShift(plans[1].toPrevious, 3, 0);
-  const RResult inside = compensate(direct.job, 2.0, 10.5);
+  const RResult inside = compensate(job, 2.0, 10.5);
   EXPECT_TRUE(inside.found);
   EXPECT_EQ(inside.pixel, kCurrent);
   // The far sides: W - 2 and H - 2 are no longer inside.
-  EXPECT_EQ(compensate(direct.job, kW - 2.01, kH - 2.01).pixel, kCurrent);
+  EXPECT_EQ(compensate(job, kW - 2.01, kH - 2.01).pixel, kCurrent);
   setShift(plans[1].toPrevious, -3, -4);
-  EXPECT_EQ(compensate(direct.job, kW - 2.0, 10.5).pixel, pictureOf(0, kW - 5, 6));
-  EXPECT_EQ(compensate(direct.job, 10.5, kH - 2.0).pixel, pictureOf(0, 7, kH - 6));
+  EXPECT_EQ(compensate(job, kW - 2.0, 10.5).pixel, pictureOf(0, kW - 5, 6));
+  EXPECT_EQ(compensate(job, 10.5, kH - 2.0).pixel, pictureOf(0, 7, kH - 6));
   // Here the previous frame has it at -2.5.
-  EXPECT_EQ(compensate(direct.job, 10.5, 1.5).pixel, kCurrent);
+  EXPECT_EQ(compensate(job, 10.5, 1.5).pixel, kCurrent);
 }
 
 TEST(EdgeCompensationTest, FramesAreAskedPreviousOneFutureOnePreviousTwoFutureTwo) {
   CPlanEntries plans(5);
   holdPictures(plans);
-  RDirectJob direct(plans, 2);
+  const RenderJob job = directJob(plans, 2);
   // Positions walk along the maps: 1.5 -> 1.0 -> 3.0 backwards and
   // 1.5 -> 1.5 -> 3.5 forwards; only the second step of each side covers.
   setShift(plans[2].toPrevious, -0.5, 0);
   setShift(plans[1].toPrevious, 2, 0);
   setShift(plans[3].toNext, 2, 0);
-  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(0, 3, 10));
+  EXPECT_EQ(compensate(job, 1.5, 10.5).pixel, pictureOf(0, 3, 10));
 
   // Previous 1 and future 1 both cover: previous wins.
   setShift(plans[2].toPrevious, 3, 0);
   setShift(plans[2].toNext, 4, 0);
-  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(1, 4, 10));
+  EXPECT_EQ(compensate(job, 1.5, 10.5).pixel, pictureOf(1, 4, 10));
   // Only future 1 covers, though previous 2 would.
   setShift(plans[2].toPrevious, -0.5, 0);
-  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(3, 5, 10));
+  EXPECT_EQ(compensate(job, 1.5, 10.5).pixel, pictureOf(3, 5, 10));
 
   // An exhausted side is skipped: without entry 0's frame the walk back
   // ends after one step, the walk forward goes on.
   setShift(plans[2].toNext, 0, 0);
   freeEntry(plans.data(), 0, false);
-  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(4, 3, 10));
+  EXPECT_EQ(compensate(job, 1.5, 10.5).pixel, pictureOf(4, 3, 10));
   // The last entry has no future.
-  RDirectJob last(plans, 4);
+  const RenderJob last = directJob(plans, 4);
   setShift(plans[4].toPrevious, 3, 0);
-  EXPECT_EQ(compensate(last.job, 1.5, 10.5).pixel, pictureOf(3, 4, 10));
+  EXPECT_EQ(compensate(last, 1.5, 10.5).pixel, pictureOf(3, 4, 10));
 }
 
 TEST(EdgeCompensationTest, SceneStartsEndTheWalkOnTheirSide) {
   CPlanEntries plans(5);
   holdPictures(plans);
-  RDirectJob direct(plans, 2);
+  const RenderJob job = directJob(plans, 2);
   setShift(plans[2].toPrevious, 3, 0);
   setShift(plans[2].toNext, 4, 0);
 
   // The output frame starts a scene: no previous frame, future ones still.
   plans[2].sceneStart = 1;
-  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(3, 5, 10));
+  EXPECT_EQ(compensate(job, 1.5, 10.5).pixel, pictureOf(3, 5, 10));
   setShift(plans[2].toNext, 0, 0);
   setShift(plans[3].toNext, 0, 0);
-  EXPECT_FALSE(compensate(direct.job, 1.5, 10.5).found);
+  EXPECT_FALSE(compensate(job, 1.5, 10.5).found);
 
   // The next frame starts a scene: only previous frames.
   plans[2].sceneStart = 0;
   plans[3].sceneStart = 1;
   setShift(plans[2].toNext, 4, 0);
-  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(1, 4, 10));
+  EXPECT_EQ(compensate(job, 1.5, 10.5).pixel, pictureOf(1, 4, 10));
   setShift(plans[2].toPrevious, 0, 0);
-  EXPECT_FALSE(compensate(direct.job, 1.5, 10.5).found);
+  EXPECT_FALSE(compensate(job, 1.5, 10.5).found);
 
   // A cut between entries 0 and 1: previous 1 is asked, previous 2 is not.
   plans[3].sceneStart = 0;
   plans[1].sceneStart = 1;
   setShift(plans[2].toNext, 0, 0);
   setShift(plans[1].toPrevious, 3, 0);
-  EXPECT_FALSE(compensate(direct.job, 1.5, 10.5).found);
+  EXPECT_FALSE(compensate(job, 1.5, 10.5).found);
   plans[1].sceneStart = 0;
-  EXPECT_EQ(compensate(direct.job, 1.5, 10.5).pixel, pictureOf(0, 4, 10));
+  EXPECT_EQ(compensate(job, 1.5, 10.5).pixel, pictureOf(0, 4, 10));
 }
 
 // --- soft borders ---------------------------------------------------------
@@ -150,12 +150,13 @@ TEST(EdgeCompensationTest, SceneStartsEndTheWalkOnTheirSide) {
 // Uniform frames, soft borders with widths 4 (inside from 6 to 26 across,
 // from 6 to 18 down).
 struct RSoftScene {
-  explicit RSoftScene(int count, int output, int width = 4) : plans(count), direct(plans, output) {
-    direct.job.soft = 1;
-    direct.job.widthX = direct.job.widthY = width;
+  explicit RSoftScene(int count, int output, int width = 4)
+      : plans(count), job(directJob(plans, output)) {
+    job.soft = 1;
+    job.widthX = job.widthY = width;
   }
   CPlanEntries plans;
-  RDirectJob direct;
+  RenderJob job;
 };
 
 TEST(EdgeCompensationTest, SoftPixelOutsideTheFrameTakesTheWeightedMeanOfTheOthers) {
@@ -170,7 +171,7 @@ TEST(EdgeCompensationTest, SoftPixelOutsideTheFrameTakesTheWeightedMeanOfTheOthe
   setShift(scene.plans[2].toNext, 12, 0);
   // Weights 1 for the first cycle, 1/1.3 for the second; the current frame
   // has none: red (100 + 200 + 255/1.3) / (2 + 2/1.3) = 140.2.
-  const RResult result = compensate(scene.direct.job, -3.0, 12.0);
+  const RResult result = compensate(scene.job, -3.0, 12.0);
   EXPECT_TRUE(result.found);
   EXPECT_EQ(result.pixel, rgb(140, 25, 77));
 }

@@ -50,7 +50,8 @@ void CPass1Run::start() {
 void CPass1Run::frame(long n, const CColourAt& colourAt) {
   VFBitmap& source = instance_.src();
   for (int y = 0; y < source.h; ++y) {
-    for (int x = 0; x < source.w; ++x) pixelAt(source, x, y) = colourAt(x + 0.5, source.h - y - 0.5);
+    for (int x = 0; x < source.w; ++x)
+      pixelAt(source, x, y) = colourAt(x + 0.5, source.h - y - 0.5);
   }
   instance_.state().lCurrentSourceFrame = n;
   runProc(&instance_.fa(), nullptr);

@@ -78,9 +78,9 @@ class CRecordingWindow : public platform::CProgressWindow {
 CRecordingMessageBoxes::CRecordingMessageBoxes(platform::MessageBoxAnswer answer)
     : messages_(std::make_shared<std::vector<RMessage>>()) {
   std::shared_ptr<std::vector<RMessage>> messages = messages_;
-  previous_ = platform::setMessageBoxHandler(
-      [messages, answer](const std::string& text, const std::string&,
-                         platform::MessageBoxButtons buttons) {
+  previous_ =
+      platform::setMessageBoxHandler([messages, answer](const std::string& text, const std::string&,
+                                                        platform::MessageBoxButtons buttons) {
         messages->push_back(RMessage{text, buttons});
         return buttons == platform::MessageBoxButtons::kYesNo ? answer
                                                               : platform::MessageBoxAnswer::kOk;

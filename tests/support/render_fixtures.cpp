@@ -3,7 +3,6 @@
 #include <cstddef>
 
 #include "plugin/common/fixed_point.h"
-#include "render/border_extrapolation.h"
 
 namespace testing_support {
 
@@ -80,24 +79,11 @@ RRowTableItem* CPlanEntries::newRowTable(int height) {
   return std::make_unique<RRowTableItem[]>(static_cast<std::size_t>(3 * height)).release();
 }
 
-CBorderTableScope::CBorderTableScope(int width, int height) {
-  createBorderPixelTable(width, height);
-}
-
-CBorderTableScope::~CBorderTableScope() { releaseBorderPixelTable(); }
-
 RRenderTarget::RRenderTarget(int sourceWidth, int sourceHeight, int destWidth, int destHeight)
     : source(sourceWidth, sourceHeight),
       destination(destWidth, destHeight),
       activation(destination.bitmap(), source.bitmap()) {
   activation.pfsi = &state;
-}
-
-RDirectJob::RDirectJob(CPlanEntries& entries, int outputEntry) {
-  job.entries = entries.data();
-  job.outputEntry = outputEntry;
-  job.lastEntry = entries.size() - 1;
-  job.resampling = 0;
 }
 
 }  // namespace testing_support

@@ -14,6 +14,7 @@
 
 #include "plugin/common/frame_plan.h"
 #include "plugin/filter_interface.h"
+#include "render/border_extrapolation.h"
 #include "render/render_job.h"
 #include "tests/support/filter_instance.h"
 #include "tests/support/synthetic_frames.h"
@@ -84,8 +85,8 @@ class CPlanEntries {
 // The process-wide border pixel table while the object lives.
 class CBorderTableScope {
  public:
-  CBorderTableScope(int width, int height);
-  ~CBorderTableScope();
+  CBorderTableScope(int width, int height) { createBorderPixelTable(width, height); }
+  ~CBorderTableScope() { releaseBorderPixelTable(); }
   CBorderTableScope(const CBorderTableScope&) = delete;
   CBorderTableScope& operator=(const CBorderTableScope&) = delete;
 };
@@ -100,9 +101,14 @@ struct RRenderTarget {
 };
 
 // A job for calling the per-pixel steps directly, without threads.
-struct RDirectJob {
-  RDirectJob(CPlanEntries& entries, int outputEntry);
-  RenderJob job;
-};
+inline RenderJob directJob(CPlanEntries& entries, int outputEntry) {
+  return {.entries = entries.data(),
+          .outputEntry = outputEntry,
+          .lastEntry = entries.size() - 1,
+          .resampling = 0,
+          .borderList = {},
+          .borderLock = {},
+          .workLock = {}};
+}
 
 }  // namespace testing_support
