@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -65,9 +66,7 @@ class GlobalFitTest : public ::testing::Test {
   }
 
   int flagged() const {
-    int n = 0;
-    for (int flag : okFlags_) n += flag != 0;
-    return n;
+    return static_cast<int>(okFlags_.size()) - std::count(okFlags_.begin(), okFlags_.end(), 0);
   }
 
   testing_support::CFilterInstance instance_;
