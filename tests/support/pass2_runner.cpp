@@ -55,12 +55,6 @@ std::vector<std::uint32_t> CPass2Run::sourcePixels(long frame) const {
   return result;
 }
 
-void CPass2Run::fillOutput(std::uint32_t colour) {
-  for (int row = 0; row < output().h; ++row) {
-    for (int x = 0; x < output().w; ++x) pixelAt(output(), x, row) = colour;
-  }
-}
-
 std::set<int> CPass2Run::heldEntries() {
   std::set<int> held;
   for (int i = 0; i < data().plannedFrameCount; ++i) {

@@ -38,7 +38,6 @@ class CPass2Run {
   static std::uint32_t sourcePixel(long frame, int x, int row);
   std::vector<std::uint32_t> sourcePixels(long frame) const;
 
-  void fillOutput(std::uint32_t colour);
   std::vector<std::uint32_t> outputPixels() { return pixelsOf(output()); }
   std::set<int> heldEntries();
 
