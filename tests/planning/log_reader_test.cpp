@@ -54,12 +54,6 @@ std::string describe(const InstanceData& data, const RMotionSeries& s) {
     }
     if (s.sceneStart[i]) out << " *";
   }
-  // Every series has one value per entry.
-  for (std::size_t n :
-       {s.panY.size(), s.rotation.size(), s.logZoom.size(), s.topPanX.size(), s.topPanY.size(),
-        s.topRotation.size(), s.topZoom.size(), s.sceneStart.size()}) {
-    if (n != s.size()) out << " (a series of " << n << ")";
-  }
   return out.str();
 }
 

@@ -58,19 +58,16 @@ CPlanEntries::~CPlanEntries() {
 void CPlanEntries::holdFrame(int i, int width, int height, const PixelFunction& colour) {
   freeEntry(entries_.data(), i, false);
   auto copy = std::make_unique<RFrameCopy>();
-  copy->pixels.resize(static_cast<std::size_t>(width) * height);
+  copy->pixels.reserve(static_cast<std::size_t>(width) * height);  // no slack to read unseen
   for (int row = 0; row < height; ++row) {
-    for (int x = 0; x < width; ++x) {
-      copy->pixels[static_cast<std::size_t>(row) * width + x] = colour(x, row);
-    }
+    for (int x = 0; x < width; ++x) copy->pixels.push_back(colour(x, row));
   }
-  VFBitmap& bitmap = copy->bitmap;
-  bitmap = VFBitmap{};
-  bitmap.data = copy->pixels.data();
-  bitmap.w = width;
-  bitmap.h = height;
-  bitmap.pitch = static_cast<std::ptrdiff_t>(width) * 4;
-  bitmap.size = bitmap.pitch * height;
+  copy->bitmap = VFBitmap{};
+  copy->bitmap.data = copy->pixels.data();
+  copy->bitmap.w = width;
+  copy->bitmap.h = height;
+  copy->bitmap.pitch = static_cast<std::ptrdiff_t>(width) * 4;
+  copy->bitmap.size = copy->bitmap.pitch * height;
   (*this)[i].frameBitmap = copy.release();  // the entry owns it from here
 }
 

@@ -112,7 +112,7 @@ TEST(StartCallbackTest, APictureTooSmallToMatchIsAnnounced) {
   }
 }
 
-TEST(StartCallbackTest, PassTwoSizeCarriersAndFitScale) {
+TEST(StartCallbackTest, PassTwoFitScaleIsTheSmallerRatio) {
   CFilterInstance instance;
   instance.setSourceSize(720, 576);
   InstanceData& data = instance.data();
@@ -123,9 +123,6 @@ TEST(StartCallbackTest, PassTwoSizeCarriersAndFitScale) {
   instance.dst().w = 640;
   instance.dst().h = 480;
   startProc(&instance.fa(), nullptr);
-  ASSERT_NE(data.sourceImage, nullptr);
-  EXPECT_EQ(data.sourceImage->width, 720);
-  EXPECT_EQ(data.destImage->height, 480);
   EXPECT_DOUBLE_EQ(data.fitScale, 480.0 / 576.0);  // height ratio is the smaller
   endProc(&instance.fa(), nullptr);
 }
