@@ -46,9 +46,6 @@ RMatchRequest square(int b, int size, int range, double mSep = 0.004) {
   return r;
 }
 
-// ---------------------------------------------------------------------------
-// Level 0, ignore marks and the pyramid.
-
 TEST(AnalysedImageTest, LevelZeroIsTopDownWithChannelsAndSquares) {
   COwnedBitmap bitmap;
   bitmap.allocate(3, 2, 16);  // 4 bytes of padding after every row
@@ -83,9 +80,6 @@ TEST(AnalysedImageTest, LevelZeroIsTopDownWithChannelsAndSquares) {
   EXPECT_EQ(gray.at(2, 0).g, 0);
 }
 
-// ---------------------------------------------------------------------------
-// The score of one offset.
-
 TEST(MatchValueTest, OffsetsWithFewerThan36SamplesScoreMinusOne) {
   auto colour = [](int x, int y) { return patternColour(1, x, y); };
   for (int rgb = 0; rgb <= 1; ++rgb) {
@@ -109,9 +103,6 @@ TEST(MatchValueTest, OffsetsWithFewerThan36SamplesScoreMinusOne) {
     EXPECT_EQ(matchValue(current, left, atLeft, -1, 0), -1.0) << rgb;
   }
 }
-
-// ---------------------------------------------------------------------------
-// The search.
 
 // Grey levels that repeat every second column and every second row: every
 // even offset matches perfectly.
@@ -165,9 +156,6 @@ TEST(MatchBlockTest, FractionalDisplacementOfASmoothTextureIsRefined) {
     }
   }
 }
-
-// ---------------------------------------------------------------------------
-// Coarsest level and block jobs.
 
 class BlockJobTest : public ::testing::Test {
  protected:

@@ -93,9 +93,6 @@ void expectMotion(const RGlobalMotionInfo& m, const RGlobalMotionInfo& expected)
   EXPECT_NEAR(m.zoom, expected.zoom, 1e-9);
 }
 
-// ---------------------------------------------------------------------------
-// The model.
-
 // Pure motions of the model, with square and wide pixels: pan y in
 // horizontal pixels, clockwise rotation positive. One block moved far off
 // is discarded and not readmitted.
@@ -127,9 +124,6 @@ TEST_F(GlobalFitTest, PureMotionsComeOutExactly) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Rolling shutter.
-
 TEST_F(GlobalFitTest, RollingShutterRecoversTheTopAndBottomEdgeSets) {
   data_.rollingShutter = 1;
   data_.deepAnalysisPercent = 100;  // would run on every frame without rolling shutter
@@ -156,9 +150,6 @@ TEST_F(GlobalFitTest, RollingShutterRecoversTheTopAndBottomEdgeSets) {
   expectMotion(m.bottom, convertCoefficients(bottom));
   expectMotion(m.whole, convertCoefficients({0.5, 0.25, 0.001, 0.002}));
 }
-
-// ---------------------------------------------------------------------------
-// Deep analysis.
 
 TEST_F(GlobalFitTest, DeepAnalysisFindsTheMotionMostBlocksAgreeOn) {
   data_.deepAnalysisPercent = 100;

@@ -46,9 +46,6 @@ testing_support::CColourAt pannedTexture(const CSmoothTexture& texture, long f, 
   };
 }
 
-// ---------------------------------------------------------------------------
-// What the log says.
-
 // Pan y is divided by the source pixel aspect (units of pixel widths). The
 // frame after a jump (forward 2 -> 7, back 8 -> 1) is not logged but
 // matched against.
@@ -145,9 +142,6 @@ TEST(Pass1DriverTest, IgnoredAreaFollowsTheMeasuredPan) {
   ASSERT_EQ(lines.size(), 3u);
   for (const RLoggedLine& line : lines) expectPan(line, 3, -2);
 }
-
-// ---------------------------------------------------------------------------
-// The output frame.
 
 // A background panning (3, -2) per frame with a block-aligned patch of
 // 2 x 2 blocks that moves the opposite way: those blocks are discarded.

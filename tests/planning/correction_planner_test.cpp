@@ -37,9 +37,6 @@ void expectMap(const std::int64_t* actual, const RMap& expected) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Fixed-point maps
-
 TEST(FrameMappingTest, MapsFollowTheGeometryInFixedPoint) {
   constexpr std::int64_t k1 = 1LL << 26;
   using D = MappingDirection;
@@ -81,9 +78,6 @@ TEST(FrameMappingTest, MapsFollowTheGeometryInFixedPoint) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Coverage zoom
-
 double coverage(double rotation, double panX, double panY, double scale) {
   return coverageZoom(geometry(rotation, 1.0, panX, panY, scale));
 }
@@ -100,9 +94,6 @@ TEST(CoverageZoomTest, TheSmallestCornerZoomShrunkByOnePixel) {
   // A rotation needs zooming in as well.
   EXPECT_LT(coverage(5, 0, 0, 1.0), 0.95);
 }
-
-// ---------------------------------------------------------------------------
-// Planning through the pass-2 start
 
 // What a log line gives: pan x, pan y, rotation, zoom factor, scene start.
 struct RLogMotion {

@@ -27,9 +27,6 @@ using testing_support::logLineWithTopEdge;
 using testing_support::setLastWriteTime;
 using testing_support::shakyLogText;
 
-// ---------------------------------------------------------------------------
-// Parsing
-
 // The series in one line per entry: "-" for an entry no line filled (no
 // motion, no top edge, no scene start), else "panX panY rotation zoom" with
 // the top-edge set after "^" ("?" for a missing value) and "*" for a scene
@@ -190,9 +187,6 @@ TEST_F(LogParsingTest, AFarEarlierLabelDoesNotExhaustMemory) {
       runWithLimitedMemory(std::size_t{1} << 30, [&] { return series(text).size() <= 1000000; }),
       ::testing::ExitedWithCode(0), "");
 }
-
-// ---------------------------------------------------------------------------
-// The file and its last-write time
 
 TEST(LogFileTest, OnlyANewFileTimeIsReadAndOnlyThreeEntriesOrMoreArePlanned) {
   CPlanningRun run(64, 48);

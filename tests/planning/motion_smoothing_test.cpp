@@ -36,9 +36,6 @@ int smooth(const std::vector<double>& t, std::vector<double>& x, double weight, 
                          pin, scenes != nullptr ? scenes->data() : nullptr);
 }
 
-// ---------------------------------------------------------------------------
-// The smoothed path
-
 // A negative smoothness holds the path at its origin, zero leaves it as it
 // is, whatever the limit and the pinning.
 TEST(MotionSmoothingTest, SmoothnessBelowOneHoldsOrLeavesThePath) {

@@ -46,8 +46,6 @@ RResult compensate(const RenderJob& job, double x, double y) {
   return {found, pixel};
 }
 
-// --- hard borders ---------------------------------------------------------
-
 TEST(EdgeCompensationTest, PixelOneInsideTheEdgeTakesTheFirstFrameThatCoversIt) {
   CPlanEntries plans(3);
   holdPictures(plans);
@@ -145,8 +143,6 @@ TEST(EdgeCompensationTest, SceneStartsEndTheWalkOnTheirSide) {
   EXPECT_EQ(compensate(job, 1.5, 10.5).pixel, pictureOf(0, 4, 10));
 }
 
-// --- soft borders ---------------------------------------------------------
-
 // Uniform frames, soft borders with widths 4 (inside from 6 to 26 across,
 // from 6 to 18 down).
 struct RSoftScene {
@@ -175,8 +171,6 @@ TEST(EdgeCompensationTest, SoftPixelOutsideTheFrameTakesTheWeightedMeanOfTheOthe
   EXPECT_TRUE(result.found);
   EXPECT_EQ(result.pixel, rgb(140, 25, 77));
 }
-
-// --- what is left for extrapolation ---------------------------------------
 
 // Source and destination 24 x 16, transform the identity (nearest neighbour,
 // pixel centres). Pixels within `ring` of the edge are red, the others blue.
