@@ -56,9 +56,6 @@ class GlobalFitTest : public ::testing::Test {
     dx_[static_cast<std::size_t>(block)] = ph - h;
     dy_[static_cast<std::size_t>(block)] = -(pv - v) * data_.sourcePixelAspect;
   }
-  void setField(const CPreviousPosition& previousOf) {
-    for (int i = 0; i < count(); ++i) setVector(i, previousOf);
-  }
 
   RFrameMotion fit(int fieldLineOffset = 0) {
     return fitFrameMotion(data_, RFitGrid{columns_, rows_, width_, height_, fieldLineOffset},
@@ -110,7 +107,7 @@ TEST_F(GlobalFitTest, PureMotionsComeOutExactly) {
                                     << c.degrees << " outlier " << c.outlier);
     data_.sourcePixelAspect = c.aspect;
     prepare(240, 180);
-    setField(similarity(c.f, c.degrees, c.panX, c.panY));
+    for (int i = 0; i < count(); ++i) setVector(i, similarity(c.f, c.degrees, c.panX, c.panY));
     if (c.outlier) dx_[13] += 10.0;
     const RFrameMotion m = fit();
     const int ok = count() - (c.outlier ? 1 : 0);

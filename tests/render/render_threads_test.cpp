@@ -23,10 +23,7 @@ using testing_support::CBorderTableScope;
 using testing_support::CPlanEntries;
 using testing_support::RRenderTarget;
 
-const testing_support::CSmoothTexture& texture() {
-  static const testing_support::CSmoothTexture instance(21, 5.0);
-  return instance;
-}
+const testing_support::CSmoothTexture kTexture(21, 5.0);
 
 // Entry i shows the texture moved by (1.7 i, -0.9 i) pixels; its maps to the
 // neighbours undo the difference.
@@ -34,7 +31,7 @@ double offsetX(int i) { return 1.7 * i; }
 double offsetY(int i) { return -0.9 * i; }
 
 testing_support::PixelFunction frameOf(int i) {
-  return [i](int x, int row) { return texture().sample(x + offsetX(i), row + offsetY(i)); };
+  return [i](int x, int row) { return kTexture.sample(x + offsetX(i), row + offsetY(i)); };
 }
 
 // Entries around `output`, each holding its frame; the output entry's

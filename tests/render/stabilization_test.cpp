@@ -27,9 +27,9 @@ TEST_P(StabilizationTest, OutputKeepsLittleOfTheShake) {
   ASSERT_TRUE(qvclip::variantSettings(c.variant, 320, 240, c.frames, &settings));
   const qvclip::CClipGenerator generator(settings);
   const std::string log = testing_support::runPass1(generator);
-  const testing_support::RPass2Output output = testing_support::runPass2(generator, log);
-  ASSERT_EQ(output.frames.size(), static_cast<std::size_t>(c.frames));
-  const std::string outputLog = testing_support::runPass1OnFrames(output.frames);
+  const std::vector<qvclip::RFrame> output = testing_support::runPass2(generator, log);
+  ASSERT_EQ(output.size(), static_cast<std::size_t>(c.frames));
+  const std::string outputLog = testing_support::runPass1OnFrames(output);
 
   const qvjitter::RJitter before = qvjitter::measureJitter(qvjitter::parseLog(log));
   const qvjitter::RJitter after = qvjitter::measureJitter(qvjitter::parseLog(outputLog));
@@ -75,7 +75,7 @@ TEST(StabilizationKernelsTest, FramesOfEveryClipEqualThePlainKernels) {
         // After the instance's start, which reads the count from the environment.
         module_state::processorCount = processors;
       };
-      return testing_support::runPass2(generator, log, configure, 3).frames;
+      return testing_support::runPass2(generator, log, configure, 3);
     };
     const std::vector<qvclip::RFrame> plain = framesOf(platform::KernelSet::kPlain, 1);
     ASSERT_FALSE(plain.empty()) << variant;

@@ -63,8 +63,10 @@ std::set<int> CPass2Run::heldEntries() {
   return held;
 }
 
-RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string& log,
-                      const std::function<void(InstanceData&)>& configure, int extraCalls) {
+std::vector<qvclip::RFrame> runPass2(const qvclip::CClipGenerator& generator,
+                                     const std::string& log,
+                                     const std::function<void(InstanceData&)>& configure,
+                                     int extraCalls) {
   const qvclip::RClipSettings& clip = generator.settings();
   CPass2Run run(clip.width, clip.height, log, [&](InstanceData& data) {
     data.interlaced = clip.interlaced ? 1 : 0;
@@ -72,22 +74,19 @@ RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string
     data.rollingShutter = clip.rollingShutterReadout > 0 ? 1 : 0;
     if (configure) configure(data);
   });
-  RPass2Output result;
-  result.width = static_cast<int>(run.output().w);
-  result.height = static_cast<int>(run.output().h);
+  std::vector<qvclip::RFrame> frames;
   qvclip::RFrame picture;
   for (int n = 0; n < clip.frameCount + extraCalls; ++n) {
     if (n < clip.frameCount) generator.renderFrame(n, picture, 2);
     run.frame(n, picture);
-    // Top-down, as the generator's frames are.
-    qvclip::RFrame& out = result.frames.emplace_back();
-    out.width = result.width;
-    out.height = result.height;
-    for (int y = result.height - 1; y >= 0; --y) {
+    qvclip::RFrame& out = frames.emplace_back();
+    out.width = static_cast<int>(run.output().w);
+    out.height = static_cast<int>(run.output().h);
+    for (int y = out.height - 1; y >= 0; --y) {
       for (int x = 0; x < out.width; ++x) out.pixels.push_back(pixelAt(run.output(), x, y));
     }
   }
-  return result;
+  return frames;
 }
 
 }  // namespace testing_support

@@ -47,16 +47,14 @@ class CPass2Run {
   CFilterInstance instance_;
 };
 
-struct RPass2Output {
-  std::vector<qvclip::RFrame> frames;  // the filter's output as it came, top-down
-  int width = 0, height = 0;
-};
-
 // Pass 2 over every frame of `generator` with the pass-1 log `log`, the
 // clip's field order and shutter set; `configure` comes after. With
 // `extraCalls`, that many further frame calls follow with the last picture
-// as source, as a host that compensates the output delay makes them.
-RPass2Output runPass2(const qvclip::CClipGenerator& generator, const std::string& log,
-                      const std::function<void(InstanceData&)>& configure = {}, int extraCalls = 0);
+// as source, as a host that compensates the output delay makes them. Returns
+// the filter's output as it came, top-down.
+std::vector<qvclip::RFrame> runPass2(const qvclip::CClipGenerator& generator,
+                                     const std::string& log,
+                                     const std::function<void(InstanceData&)>& configure = {},
+                                     int extraCalls = 0);
 
 }  // namespace testing_support

@@ -17,7 +17,6 @@ namespace {
 struct RRecording {
   FilterModule* module = nullptr;
   FilterDefinition copy{};
-  FilterDefinition* handedIn = nullptr;
   int size = 0;
   int addCalls = 0;
   std::vector<FilterDefinition*> removed;
@@ -29,7 +28,6 @@ RRecording recording;
 FilterDefinition* recordingAdd(FilterModule* module, FilterDefinition* definition, int size) {
   ++recording.addCalls;
   recording.module = module;
-  recording.handedIn = definition;
   recording.copy = *definition;
   recording.size = size;
   return recording.refuse ? nullptr : &recording.copy;
