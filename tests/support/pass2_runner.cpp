@@ -9,8 +9,7 @@
 namespace testing_support {
 
 CPass2Run::CPass2Run(int width, int height, const std::string& log,
-                     const std::function<void(InstanceData&)>& configure)
-    : width_(width), height_(height) {
+                     const std::function<void(InstanceData&)>& configure) {
   InstanceData& data = instance_.data();
   data.pass = 2;
   const std::string path = folder_.path("pass1.log");
@@ -47,10 +46,10 @@ void CPass2Run::frame(long n, const qvclip::RFrame& picture) {
   runProc(&instance_.fa(), nullptr);
 }
 
-std::vector<std::uint32_t> CPass2Run::sourcePixels(long frame) const {
+std::vector<std::uint32_t> CPass2Run::sourcePixels(long frame) {
   std::vector<std::uint32_t> result;
-  for (int row = 0; row < height_; ++row) {
-    for (int x = 0; x < width_; ++x) result.push_back(sourcePixel(frame, x, row));
+  for (int row = 0; row < instance_.src().h; ++row) {
+    for (int x = 0; x < instance_.src().w; ++x) result.push_back(sourcePixel(frame, x, row));
   }
   return result;
 }

@@ -36,13 +36,12 @@ class CPass2Run {
   void frame(long n);
   void frame(long n, const qvclip::RFrame& picture);
   static std::uint32_t sourcePixel(long frame, int x, int row);
-  std::vector<std::uint32_t> sourcePixels(long frame) const;
+  std::vector<std::uint32_t> sourcePixels(long frame);
 
   std::vector<std::uint32_t> outputPixels() { return pixelsOf(output()); }
   std::set<int> heldEntries();
 
  private:
-  int width_, height_;  // of the source frames
   CScratchFolder folder_;
   CFilterInstance instance_;
 };
