@@ -71,14 +71,12 @@ TEST_F(FileIoTest, LastWriteTimeHasFullNanosecondResolution) {
 }
 
 TEST_F(FileIoTest, UnusablePathsAndHandlesFailCleanly) {
-  const std::string missingDir = path("no/such/file");
-  EXPECT_EQ(createFileTruncate(missingDir.c_str()), kInvalidFileHandle);
-  EXPECT_EQ(openOrCreateFile(missingDir.c_str()), kInvalidFileHandle);
-  EXPECT_EQ(openFileForRead(missingDir.c_str()), kInvalidFileHandle);
+  for (const std::string& bad : {path("no/such/file"), dir_}) {
+    EXPECT_EQ(createFileTruncate(bad.c_str()), kInvalidFileHandle) << bad;
+    EXPECT_EQ(openOrCreateFile(bad.c_str()), kInvalidFileHandle) << bad;
+    EXPECT_EQ(openFileForRead(bad.c_str()), kInvalidFileHandle) << bad;
+  }
   EXPECT_EQ(openFileForRead(path("missing").c_str()), kInvalidFileHandle);
-  EXPECT_EQ(createFileTruncate(dir_.c_str()), kInvalidFileHandle);
-  EXPECT_EQ(openOrCreateFile(dir_.c_str()), kInvalidFileHandle);
-  EXPECT_EQ(openFileForRead(dir_.c_str()), kInvalidFileHandle);
   EXPECT_EQ(createFileTruncate(nullptr), kInvalidFileHandle);
 
   std::string ignored = "kept";

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,14 +62,16 @@ struct RScene {
     const int h = static_cast<int>(target.source.bitmap().h),
               w = static_cast<int>(target.source.bitmap().w);
     const REdgeSet top{0.8, -0.4, 0.2, 1.01}, bottom{-0.6, 0.3, -0.1, 0.995};
-    plans[output].currentRowTable = CPlanEntries::newRowTable(h);
+    // Entries free their tables with delete[].
+    auto newTable = [h] { return std::make_unique<RRowTableItem[]>(3 * std::size_t(h)).release(); };
+    plans[output].currentRowTable = newTable();
     buildRowTable(w, h, top, bottom, 1.0, 0, 0, plans[output].currentRowTable);
     for (int i = 0; i < plans.size(); ++i) {
       const REdgeSet previousTop{offsetX(i) - offsetX(i - 1) + 0.3, -0.9, 0.1, 1.0};
       const REdgeSet previousBottom{offsetX(i) - offsetX(i - 1) - 0.3, -0.9, -0.1, 1.0};
-      plans[i].previousRowTable = CPlanEntries::newRowTable(h);
+      plans[i].previousRowTable = newTable();
       buildRowTable(w, h, previousTop, previousBottom, 1.0, 0, 0, plans[i].previousRowTable);
-      plans[i].nextRowTable = CPlanEntries::newRowTable(h);
+      plans[i].nextRowTable = newTable();
       buildRowTableInverse(w, h, previousTop, previousBottom, 1.0, 0, 1, plans[i].nextRowTable);
     }
   }

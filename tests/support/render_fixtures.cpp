@@ -71,11 +71,6 @@ void CPlanEntries::holdFrame(int i, int width, int height, const PixelFunction& 
   (*this)[i].frameBitmap = copy.release();  // the entry owns it from here
 }
 
-RRowTableItem* CPlanEntries::newRowTable(int height) {
-  // Entries release their tables with delete[].
-  return std::make_unique<RRowTableItem[]>(static_cast<std::size_t>(3 * height)).release();
-}
-
 RRenderTarget::RRenderTarget(int sourceWidth, int sourceHeight, int destWidth, int destHeight)
     : source(sourceWidth, sourceHeight),
       destination(destWidth, destHeight),

@@ -75,8 +75,6 @@ class CPlanEntries {
   void holdFrame(int i, int width, int height, std::uint32_t colour) {
     holdFrame(i, width, height, [colour](int, int) { return colour; });
   }
-  // A row table of 3h items, owned by the entry (freed with it).
-  static RRowTableItem* newRowTable(int height);
 
  private:
   std::vector<RFramePlan> entries_;
