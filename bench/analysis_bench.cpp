@@ -5,6 +5,7 @@
 
 #include "analysis/analysed_image.h"
 #include "analysis/block_matching.h"
+#include "bench/bench_frames.h"
 #include "plugin/common/module_state.h"
 #include "plugin/filter/end_callback.h"
 #include "plugin/filter/filter_callbacks.h"
@@ -21,8 +22,8 @@ using testing_support::CSmoothTexture;
 void loadShifted(CVideoImage& image, const CSmoothTexture& texture, double shiftX, int rgb) {
   COwnedBitmap bitmap;
   bitmap.allocate(image.width, image.height);
-  testing_support::renderFrame(
-      bitmap.bitmap, [&](double x, double y) { return texture.sample(x + shiftX, y + 0.25); });
+  renderFrame(bitmap.bitmap,
+              [&](double x, double y) { return texture.sample(x + shiftX, y + 0.25); });
   image.rgb = rgb;
   loadAnalysedImage(image, bitmap.bitmap);
 }
@@ -62,9 +63,8 @@ void BM_Pass1Frame(benchmark::State& state) {
   COwnedBitmap frames[2];
   for (int i = 0; i < 2; ++i) {
     frames[i].allocate(width, height);
-    testing_support::renderFrame(frames[i].bitmap, [&](double x, double y) {
-      return texture.sample(x + 2.5 * i, y - 1.25 * i);
-    });
+    renderFrame(frames[i].bitmap,
+                [&](double x, double y) { return texture.sample(x + 2.5 * i, y - 1.25 * i); });
   }
   startProc(&instance.fa(), nullptr);
   long frame = 0;

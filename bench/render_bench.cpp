@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "bench/bench_frames.h"
 #include "platform/device_context.h"
 #include "platform/file_io.h"
 #include "plugin/common/module_state.h"
@@ -38,8 +39,7 @@ void BM_Pass2Frame(benchmark::State& state) {
   data.previousFrames = data.futureFrames = 10;
   instance.setSourceSize(width, height);
   const testing_support::CSmoothTexture texture(4, 9.0);
-  testing_support::renderFrame(instance.src(),
-                               [&](double x, double y) { return texture.sample(x, y); });
+  renderFrame(instance.src(), [&](double x, double y) { return texture.sample(x, y); });
   paramProc(&instance.fa(), nullptr);
   instance.useDrawableDestination();
   startProc(&instance.fa(), nullptr);
